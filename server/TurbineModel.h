@@ -1,0 +1,26 @@
+// The simulated turbine behind the control: speed, setpoints, valve limiter and
+// demand, start sequences, trips, alarms and logs, dynamics, calibration, clock.
+#pragma once
+
+#include <QString>
+
+class TControlValues;
+
+class TTurbineModel {
+public:
+    explicit TTurbineModel(TControlValues& values);
+    ~TTurbineModel();
+
+    // The control (re)starts: the turbine is shut down and tripped, logs keep their entries.
+    void Start();
+    // Advances the model by the given time.
+    void Step(double seconds);
+    // The program wrote the item (already stored); command items react here.
+    void Written(const QString& item);
+    // The turbine is stopped so that the control may enter configure mode.
+    bool IsShutDown() const;
+
+private:
+    struct Private;
+    Private* d;
+};
