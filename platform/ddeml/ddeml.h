@@ -10,16 +10,7 @@
 
 #include <cstdint>
 
-using BYTE = std::uint8_t;
-using UINT = unsigned int;
-using DWORD = std::uint32_t;
-using BOOL = int;
-using LONG = std::int32_t;
-using ULONG_PTR = std::uintptr_t;
-using LPBYTE = BYTE*;
-using LPDWORD = DWORD*;
-using LPSTR = char*;
-using LPCSTR = const char*;
+#include "platform/wintypes.h"
 
 struct HCONV__;
 struct HSZ__;
