@@ -60,6 +60,8 @@ namespace Dialogs {
 TDialogService& Current();
 // Installs a service (not owned); nullptr puts the interactive one back.
 void Install(TDialogService* service);
+// The service installed by Install, or nullptr while the interactive one is used.
+TDialogService* Installed();
 // Parent for interactive dialogs (the main window, once it exists).
 void SetParentWidget(QWidget* parent);
 QWidget* ParentWidget();

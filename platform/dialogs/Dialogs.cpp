@@ -1,0 +1,195 @@
+#include "platform/dialogs/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace {
+
+struct ButtonMapping {
+    TMsgDlgBtn button;
+    QMessageBox::StandardButton standard;
+    TModalResult result;
+};
+
+// Buttons in the order they appear.
+constexpr ButtonMapping buttonTable[] = {
+    {mbYes, QMessageBox::Yes, mrYes},
+    {mbNo, QMessageBox::No, mrNo},
+    {mbOK, QMessageBox::Ok, mrOk},
+    {mbCancel, QMessageBox::Cancel, mrCancel},
+    {mbAbort, QMessageBox::Abort, mrAbort},
+    {mbRetry, QMessageBox::Retry, mrRetry},
+    {mbIgnore, QMessageBox::Ignore, mrIgnore},
+};
+
+QMessageBox::StandardButton StandardButton(TMsgDlgBtn button)
+{
+    for (const auto& entry : buttonTable) {
+        if (entry.button == button)
+            return entry.standard;
+    }
+    return QMessageBox::NoButton;
+}
+
+TMsgDlgBtn FirstOffered(TMsgDlgButtons buttons, std::initializer_list<TMsgDlgBtn> candidates)
+{
+    for (TMsgDlgBtn candidate : candidates) {
+        if (buttons & candidate)
+            return candidate;
+    }
+    return TMsgDlgBtn(0);
+}
+
+QString Caption(TMsgDlgType type)
+{
+    switch (type) {
+    case TMsgDlgType::mtWarning: return QStringLiteral("Warning");
+    case TMsgDlgType::mtError: return QStringLiteral("Error");
+    case TMsgDlgType::mtInformation: return QStringLiteral("Information");
+    case TMsgDlgType::mtConfirmation: return QStringLiteral("Confirm");
+    case TMsgDlgType::mtCustom: break;
+    }
+    return QApplication::applicationDisplayName();
+}
+
+QMessageBox::Icon Icon(TMsgDlgType type)
+{
+    switch (type) {
+    case TMsgDlgType::mtWarning: return QMessageBox::Warning;
+    case TMsgDlgType::mtError: return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation: return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation: return QMessageBox::Question;
+    case TMsgDlgType::mtCustom: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+void PrepareFileDialog(QFileDialog& dialog, const TFileDialogRequest& request)
+{
+    dialog.setWindowTitle(request.title);
+    if (!request.initialDir.isEmpty())
+        dialog.setDirectory(request.initialDir);
+    if (!request.filters.isEmpty())
+        dialog.setNameFilters(request.filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+}
+
+bool RunFileDialog(QFileDialog& dialog, TFileDialogRequest& request)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    request.fileName = dialog.selectedFiles().constFirst();
+    return true;
+}
+
+class TInteractiveDialogs final : public TDialogService {
+public:
+    int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) override
+    {
+        if (buttons == 0)
+            buttons = mbOK;
+
+        QMessageBox box(Icon(type), Caption(type), text, QMessageBox::NoButton, Dialogs::ParentWidget());
+        for (const auto& entry : buttonTable) {
+            if (buttons & entry.button)
+                box.addButton(entry.standard);
+        }
+        // Enter takes OK, else Yes, else Retry; Escape takes Cancel, else No, else OK.
+        if (TMsgDlgBtn def = FirstOffered(buttons, {mbOK, mbYes, mbRetry}))
+            box.setDefaultButton(StandardButton(def));
+        if (TMsgDlgBtn esc = FirstOffered(buttons, {mbCancel, mbNo, mbOK}))
+            box.setEscapeButton(StandardButton(esc));
+
+        box.exec();
+        const auto clicked = box.standardButton(box.clickedButton());
+        for (const auto& entry : buttonTable) {
+            if (entry.standard == clicked)
+                return entry.result;
+        }
+        return mrCancel;
+    }
+
+    bool OpenFile(TFileDialogRequest& request) override
+    {
+        QFileDialog dialog(Dialogs::ParentWidget());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        PrepareFileDialog(dialog, request);
+        return RunFileDialog(dialog, request);
+    }
+
+    bool SaveFile(TFileDialogRequest& request) override
+    {
+        QFileDialog dialog(Dialogs::ParentWidget());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        PrepareFileDialog(dialog, request);
+        return RunFileDialog(dialog, request);
+    }
+
+    bool Password(const QString& caption, const QString& prompt, QString& password) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(Dialogs::ParentWidget(), caption, prompt,
+                                                   QLineEdit::Password, QString(), &ok);
+        if (ok)
+            password = text;
+        return ok;
+    }
+};
+
+TInteractiveDialogs& Interactive()
+{
+    static TInteractiveDialogs service;
+    return service;
+}
+
+TDialogService* installed = nullptr;
+QPointer<QWidget> parentWidget;
+
+} // namespace
+
+namespace Dialogs {
+
+TDialogService& Current()
+{
+    return installed ? *installed : Interactive();
+}
+
+void Install(TDialogService* service)
+{
+    installed = service;
+}
+
+TDialogService* Installed()
+{
+    return installed;
+}
+
+void SetParentWidget(QWidget* parent)
+{
+    parentWidget = parent;
+}
+
+QWidget* ParentWidget()
+{
+    return parentWidget.data();
+}
+
+} // namespace Dialogs
+
+int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons)
+{
+    return Dialogs::Current().MessageDlg(text, type, buttons);
+}
+
+void ShowMessage(const QString& text)
+{
+    Dialogs::Current().MessageDlg(text, TMsgDlgType::mtInformation, mbOK);
+}

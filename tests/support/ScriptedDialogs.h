@@ -1,0 +1,93 @@
+// Test stand-in for the operator: records every dialog the code under test
+// shows and answers it from a script.
+//
+// Construct one at the start of a test: it installs itself as the dialog
+// service and puts the previous one back when destroyed.
+//
+// A message offering OK alone is answered OK without using the script, so
+// scripts list only the answers to real questions.
+//
+// Answers when nothing is scripted:
+// - message dialogs: the responder function if one is set; otherwise OK when
+//   OK is offered, else Cancel, else No, else the first button offered. This
+//   is the non-committal choice, so an unscripted question never confirms.
+// - file dialogs and password prompts: cancelled.
+#pragma once
+
+#include "platform/dialogs/Dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <initializer_list>
+#include <optional>
+
+struct TShownMessage {
+    QString text;
+    TMsgDlgType type;
+    TMsgDlgButtons buttons;
+    int answer; // what the responder returned
+};
+
+struct TShownFileDialog {
+    bool save; // false: open
+    TFileDialogRequest request; // as the code under test asked
+};
+
+struct TShownPassword {
+    QString caption;
+    QString prompt;
+};
+
+class TScriptedDialogs final : public TDialogService {
+public:
+    using Responder = std::function<int(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons)>;
+
+    TScriptedDialogs();
+    ~TScriptedDialogs() override;
+    TScriptedDialogs(const TScriptedDialogs&) = delete;
+    TScriptedDialogs& operator=(const TScriptedDialogs&) = delete;
+
+    // Script, consumed in order.
+    void addAnswer(int modalResult);
+    void addAnswers(std::initializer_list<int> modalResults);
+    void addFileName(const QString& path);
+    void addFileCancel();
+    void addPassword(const QString& password);
+    void addPasswordCancel();
+    // Answers message dialogs once their queue is empty; empty function: defaults.
+    void setResponder(Responder responder);
+
+    // What was shown, in order.
+    const QList<TShownMessage>& messages() const { return m_messages; }
+    QStringList texts() const;
+    const QList<TShownFileDialog>& fileDialogs() const { return m_files; }
+    const QList<TShownPassword>& passwordPrompts() const { return m_passwords; }
+    // Scripted answers not used yet.
+    int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
+
+    // Forgets what was shown and what is still scripted.
+    void clear();
+
+    int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
+    bool OpenFile(TFileDialogRequest& request) override;
+    bool SaveFile(TFileDialogRequest& request) override;
+    bool Password(const QString& caption, const QString& prompt, QString& password) override;
+
+    static int defaultAnswer(TMsgDlgButtons buttons);
+
+private:
+    bool answerFile(bool save, TFileDialogRequest& request);
+
+    TDialogService* m_previous;
+    QQueue<int> m_answers;
+    QQueue<std::optional<QString>> m_fileNames;
+    QQueue<std::optional<QString>> m_passwordAnswers;
+    Responder m_responder;
+    QList<TShownMessage> m_messages;
+    QList<TShownFileDialog> m_files;
+    QList<TShownPassword> m_passwords;
+};
