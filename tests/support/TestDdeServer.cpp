@@ -1,0 +1,123 @@
+#include "tests/support/TestDdeServer.h"
+
+#include <QList>
+#include <QMap>
+
+namespace {
+// The callback knows no instance: route by service name, then by conversation.
+QList<TestDdeServer*> servers;
+QMap<HCONV, TestDdeServer*> byConversation;
+}
+
+TestDdeServer::TestDdeServer(const QString& serviceName, const QString& topicName) : topic(topicName)
+{
+    servers << this;
+    DdeInitializeA(&instance, &TestDdeServer::Callback, APPCLASS_STANDARD, 0);
+    service = DdeCreateStringHandleA(instance, serviceName.toLatin1().constData(), CP_WINANSI);
+    topicHandle = DdeCreateStringHandleA(instance, topicName.toLatin1().constData(), CP_WINANSI);
+    registered = DdeNameService(instance, service, nullptr, DNS_REGISTER) != nullptr;
+}
+
+TestDdeServer::~TestDdeServer()
+{
+    DdeFreeStringHandle(instance, service);
+    DdeFreeStringHandle(instance, topicHandle);
+    DdeUninitialize(instance);
+    servers.removeAll(this);
+    for (auto at = byConversation.begin(); at != byConversation.end();)
+        at = at.value() == this ? byConversation.erase(at) : std::next(at);
+}
+
+void TestDdeServer::SetItem(const QString& item, const QByteArray& value)
+{
+    items[item.toUpper()] = value;
+    const HSZ handle = DdeCreateStringHandleA(instance, item.toLatin1().constData(), CP_WINANSI);
+    DdePostAdvise(instance, topicHandle, handle);
+    DdeFreeStringHandle(instance, handle);
+}
+
+QString TestDdeServer::Text(HSZ hsz) const
+{
+    char text[512] = {};
+    DdeQueryStringA(instance, hsz, text, sizeof text, CP_WINANSI);
+    return QString::fromLatin1(text);
+}
+
+HDDEDATA TestDdeServer::Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR,
+                                 ULONG_PTR)
+{
+    TestDdeServer* server = byConversation.value(conv);
+    if (type == XTYP_CONNECT || type == XTYP_CONNECT_CONFIRM) {
+        for (TestDdeServer* candidate : servers)
+            if (candidate->service == hsz2)
+                server = candidate;
+        if (server && type == XTYP_CONNECT_CONFIRM)
+            byConversation[conv] = server;
+    }
+    return server ? server->Handle(type, format, hsz1, hsz2, data) : nullptr;
+}
+
+HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz, HDDEDATA data)
+{
+    const auto yes = reinterpret_cast<HDDEDATA>(TRUE);
+    const auto ack = reinterpret_cast<HDDEDATA>(DDE_FACK);
+    if (type == XTYP_CONNECT)
+        return Text(topicHsz).compare(topic, Qt::CaseInsensitive) == 0 ? yes : nullptr;
+    if (type == XTYP_CONNECT_CONFIRM) {
+        ++connections;
+        return nullptr;
+    }
+    if (type == XTYP_DISCONNECT) {
+        ++disconnects;
+        return nullptr;
+    }
+    const QString item = Text(itemHsz).toUpper();
+    if (unanswered.contains(item))
+        return CBR_BLOCK;
+    if (refused.contains(item))
+        return nullptr;
+
+    switch (type) {
+    case XTYP_REQUEST:
+    case XTYP_ADVREQ: {
+        if (format == CF_PRIVATEFIRST && binary.contains(item)) {
+            QByteArray bytes = binary[item];
+            return DdeCreateDataHandle(instance, reinterpret_cast<LPBYTE>(bytes.data()), DWORD(bytes.size()), 0,
+                                       itemHsz, format, 0);
+        }
+        if (!items.contains(item))
+            return nullptr;
+        QByteArray text = items[item];
+        text.append('\0');
+        return DdeCreateDataHandle(instance, reinterpret_cast<LPBYTE>(text.data()), DWORD(text.size()), 0, itemHsz,
+                                   CF_TEXT, 0);
+    }
+    case XTYP_POKE: {
+        DWORD size = 0;
+        const LPBYTE bytes = DdeAccessData(data, &size);
+        const QByteArray value(reinterpret_cast<const char*>(bytes));
+        DdeUnaccessData(data);
+        pokes << item + "=" + QString::fromLatin1(value);
+        items[item] = value;
+        DdePostAdvise(instance, topicHandle, itemHsz);
+        return ack;
+    }
+    case XTYP_EXECUTE: {
+        DWORD size = 0;
+        const LPBYTE bytes = DdeAccessData(data, &size);
+        executes << QString::fromLatin1(reinterpret_cast<const char*>(bytes));
+        DdeUnaccessData(data);
+        return ack;
+    }
+    case XTYP_ADVSTART:
+        if (!items.contains(item))
+            return nullptr;
+        advised.insert(item);
+        return yes;
+    case XTYP_ADVSTOP:
+        advised.remove(item);
+        return nullptr;
+    default:
+        return nullptr;
+    }
+}
