@@ -97,6 +97,8 @@ public:
 
 std::map<DWORD, std::unique_ptr<Instance>> instances;
 std::map<HCONV, std::unique_ptr<Conversation>> conversations;
+// Conversations that ended, so that a late call on one can still report its error.
+std::map<HCONV, DWORD> ended;
 DWORD nextInstance = 1;
 std::uintptr_t nextConversation = 0x100;
 
@@ -129,8 +131,10 @@ void Forget(HCONV handle)
         return;
     std::unique_ptr<Conversation> conv = std::move(found->second);
     conversations.erase(found);
-    if (conv->instance)
+    if (conv->instance) {
         conv->instance->conversations.erase(handle);
+        ended[handle] = conv->instance->id;
+    }
     for (auto& [id, transaction] : conv->pending)
         AtomRelease(transaction.item);
     for (auto& [item, format] : conv->adviseLoops)
@@ -771,6 +775,8 @@ HDDEDATA DdeClientTransaction(LPBYTE pData, DWORD cbData, HCONV hConv, HSZ hszIt
     if (!conv || !conv->client || !conv->connected) {
         if (conv)
             SetError(conv->instance, DMLERR_NO_CONV_ESTABLISHED);
+        else if (auto gone = ended.find(hConv); gone != ended.end())
+            SetError(FindInstance(gone->second), DMLERR_NO_CONV_ESTABLISHED);
         return nullptr;
     }
     Instance* instance = conv->instance;

@@ -79,6 +79,9 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
 
     switch (type) {
     case XTYP_REQUEST:
+        if (beforeReply)
+            beforeReply(item);
+        [[fallthrough]];
     case XTYP_ADVREQ: {
         if (format == CF_PRIVATEFIRST && binary.contains(item)) {
             QByteArray bytes = binary[item];

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class TestDdeServer {
 public:
     TestDdeServer(const QString& service, const QString& topic);
@@ -25,6 +27,8 @@ public:
     QSet<QString> unanswered; // items whose transactions stay unanswered
     QStringList executes;     // commands received, in order
     QStringList pokes;        // "ITEM=value", in order
+    // Runs when a request arrives, before it is answered.
+    std::function<void(const QString& item)> beforeReply;
     int connections = 0;
     int disconnects = 0;
     QSet<QString> advised;    // items with a running advise loop
