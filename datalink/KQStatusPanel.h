@@ -11,14 +11,12 @@
 // PanelIndex is set.
 #pragma once
 
+#include <QLabel>
 #include <QList>
 #include <QMetaObject>
 #include <QPointer>
+#include <QStatusBar>
 #include <QString>
-
-class QLabel;
-class QObject;
-class QStatusBar;
 
 class TKQStatusPanel {
 public:
