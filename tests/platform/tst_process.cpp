@@ -1,0 +1,424 @@
+#include "platform/process/winproc.h"
+#include "tests/platform/helpers/WinprocHelper.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <vector>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Upper bounds only: a healthy run never comes near them.
+constexpr DWORD ChildEndTimeout = 20000;
+constexpr int MarkerAppearTimeout = 20000;
+// Long enough that the child cannot end on its own during a test.
+constexpr const char* LongSleep = "sleep 600";
+constexpr DWORD ShortWait = 50;
+
+struct TChild {
+    PROCESS_INFORMATION info {};
+    bool started = false;
+
+    ~TChild()
+    {
+        if (!started)
+            return;
+        DWORD code = 0;
+        if (GetExitCodeProcess(info.hProcess, &code) && code == STILL_ACTIVE) {
+            TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, ChildEndTimeout);
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+
+    bool start(LPCSTR application, QByteArray commandLine, LPCSTR folder = nullptr,
+               const STARTUPINFOA* startup = nullptr)
+    {
+        STARTUPINFOA defaults {};
+        defaults.cb = sizeof defaults;
+        STARTUPINFOA used = startup ? *startup : defaults;
+        started = CreateProcessA(application, commandLine.isNull() ? nullptr : commandLine.data(), nullptr,
+                                 nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, folder, &used, &info);
+        return started;
+    }
+
+    bool startWindow(const QByteArray& className, const QByteArray& windowName = "Helper")
+    {
+        return start(WINPROC_HELPER, QByteArray("\"" WINPROC_HELPER "\" ") + WinprocHelper::WindowMode + " \""
+                                         + className + "\" \"" + windowName + "\"");
+    }
+
+    DWORD exitCode() const
+    {
+        DWORD code = 0;
+        return GetExitCodeProcess(info.hProcess, &code) ? code : 0xDEADu;
+    }
+};
+
+QMap<QByteArray, QByteArray> ReadReport(const QString& file)
+{
+    QMap<QByteArray, QByteArray> report;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return report;
+    for (const QByteArray& line : in.readAll().split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            report.insert(line.left(equals), line.mid(equals + 1));
+    }
+    return report;
+}
+
+BOOL CollectWindow(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+BOOL StopAtFirst(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return FALSE;
+}
+
+} // namespace
+
+class TestProcessStart : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exitCodeIsReported_data()
+    {
+        QTest::addColumn<QByteArray>("commandLine");
+        QTest::addColumn<DWORD>("exitCode");
+        QTest::newRow("success") << QByteArray("sh -c \"exit 0\"") << DWORD(0);
+        QTest::newRow("failure") << QByteArray("sh -c \"exit 3\"") << DWORD(3);
+        QTest::newRow("killed") << QByteArray("sh -c \"kill -KILL $$\"") << DWORD(128 + SIGKILL);
+    }
+
+    void exitCodeIsReported()
+    {
+        QFETCH(QByteArray, commandLine);
+        QFETCH(DWORD, exitCode);
+        TChild child;
+        QVERIFY(child.start(nullptr, commandLine));
+        QCOMPARE(child.info.dwThreadId, child.info.dwProcessId);
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        QCOMPARE(child.exitCode(), exitCode);
+        // The thread handle stands for the same process.
+        QCOMPARE(WaitForSingleObject(child.info.hThread, 0), WAIT_OBJECT_0);
+    }
+
+    void waitTimesOutWhileTheChildRuns()
+    {
+        TChild child;
+        QVERIFY(child.start(nullptr, LongSleep));
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, 0), WAIT_TIMEOUT);
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, ShortWait), WAIT_TIMEOUT);
+        QCOMPARE(child.exitCode(), STILL_ACTIVE);
+        QVERIFY(TerminateProcess(child.info.hProcess, 42));
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, INFINITE), WAIT_OBJECT_0);
+        QCOMPARE(child.exitCode(), DWORD(42));
+        QVERIFY(!TerminateProcess(child.info.hProcess, 43));
+    }
+
+    void severalThreadsWaitOnOneChild()
+    {
+        TChild child;
+        QVERIFY(child.start(nullptr, LongSleep));
+        const HANDLE process = child.info.hProcess;
+        auto first = std::async(std::launch::async, [process] { return WaitForSingleObject(process, INFINITE); });
+        auto second = std::async(std::launch::async, [process] { return WaitForSingleObject(process, INFINITE); });
+        QVERIFY(TerminateProcess(process, 5));
+        QCOMPARE(first.get(), WAIT_OBJECT_0);
+        QCOMPARE(second.get(), WAIT_OBJECT_0);
+        QCOMPARE(child.exitCode(), DWORD(5));
+    }
+
+    void showModeReachesTheChild_data()
+    {
+        QTest::addColumn<bool>("useShowWindow");
+        QTest::addColumn<WORD>("showWindow");
+        QTest::addColumn<QByteArray>("seen");
+        QTest::newRow("hidden") << true << SW_HIDE << QByteArray("0");
+        QTest::newRow("normal") << true << SW_SHOWNORMAL << QByteArray("1");
+        QTest::newRow("minimized") << true << SW_SHOWMINIMIZED << QByteArray("2");
+        QTest::newRow("not given") << false << SW_SHOWMINIMIZED << QByteArray("none");
+    }
+
+    void showModeReachesTheChild()
+    {
+        QFETCH(bool, useShowWindow);
+        QFETCH(WORD, showWindow);
+        QFETCH(QByteArray, seen);
+        // Our own show mode must not leak into the child.
+        qputenv(winproc::ShowWindowVariable, "3");
+        QTemporaryDir dir;
+        const QString report = dir.filePath(QStringLiteral("report"));
+        STARTUPINFOA startup {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = useShowWindow ? STARTF_USESHOWWINDOW : 0;
+        startup.wShowWindow = showWindow;
+        TChild child;
+        QVERIFY(child.start(WINPROC_HELPER, QByteArray("helper ") + WinprocHelper::ReportMode + " " + report.toUtf8(),
+                            nullptr, &startup));
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        qunsetenv(winproc::ShowWindowVariable);
+        QCOMPARE(child.exitCode(), DWORD(0));
+        QCOMPARE(ReadReport(report).value("show"), seen);
+    }
+
+    void childRunsInItsFolderWithoutOurDescriptors()
+    {
+        // A socket that an exec would otherwise hand on.
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(socket > STDERR_FILENO);
+        QTemporaryDir dir;
+        const QString report = dir.filePath(QStringLiteral("report"));
+        TChild reporter;
+        QVERIFY(reporter.start(WINPROC_HELPER,
+                               QByteArray("helper ") + WinprocHelper::ReportMode + " \"" + report.toUtf8() + "\"",
+                               QFile::encodeName(dir.path()).constData()));
+        QCOMPARE(WaitForSingleObject(reporter.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        ::close(socket);
+        QCOMPARE(reporter.exitCode(), DWORD(0));
+        const auto seen = ReadReport(report);
+        QCOMPARE(QDir(QString::fromUtf8(seen.value("folder"))).canonicalPath(), QDir(dir.path()).canonicalPath());
+        QCOMPARE(seen.value("descriptors", "missing"), QByteArray());
+    }
+
+    void failureGivesTheSystemsReason_data()
+    {
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<bool>("missingFolder");
+        QTest::addColumn<DWORD>("error");
+        QTest::newRow("no such program") << QByteArray("/nonexistent/urqvdatorel") << false << DWORD(ENOENT);
+        QTest::newRow("not executable") << QByteArray("plain file") << false << DWORD(EACCES);
+        QTest::newRow("no such folder") << QByteArray(WINPROC_HELPER) << true << DWORD(ENOENT);
+    }
+
+    void failureGivesTheSystemsReason()
+    {
+        QFETCH(QByteArray, program);
+        QFETCH(bool, missingFolder);
+        QFETCH(DWORD, error);
+        QTemporaryDir dir;
+        if (program == "plain file") {
+            program = QFile::encodeName(dir.filePath(QStringLiteral("plain")));
+            QFile plain(QString::fromLocal8Bit(program));
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+            plain.write("not a program\n");
+        }
+        const QByteArray folder = QFile::encodeName(dir.filePath(QStringLiteral("gone")));
+        SetLastError(0);
+        TChild child;
+        QVERIFY(!child.start(program.constData(), QByteArray(), missingFolder ? folder.constData() : nullptr));
+        QCOMPARE(GetLastError(), error);
+        const std::string expected = std::strerror(int(error));
+        QCOMPARE(SystemErrorMessage(GetLastError()), expected);
+        char text[256];
+        QCOMPARE(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(),
+                                LANG_SYSTEM_DEFAULT, text, sizeof text, nullptr),
+                 DWORD(expected.size()));
+        QCOMPARE(std::string(text), expected);
+    }
+
+    void closedHandlesAreRefused()
+    {
+        PROCESS_INFORMATION info {};
+        STARTUPINFOA startup {};
+        startup.cb = sizeof startup;
+        char commandLine[] = "true";
+        QVERIFY(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                               nullptr, &startup, &info));
+        QCOMPARE(WaitForSingleObject(info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        QVERIFY(CloseHandle(info.hThread));
+        QVERIFY(CloseHandle(info.hProcess));
+        QVERIFY(!CloseHandle(info.hProcess));
+        QCOMPARE(GetLastError(), DWORD(EBADF));
+        QCOMPARE(WaitForSingleObject(info.hProcess, 0), WAIT_FAILED);
+        DWORD code = 0;
+        QVERIFY(!GetExitCodeProcess(info.hProcess, &code));
+        QVERIFY(!CloseHandle(INVALID_HANDLE_VALUE));
+    }
+};
+
+class TestWindowMarkers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void heldMarkerIsFound_data()
+    {
+        QTest::addColumn<QByteArray>("className");
+        QTest::addColumn<QByteArray>("windowName");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("class") << QByteArray("Datorel Server") << QByteArray() << true;
+        QTest::newRow("class, other case") << QByteArray("DATOREL server") << QByteArray() << true;
+        QTest::newRow("window name") << QByteArray() << QByteArray("urqvdatorel") << true;
+        QTest::newRow("both") << QByteArray("datorel server") << QByteArray("URQVDatorel") << true;
+        QTest::newRow("other window name") << QByteArray("Datorel Server") << QByteArray("Other") << false;
+        QTest::newRow("part of the class") << QByteArray("Datorel") << QByteArray() << false;
+    }
+
+    void heldMarkerIsFound()
+    {
+        QFETCH(QByteArray, className);
+        QFETCH(QByteArray, windowName);
+        QFETCH(bool, found);
+        const TWindowMarker window("Datorel Server", "urqvdatorel");
+        QVERIFY(window.Handle());
+        const HWND seen = FindWindowA(className.isNull() ? nullptr : className.constData(),
+                                      windowName.isNull() ? nullptr : windowName.constData());
+        QCOMPARE(seen, found ? window.Handle() : HWND(nullptr));
+    }
+
+    void releasedMarkerIsGone()
+    {
+        HWND handle = nullptr;
+        {
+            const TWindowMarker window("Released Class");
+            handle = window.Handle();
+            QVERIFY(IsWindow(handle));
+        }
+        QVERIFY(!IsWindow(handle));
+        QCOMPARE(FindWindowA("Released Class", nullptr), HWND(nullptr));
+        QCOMPARE(GetWindowThreadProcessId(handle, nullptr), DWORD(0));
+    }
+
+    void windowsBelongToTheirProcess()
+    {
+        const TWindowMarker first("Owned Class", "first");
+        const TWindowMarker second("Owned Class", "second");
+        DWORD process = 0;
+        QCOMPARE(GetWindowThreadProcessId(second.Handle(), &process), GetCurrentProcessId());
+        QCOMPARE(process, GetCurrentProcessId());
+
+        std::vector<HWND> windows;
+        QVERIFY(EnumThreadWindows(GetCurrentProcessId(), CollectWindow, reinterpret_cast<LPARAM>(&windows)));
+        QCOMPARE(windows, std::vector<HWND>({first.Handle(), second.Handle()}));
+
+        windows.clear();
+        QVERIFY(!EnumThreadWindows(GetCurrentProcessId(), StopAtFirst, reinterpret_cast<LPARAM>(&windows)));
+        QCOMPARE(windows.size(), size_t(1));
+
+        windows.clear();
+        QVERIFY(!EnumThreadWindows(GetCurrentProcessId() + 1, CollectWindow, reinterpret_cast<LPARAM>(&windows)));
+        QVERIFY(windows.empty());
+    }
+
+    void markerOfAKilledProcessIsNotFound()
+    {
+        TChild child;
+        QVERIFY(child.startWindow("Killed Class"));
+        QTRY_VERIFY_WITH_TIMEOUT(FindWindowA("Killed Class", nullptr) != nullptr, MarkerAppearTimeout);
+        const HWND window = FindWindowA("Killed Class", nullptr);
+        QCOMPARE(GetWindowThreadProcessId(window, nullptr), child.info.dwProcessId);
+        QCOMPARE(::kill(pid_t(child.info.dwProcessId), SIGKILL), 0);
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        QCOMPARE(FindWindowA("Killed Class", nullptr), HWND(nullptr));
+        QVERIFY(!IsWindow(window));
+        QVERIFY(!PostMessageA(window, WM_CLOSE, 0, 0));
+    }
+
+    void markersLiveInAPrivateFolder()
+    {
+        const QByteArray own = qgetenv("TURVISTA_DDE_DIR");
+        const QString folder = QString::fromStdString(winproc::WindowFolder());
+        QCOMPARE(folder, QString::fromLocal8Bit(own) + QStringLiteral("/windows"));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0700));
+
+        // A folder others may enter is not used.
+        QTemporaryDir open;
+        QVERIFY(::chmod(QFile::encodeName(open.path()).constData(), 0755) == 0);
+        qputenv("TURVISTA_DDE_DIR", QFile::encodeName(open.path()));
+        QVERIFY(winproc::WindowFolder().empty());
+        const TWindowMarker refused("Refused Class");
+        qputenv("TURVISTA_DDE_DIR", own);
+        QCOMPARE(refused.Handle(), HWND(nullptr));
+        QVERIFY(GetLastError() != 0);
+    }
+};
+
+class TestCloseRequest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void closePostedToAChildEndsItGracefully()
+    {
+        TChild child;
+        QVERIFY(child.startWindow("Datorel Server", "urqvdatorel"));
+        QTRY_VERIFY_WITH_TIMEOUT(FindWindowA("Datorel Server", nullptr) != nullptr, MarkerAppearTimeout);
+
+        // As a client closes the server it started: every window of its main thread.
+        std::vector<HWND> windows;
+        QVERIFY(EnumThreadWindows(child.info.dwThreadId, CollectWindow, reinterpret_cast<LPARAM>(&windows)));
+        QCOMPARE(windows.size(), size_t(1));
+        QCOMPARE(windows.front(), FindWindowA("Datorel Server", "urqvdatorel"));
+        QVERIFY(PostMessageA(windows.front(), WM_CLOSE, 0, 0));
+
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        QCOMPARE(child.exitCode(), DWORD(WinprocHelper::ClosedExitCode));
+        QCOMPARE(FindWindowA("Datorel Server", nullptr), HWND(nullptr));
+    }
+
+    void closeHandlerRunsOnTheMainThread()
+    {
+        bool closed = false;
+        QThread* thread = nullptr;
+        InstallCloseHandler([&] {
+            closed = true;
+            thread = QThread::currentThread();
+        });
+        const TWindowMarker window("Own Class");
+        QVERIFY(PostMessageA(window.Handle(), WM_CLOSE, 0, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(closed, MarkerAppearTimeout);
+        QCOMPARE(thread, QCoreApplication::instance()->thread());
+        InstallCloseHandler([] {});
+    }
+
+    void onlyCloseCanBePosted()
+    {
+        const TWindowMarker window("Own Class");
+        constexpr UINT WM_QUIT = 0x0012;
+        QVERIFY(!PostMessageA(window.Handle(), WM_QUIT, 0, 0));
+        QCOMPARE(GetLastError(), DWORD(EINVAL));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // Markers of this run stay out of everyone else's sight.
+    QTemporaryDir ddeFolder;
+    qputenv("TURVISTA_DDE_DIR", QFile::encodeName(ddeFolder.path()));
+    int status = 0;
+    {
+        TestProcessStart test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestWindowMarkers test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestCloseRequest test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_process.moc"
