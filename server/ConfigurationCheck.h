@@ -13,6 +13,10 @@ struct TConfigError {
     QString message;  // the event's text as the program lists it
 };
 
+// Seconds of control time from the start request to the published result.
+// Shorter than the program's first poll, so a check normally ends in one poll.
+inline constexpr double ConfigurationCheckDelay = 2.0;
+
 // Applies every rule to the current values.
 QList<TConfigError> CheckConfiguration(const TControlValues& values);
 
@@ -28,6 +32,9 @@ public:
     void Step(double seconds);
 
 private:
+    void ClearVerdict();
+    void Publish();
+
     TControlValues& values;
     double remaining = -1; // seconds until the result is published; < 0 when idle
 };

@@ -1,0 +1,678 @@
+// The configuration check: its rules over the control database's values, and the
+// result items through which the program sees a check run and end.
+
+#include "server/ConfigurationCheck.h"
+#include "server/ControlValues.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSet>
+#include <QTextStream>
+#include <QtTest>
+
+namespace {
+
+// Control values held in a map, seeded with the defaults of the control database.
+class TFakeControlValues : public TControlValues {
+public:
+    static TFakeControlValues FromDatabase()
+    {
+        TFakeControlValues fake;
+        const QDir folder(QStringLiteral(TURVISTA_SOURCE_DIR "/server/db"));
+        for (const QString& name : folder.entryList({QStringLiteral("*.items")}, QDir::Files)) {
+            QFile file(folder.filePath(name));
+            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+                continue;
+            QTextStream in(&file);
+            while (!in.atEnd()) {
+                const QString line = in.readLine().trimmed();
+                if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                    continue;
+                const QStringList fields = line.split(QLatin1Char('|'));
+                if (fields.size() >= 6)
+                    fake.map.insert(fields[0].trimmed().toUpper(), fields[5].trimmed());
+            }
+        }
+        return fake;
+    }
+
+    bool Has(const QString& name) const override
+    {
+        const bool known = map.contains(name.toUpper());
+        if (!known)
+            unknownReads.insert(name);
+        return known;
+    }
+    QString Text(const QString& name) const override
+    {
+        Has(name);
+        return map.value(name.toUpper());
+    }
+    double Number(const QString& name) const override { return Text(name).toDouble(); }
+    bool Flag(const QString& name) const override
+    {
+        const QString text = Text(name);
+        return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 || text.toDouble() != 0;
+    }
+    void SetText(const QString& name, const QString& text) override
+    {
+        Has(name);
+        map.insert(name.toUpper(), text);
+        writes.append(name.toUpper());
+    }
+    void SetNumber(const QString& name, double value) override
+    {
+        SetText(name, QString::number(value, 'g', 6));
+    }
+    void SetFlag(const QString& name, bool value) override
+    {
+        SetText(name, value ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+
+    QMap<QString, QString> map;
+    QStringList writes;                 // upper-case names, in write order
+    mutable QSet<QString> unknownReads; // names the code asked for that the database lacks
+};
+
+// "NAME=VALUE" settings applied to the fake; false names the first unknown item.
+bool Apply(TFakeControlValues& values, const QStringList& settings, QString* unknown)
+{
+    for (const QString& setting : settings) {
+        const QString name = setting.section(QLatin1Char('='), 0, 0);
+        if (!values.map.contains(name)) {
+            *unknown = name;
+            return false;
+        }
+        values.map.insert(name, setting.section(QLatin1Char('='), 1));
+    }
+    return true;
+}
+
+QString Describe(const QList<TConfigError>& errors)
+{
+    QStringList lines;
+    for (const TConfigError& error : errors)
+        lines.append(QStringLiteral("%1 %2").arg(error.number).arg(error.message));
+    return lines.isEmpty() ? QStringLiteral("(none)") : lines.join(QStringLiteral("; "));
+}
+
+QSet<int> Numbers(const QList<TConfigError>& errors)
+{
+    QSet<int> numbers;
+    for (const TConfigError& error : errors)
+        numbers.insert(error.number);
+    return numbers;
+}
+
+// A known-good starting point: the database defaults (a generator drive on a
+// single valve turbine) with the settings the rows below build on pinned.
+const QStringList Base = {
+    "C_APPL.APPL_TYPE.IN=2", "C_APPL.TURB_TYPE.IN=1", "C_APPL.CASC_CONF.IN=1", "C_APPL.AUX_CONF.IN=1",
+    "C_CONT_IN.C_IN_05.IN=2", "C_CONT_IN.C_IN_06.IN=3", "C_GENLOGIC.DROOP_CONF.IN=2",
+    "C_GENLOGIC.RATED_SP.TUNE=3600", "C_SPDSETPT.MIN_GOV_SP.TUNE=3420", "C_SPDSETPT.MAX_GOV_SP.TUNE=3780",
+    "C_SPDSETPT.OSPD_TRIP.TUNE=3960", "C_SPDSETPT.OSPD_LIMIT.TUNE=4000", "C_SPDSETPT.SLOW_RATE.TUNE=10",
+    "C_SPD_CTRL.NUM_TEETH.IN=60", "C_SPD_CTRL.GEAR_RATIO.IN=1", "C_SPD_CTRL.SPD_2_CONF.IN=2",
+    "C_SPD_CTRL.SPD_3_CONF.IN=1", "C_SPD_CTRL.SPD_4_CONF.IN=1", "C_START.START_CONF.IN=3",
+    "C_START.USE_INITV1.IN=0", "C_START.TO_RATED.IN=3", "C_IDLE_RTD.IDLE_SETPT.TUNE=1000",
+    "C_IDLE_RTD.RTD_SETPT.TUNE=3600", "C_CRIT_SPD.USE_BAND1.IN=0", "C_CRIT_SPD.USE_BAND2.IN=0",
+    "C_RMT_SPD.USE_RMTSPD.IN=0", "C_DRIVER.ACT2_RO.IN_1=0",
+};
+const QStringList Mechanical = {"C_APPL.APPL_TYPE.IN=1", "C_CONT_IN.C_IN_05.IN=1", "C_CONT_IN.C_IN_06.IN=1"};
+const QStringList KwDroop = {"C_GENLOGIC.DROOP_CONF.IN=3", "C_ANIN1.ANIN_CONF.IN=7", "C_GENLOGIC.KWMAX_LOAD.TUNE=5000"};
+const QStringList Extraction = {
+    "C_APPL.TURB_TYPE.IN=3", "C_APPL.RL_MODE.IN=1", "C_ANIN1.ANIN_CONF.IN=10",
+    "C_MAP.MAX_POWER.IN=5000", "C_MAP.MAX_FLOW.IN=60000", "C_MAP.SA.IN=5000", "C_MAP.HPA.IN=55000",
+    "C_MAP.SB.IN=1500", "C_MAP.HPB.IN=35000", "C_MAP.SC.IN=500", "C_MAP.HPC.IN=10000", "C_MAP.PA.IN=20000",
+    "C_EXTR.MIN_SP.TUNE=0", "C_EXTR.MAX_SP.TUNE=200", "C_EXTR.SETPT_INIT.TUNE=100", "C_EXTR.SETPT_RATE.TUNE=5",
+    "C_MAP.USE_TRACK.IN=0", "C_EXTR.USE_RMTXTR.IN=0", "C_EXTR.X_ENBL_SPD.TUNE=3420",
+    "C_DRIVER.LP_LMTRRTE.TUNE=2", "C_MAP.DEMAND_RTE.IN=1",
+};
+const QStringList Admission = Extraction + QStringList {
+    "C_APPL.TURB_TYPE.IN=4", "C_MAP.SA.IN=5000", "C_MAP.HPA.IN=30000", "C_MAP.SB.IN=500", "C_MAP.HPB.IN=5000",
+    "C_MAP.SC.IN=3000", "C_MAP.HPC.IN=40000",
+};
+const QStringList ExtrAdm = Extraction + QStringList {"C_APPL.TURB_TYPE.IN=5"};
+const QStringList Cascade = {
+    "C_APPL.CASC_CONF.IN=2", "C_ANIN2.ANIN_CONF.IN=14", "C_CASC.MIN_SP.TUNE=0", "C_CASC.MAX_SP.TUNE=100",
+    "C_CASC.SETPT_INIT.TUNE=50", "C_CASC.USE_SP_TRK.IN=0", "C_CASC.CAS_SP_RTE.IN=5", "C_RMT_CAS.USE_RMTCAS.IN=0",
+    "C_CASC.MIN_SPD_SP.TUNE=3420", "C_CASC.MAX_SPD_SP.TUNE=3780", "C_CASC.CAS_MX_RTE.IN=20", "C_CASC.USE_KW_IN.IN=0",
+};
+const QStringList Auxiliary = {
+    "C_APPL.AUX_CONF.IN=2", "C_ANIN3.ANIN_CONF.IN=18", "C_AUX.MIN_SP.TUNE=0", "C_AUX.MAX_SP.TUNE=100",
+    "C_AUX.SETPT_INIT.TUNE=50", "C_AUX.AUX_SP_RTE.IN=5", "C_AUX.USE_RMTAUX.IN=0", "C_AUX.USE_KW_IN.IN=0",
+};
+const QStringList Bands = {
+    "C_CRIT_SPD.USE_BAND1.IN=1", "C_CRIT_SPD.USE_BAND2.IN=1", "C_CRIT_SPD.BAND1_MIN.TUNE=1800",
+    "C_CRIT_SPD.BAND1_MAX.TUNE=2200", "C_CRIT_SPD.BAND2_MIN.TUNE=2600", "C_CRIT_SPD.BAND2_MAX.TUNE=2800",
+    "C_CRIT_SPD.CRIT_RATE.TUNE=50",
+};
+const QStringList AutoSequence = {
+    "C_START.TO_RATED.IN=4", "C_AUTOSEQ.LO_IDLE_SP.TUNE=1000", "C_AUTOSEQ.HI_IDLE_SP.TUNE=2400",
+    "C_AUTOSEQ.COLD_START.TUNE=10", "C_AUTOSEQ.HOT_START.TUNE=1", "C_AUTOSEQ.LO_DLY_C.TUNE=30",
+    "C_AUTOSEQ.LO_DLY_H.TUNE=10", "C_AUTOSEQ.HI_DLY_C.TUNE=30", "C_AUTOSEQ.HI_DLY_H.TUNE=10",
+    "C_AUTOSEQ.HI_RATE_C.TUNE=5", "C_AUTOSEQ.HI_RATE_H.TUNE=15", "C_AUTOSEQ.RTD_RATE_C.TUNE=5",
+    "C_AUTOSEQ.RTD_RATE_H.TUNE=15", "C_AUTOSEQ.RTD_SETPT.TUNE=3600",
+};
+const QStringList RemoteSpeed = {"C_RMT_SPD.USE_RMTSPD.IN=1", "C_ANIN4.ANIN_CONF.IN=2", "C_RMT_SPD.RMTMAXRATE.TUNE=50"};
+
+QString Contact(int input) { return QStringLiteral("C_CONT_IN.C_IN_%1.IN").arg(input, 2, 10, QLatin1Char('0')); }
+QString Relay(int relay) { return QStringLiteral("C_RELAY%1.").arg(relay, 2, 10, QLatin1Char('0')); }
+
+} // namespace
+
+// The database defaults form a configuration the check passes, and every item
+// the rules read is one the database defines.
+class TestConfigurationDefaults : public QObject {
+    Q_OBJECT
+private slots:
+    void defaultsPass()
+    {
+        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        QVERIFY2(!values.map.isEmpty(), "no control database found");
+        const QList<TConfigError> errors = CheckConfiguration(values);
+        QVERIFY2(errors.isEmpty(), qPrintable(Describe(errors)));
+        QVERIFY2(values.unknownReads.isEmpty(), qPrintable(QStringList(values.unknownReads.values()).join(' ')));
+    }
+};
+
+// Configurations that use the optional parts consistently pass; a setting that
+// only an unused part reads is not checked.
+class TestConsistentConfigurations : public QObject {
+    Q_OBJECT
+private slots:
+    void passes_data()
+    {
+        QTest::addColumn<QStringList>("settings");
+        QTest::newRow("pinned defaults") << QStringList();
+        QTest::newRow("mechanical drive") << Mechanical;
+        QTest::newRow("KW droop") << KwDroop;
+        QTest::newRow("extraction") << Extraction;
+        QTest::newRow("admission") << Admission;
+        QTest::newRow("extraction/admission") << ExtrAdm;
+        QTest::newRow("redundant extr/adm inputs") << Extraction + QStringList {"C_ANIN2.ANIN_CONF.IN=11", "C_ANIN3.ANIN_CONF.IN=12"};
+        QTest::newRow("remote extr/adm setpoint with enable contact")
+            << Extraction + QStringList {"C_EXTR.USE_RMTXTR.IN=1", "C_ANIN2.ANIN_CONF.IN=13", "C_CONT_IN.C_IN_07.IN=19"};
+        QTest::newRow("extr/adm raise and lower contacts")
+            << Extraction + QStringList {"C_CONT_IN.C_IN_07.IN=16", "C_CONT_IN.C_IN_08.IN=17"};
+        QTest::newRow("decoupled HP and LP use no steam map")
+            << Extraction + QStringList {"C_APPL.RL_MODE.IN=4", "C_MAP.SA.IN=9000"};
+        QTest::newRow("cascade") << Cascade;
+        QTest::newRow("cascade on KW input")
+            << Cascade + QStringList {"C_CASC.USE_KW_IN.IN=1", "C_ANIN2.ANIN_CONF.IN=7"};
+        QTest::newRow("remote cascade setpoint with enable contact")
+            << Cascade + QStringList {"C_RMT_CAS.USE_RMTCAS.IN=1", "C_ANIN3.ANIN_CONF.IN=17", "C_CONT_IN.C_IN_07.IN=24"};
+        QTest::newRow("cascade state indication relay")
+            << Cascade + QStringList {Relay(5) + "RLY_CONF.IN=3", Relay(5) + "STATE_CONF.IN=24"};
+        QTest::newRow("auxiliary controller") << Auxiliary;
+        QTest::newRow("auxiliary limiter") << Auxiliary + QStringList {"C_APPL.AUX_CONF.IN=3"};
+        QTest::newRow("critical speed bands") << Bands;
+        QTest::newRow("auto start sequence") << AutoSequence;
+        QTest::newRow("auto start sequence with bands") << AutoSequence + Bands;
+        QTest::newRow("remote speed setpoint, contact, readout, relay")
+            << RemoteSpeed + QStringList {"C_CONT_IN.C_IN_07.IN=12", "C_READOUT.RO4_CONF.IN=4",
+                                          Relay(5) + "RLY_CONF.IN=3", Relay(5) + "STATE_CONF.IN=8"};
+        QTest::newRow("load sharing with sync enable contact, readout, level switch")
+            << QStringList {"C_ANIN2.ANIN_CONF.IN=4", "C_CONT_IN.C_IN_07.IN=13", "C_READOUT.RO4_CONF.IN=5",
+                            Relay(6) + "RLY_CONF.IN=2", Relay(6) + "LVLSW_CONF.IN=4"};
+        QTest::newRow("actuator 2 as readout") << QStringList {"C_DRIVER.ACT2_RO.IN_1=1", "C_DRIVER.ACT2RO_SEL.IN=1"};
+        QTest::newRow("actuator 2 drives a valve, readout settings unused")
+            << QStringList {"C_APPL.TURB_TYPE.IN=2", "C_DRIVER.ACT2_RO.IN_1=1", "C_DRIVER.ACT2RO_SEL.IN=7"};
+        QTest::newRow("cascade settings unused") << QStringList {"C_CASC.MIN_SP.TUNE=600"};
+        QTest::newRow("auxiliary settings unused") << QStringList {"C_AUX.AUX_SP_RTE.IN=0"};
+        QTest::newRow("steam map unused") << QStringList {"C_MAP.SA.IN=90000"};
+        QTest::newRow("ramp settings unused by manual raise/lower")
+            << QStringList {"C_START.TO_RATED.IN=2", "C_IDLE_RTD.RTD_SETPT.TUNE=3900"};
+        QTest::newRow("auto sequence settings unused") << QStringList {"C_AUTOSEQ.LO_IDLE_SP.TUNE=0"};
+        QTest::newRow("band 2 settings unused") << Bands + QStringList {"C_CRIT_SPD.USE_BAND2.IN=0", "C_CRIT_SPD.BAND2_MIN.TUNE=0"};
+        QTest::newRow("unused analog input range") << QStringList {"C_ANIN8.ANIN_20MA.TUNE=0"};
+    }
+
+    void passes()
+    {
+        QFETCH(QStringList, settings);
+        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        QString unknown;
+        QVERIFY2(Apply(values, Base + settings, &unknown), qPrintable(unknown));
+        const QList<TConfigError> errors = CheckConfiguration(values);
+        QVERIFY2(errors.isEmpty(), qPrintable(Describe(errors)));
+        QVERIFY2(values.unknownReads.isEmpty(), qPrintable(QStringList(values.unknownReads.values()).join(' ')));
+    }
+};
+
+// Each broken rule yields its error number and nothing else; putting the values
+// back makes the configuration pass again.
+class TestBrokenRules : public QObject {
+    Q_OBJECT
+private slots:
+    void reportsItsNumber_data()
+    {
+        QTest::addColumn<QStringList>("scenario");
+        QTest::addColumn<QStringList>("broken");
+        QTest::addColumn<int>("number");
+
+        // Contact inputs.
+        QTest::newRow("raise without lower") << Extraction << QStringList {"C_CONT_IN.C_IN_07.IN=16"} << 1;
+        for (int input = 5; input <= 24; ++input)
+            QTest::addRow("contact input %d function not available", input)
+                << Mechanical << QStringList {Contact(input) + "=23"} << input - 3;
+        QTest::newRow("generator breaker missing") << QStringList() << QStringList {"C_CONT_IN.C_IN_05.IN=1"} << 76;
+        QTest::newRow("tie breaker missing") << QStringList() << QStringList {"C_CONT_IN.C_IN_06.IN=1"} << 77;
+        QTest::newRow("remote speed enable contact unused") << QStringList() << QStringList {"C_CONT_IN.C_IN_07.IN=12"} << 78;
+        QTest::newRow("remote cascade enable contact unused") << Cascade << QStringList {"C_CONT_IN.C_IN_07.IN=24"} << 78;
+        QTest::newRow("sync enable contact without sync input") << QStringList() << QStringList {"C_CONT_IN.C_IN_07.IN=13"} << 79;
+        QTest::newRow("same contact function twice")
+            << QStringList() << QStringList {"C_CONT_IN.C_IN_07.IN=4", "C_CONT_IN.C_IN_09.IN=4"} << 82;
+
+        // Analog inputs.
+        QTest::newRow("sync and load share inputs")
+            << QStringList() << QStringList {"C_ANIN1.ANIN_CONF.IN=3", "C_ANIN2.ANIN_CONF.IN=4"} << 22;
+        for (int input = 1; input <= 8; ++input)
+            QTest::addRow("analog input %d function not available", input)
+                << QStringList() << QStringList {QStringLiteral("C_ANIN%1.ANIN_CONF.IN=14").arg(input)} << 22 + input;
+        QTest::newRow("analog input range empty")
+            << QStringList() << QStringList {"C_ANIN5.ANIN_CONF.IN=23", "C_ANIN5.ANIN_4MA.TUNE=50", "C_ANIN5.ANIN_20MA.TUNE=50"} << 27;
+        QTest::newRow("extr/adm input missing") << Extraction << QStringList {"C_ANIN1.ANIN_CONF.IN=1"} << 65;
+        QTest::newRow("cascade input missing") << Cascade << QStringList {"C_ANIN2.ANIN_CONF.IN=1"} << 67;
+        QTest::newRow("cascade KW input missing") << Cascade << QStringList {"C_CASC.USE_KW_IN.IN=1"} << 67;
+        QTest::newRow("auxiliary input missing") << Auxiliary << QStringList {"C_ANIN3.ANIN_CONF.IN=1"} << 69;
+        QTest::newRow("redundant input out of order") << Extraction << QStringList {"C_ANIN2.ANIN_CONF.IN=12"} << 80;
+        QTest::newRow("KW droop without KW input") << KwDroop << QStringList {"C_ANIN1.ANIN_CONF.IN=1"} << 81;
+        QTest::newRow("maximum load zero") << KwDroop << QStringList {"C_GENLOGIC.KWMAX_LOAD.TUNE=0"} << 83;
+        QTest::newRow("same analog function twice")
+            << QStringList() << QStringList {"C_ANIN1.ANIN_CONF.IN=22", "C_ANIN4.ANIN_CONF.IN=22"} << 84;
+
+        // Remote setpoints.
+        QTest::newRow("remote extr/adm without input")
+            << Extraction << QStringList {"C_EXTR.USE_RMTXTR.IN=1", "C_EXTR.MAX_RMT_SP.TUNE=10"} << 66;
+        QTest::newRow("remote extr/adm input unused") << Extraction << QStringList {"C_ANIN2.ANIN_CONF.IN=13"} << 66;
+        QTest::newRow("remote cascade without input") << Cascade << QStringList {"C_RMT_CAS.USE_RMTCAS.IN=1"} << 68;
+        QTest::newRow("remote cascade input unused") << Cascade << QStringList {"C_ANIN5.ANIN_CONF.IN=17"} << 68;
+        QTest::newRow("remote auxiliary without input") << Auxiliary << QStringList {"C_AUX.USE_RMTAUX.IN=1"} << 70;
+        QTest::newRow("remote speed without input") << QStringList() << QStringList {"C_RMT_SPD.USE_RMTSPD.IN=1"} << 71;
+        QTest::newRow("remote speed input unused") << QStringList() << QStringList {"C_ANIN4.ANIN_CONF.IN=2"} << 71;
+
+        // Relays and readouts.
+        for (int relay = 3; relay <= 12; ++relay)
+            QTest::addRow("relay %d level switch signal not available", relay)
+                << QStringList {Relay(relay) + "ON_LVL.TUNE=100", Relay(relay) + "OFF_LVL.TUNE=90"}
+                << QStringList {Relay(relay) + "RLY_CONF.IN=2", Relay(relay) + "LVLSW_CONF.IN=7"} << 28 + relay;
+        QTest::newRow("relay on level equals off level") << QStringList() << QStringList {Relay(4) + "ON_LVL.TUNE=3450", Relay(4) + "OFF_LVL.TUNE=3450", Relay(4) + "RLY_CONF.IN=2", Relay(4) + "LVLSW_CONF.IN=1"} << 32;
+        QTest::newRow("relay indication not available")
+            << QStringList() << QStringList {Relay(3) + "RLY_CONF.IN=3", Relay(3) + "STATE_CONF.IN=24"} << 31;
+        for (int readout = 1; readout <= 4; ++readout)
+            QTest::addRow("readout %d signal not available", readout)
+                << QStringList {QStringLiteral("C_READOUT.OUT%1_4MA.TUNE=0").arg(readout), QStringLiteral("C_READOUT.OUT%1_20MA.TUNE=100").arg(readout)}
+                << QStringList {QStringLiteral("C_READOUT.RO%1_CONF.IN=11").arg(readout)} << 40 + readout;
+        QTest::newRow("readout range empty")
+            << QStringList {"C_READOUT.RO1_CONF.IN=2", "C_READOUT.OUT1_4MA.TUNE=0"} << QStringList {"C_READOUT.OUT1_20MA.TUNE=0"} << 41;
+        QTest::newRow("actuator 2 readout signal not available")
+            << QStringList {"C_DRIVER.ACT2_RO.IN_1=1", "C_DRIVER.ACT2RO_SEL.IN=1"} << QStringList {"C_DRIVER.ACT2RO_SEL.IN=7"} << 45;
+        QTest::newRow("actuator 2 readout range empty")
+            << QStringList {"C_DRIVER.ACT2_RO.IN_1=1", "C_DRIVER.ACT2RO_SEL.IN=1", "C_DRIVER.ACT2_4MA.TUNE=0"}
+            << QStringList {"C_DRIVER.ACT2_20MA.TUNE=0"} << 45;
+
+        // Start settings.
+        QTest::newRow("initial V1 position with automatic start")
+            << QStringList {"C_START.START_CONF.IN=2"} << QStringList {"C_START.USE_INITV1.IN=1"} << 46;
+        QTest::newRow("initial V1 position out of range")
+            << QStringList {"C_START.START_CONF.IN=1", "C_START.USE_INITV1.IN=1", "C_START.INIT_V1POS.IN=20"}
+            << QStringList {"C_START.INIT_V1POS.IN=150"} << 46;
+        QTest::newRow("idle to rated routine invalid") << QStringList() << QStringList {"C_START.TO_RATED.IN=0"} << 53;
+        QTest::newRow("critical bands without idle") << Bands << QStringList {"C_START.TO_RATED.IN=1"} << 53;
+        QTest::newRow("rate to min zero") << QStringList() << QStringList {"C_START.RT_TO_MIN.IN=0"} << 59;
+        QTest::newRow("HP limiter rate zero") << QStringList() << QStringList {"C_START.SLOW_RATE.IN=0"} << 59;
+        QTest::newRow("idle/rated rate zero") << QStringList() << QStringList {"C_IDLE_RTD.IDLRTDRATE.TUNE=0"} << 59;
+
+        // Speed settings.
+        QTest::newRow("no probe teeth") << QStringList() << QStringList {"C_SPD_CTRL.NUM_TEETH.IN=0"} << 47;
+        QTest::newRow("no gear ratio") << QStringList() << QStringList {"C_SPD_CTRL.GEAR_RATIO.IN=0"} << 47;
+        QTest::newRow("probe frequency too high") << QStringList() << QStringList {"C_SPD_CTRL.NUM_TEETH.IN=400"} << 47;
+        QTest::newRow("generator rated above max governor") << QStringList() << QStringList {"C_GENLOGIC.RATED_SP.TUNE=3900"} << 47;
+        QTest::newRow("speed input 3 without 2")
+            << QStringList() << QStringList {"C_SPD_CTRL.SPD_2_CONF.IN=1", "C_SPD_CTRL.SPD_3_CONF.IN=2"} << 48;
+        QTest::newRow("speed input 4 without 3") << QStringList() << QStringList {"C_SPD_CTRL.SPD_4_CONF.IN=2"} << 48;
+        const QStringList noIdle = Mechanical + QStringList {"C_START.TO_RATED.IN=1"};
+        QTest::newRow("min governor not below max") << noIdle << QStringList {"C_SPDSETPT.MIN_GOV_SP.TUNE=3780"} << 49;
+        QTest::newRow("max governor not below trip") << noIdle << QStringList {"C_SPDSETPT.OSPD_TRIP.TUNE=3780"} << 49;
+        QTest::newRow("trip above test limit") << noIdle << QStringList {"C_SPDSETPT.OSPD_TRIP.TUNE=4100"} << 49;
+        QTest::newRow("min governor zero") << noIdle << QStringList {"C_SPDSETPT.MIN_GOV_SP.TUNE=0"} << 49;
+        QTest::newRow("slow rate zero") << QStringList() << QStringList {"C_SPDSETPT.SLOW_RATE.TUNE=0"} << 75;
+        QTest::newRow("remote speed rate zero") << RemoteSpeed << QStringList {"C_RMT_SPD.RMTMAXRATE.TUNE=0"} << 75;
+
+        // Critical speeds and idle.
+        QTest::newRow("critical rate not above slow rate") << Bands << QStringList {"C_CRIT_SPD.CRIT_RATE.TUNE=5"} << 50;
+        QTest::newRow("band 2 without band 1") << QStringList() << QStringList {"C_CRIT_SPD.USE_BAND2.IN=1"} << 51;
+        QTest::newRow("band 1 not above idle") << Bands << QStringList {"C_CRIT_SPD.BAND1_MIN.TUNE=900"} << 52;
+        QTest::newRow("band 1 min not below max") << Bands << QStringList {"C_CRIT_SPD.BAND1_MAX.TUNE=1700"} << 54;
+        QTest::newRow("band 1 reaches min governor")
+            << Bands << QStringList {"C_CRIT_SPD.USE_BAND2.IN=0", "C_CRIT_SPD.BAND1_MAX.TUNE=3500"} << 54;
+        QTest::newRow("bands overlap") << Bands << QStringList {"C_CRIT_SPD.BAND2_MIN.TUNE=2100"} << 55;
+        QTest::newRow("band 2 min not below max") << Bands << QStringList {"C_CRIT_SPD.BAND2_MIN.TUNE=2800"} << 55;
+        QTest::newRow("band 2 reaches min governor") << Bands << QStringList {"C_CRIT_SPD.BAND2_MAX.TUNE=3500"} << 55;
+        QTest::newRow("idle not below rated") << QStringList() << QStringList {"C_IDLE_RTD.RTD_SETPT.TUNE=900"} << 56;
+        QTest::newRow("idle not below min governor")
+            << QStringList {"C_START.TO_RATED.IN=2"} << QStringList {"C_IDLE_RTD.IDLE_SETPT.TUNE=3420"} << 57;
+        QTest::newRow("rated above max governor") << QStringList() << QStringList {"C_IDLE_RTD.RTD_SETPT.TUNE=3800"} << 58;
+
+        // Auto start sequence.
+        QTest::newRow("hot start above cold start") << AutoSequence << QStringList {"C_AUTOSEQ.HOT_START.TUNE=12"} << 60;
+        QTest::newRow("low idle hot delay longer") << AutoSequence << QStringList {"C_AUTOSEQ.LO_DLY_H.TUNE=40"} << 60;
+        QTest::newRow("high idle hot delay longer") << AutoSequence << QStringList {"C_AUTOSEQ.HI_DLY_H.TUNE=40"} << 60;
+        QTest::newRow("idle hot rate below cold") << AutoSequence << QStringList {"C_AUTOSEQ.HI_RATE_H.TUNE=4"} << 60;
+        QTest::newRow("rated rate zero") << AutoSequence << QStringList {"C_AUTOSEQ.RTD_RATE_C.TUNE=0"} << 60;
+        QTest::newRow("sequence rated above max governor") << AutoSequence << QStringList {"C_AUTOSEQ.RTD_SETPT.TUNE=3900"} << 60;
+        QTest::newRow("high idle not above low idle") << AutoSequence << QStringList {"C_AUTOSEQ.HI_IDLE_SP.TUNE=900"} << 61;
+        QTest::newRow("high idle inside band") << AutoSequence + Bands << QStringList {"C_AUTOSEQ.HI_IDLE_SP.TUNE=2000"} << 61;
+        QTest::newRow("low idle zero") << AutoSequence << QStringList {"C_AUTOSEQ.LO_IDLE_SP.TUNE=0"} << 62;
+        QTest::newRow("high idle not below min governor") << AutoSequence << QStringList {"C_AUTOSEQ.HI_IDLE_SP.TUNE=3420"} << 63;
+
+        // Extraction/admission and its steam map.
+        QTest::newRow("map power above maximum") << Extraction << QStringList {"C_MAP.SA.IN=6000"} << 64;
+        QTest::newRow("map point B below C") << Extraction << QStringList {"C_MAP.HPB.IN=7000"} << 64;
+        QTest::newRow("map maximum flow zero") << Extraction << QStringList {"C_MAP.MAX_FLOW.IN=0"} << 64;
+        QTest::newRow("admission map B not below C") << Admission << QStringList {"C_MAP.SB.IN=3500"} << 64;
+        QTest::newRow("admission flow zero") << ExtrAdm << QStringList {"C_MAP.PA.IN=0"} << 64;
+        QTest::newRow("extr/adm min not below max") << Extraction << QStringList {"C_EXTR.MIN_SP.TUNE=300"} << 72;
+        QTest::newRow("extr/adm init outside range") << Extraction << QStringList {"C_EXTR.SETPT_INIT.TUNE=300"} << 72;
+        QTest::newRow("extr/adm rate zero") << Extraction << QStringList {"C_EXTR.SETPT_RATE.TUNE=0"} << 72;
+        QTest::newRow("extr/adm permissive above max governor") << Extraction << QStringList {"C_EXTR.X_ENBL_SPD.TUNE=3900"} << 72;
+        QTest::newRow("LP limiter rate zero") << Extraction << QStringList {"C_DRIVER.LP_LMTRRTE.TUNE=0"} << 72;
+        QTest::newRow("admission demand rate zero") << Admission << QStringList {"C_MAP.DEMAND_RTE.IN=0"} << 72;
+        QTest::newRow("ratio/limiter mode invalid") << Extraction << QStringList {"C_APPL.RL_MODE.IN=0"} << 72;
+
+        // Cascade and auxiliary.
+        QTest::newRow("cascade min not below max") << Cascade << QStringList {"C_CASC.MIN_SP.TUNE=100"} << 73;
+        QTest::newRow("cascade init outside range") << Cascade << QStringList {"C_CASC.SETPT_INIT.TUNE=600"} << 73;
+        QTest::newRow("cascade rate zero") << Cascade << QStringList {"C_CASC.CAS_SP_RTE.IN=0"} << 73;
+        QTest::newRow("cascade speed limit below min governor") << Cascade << QStringList {"C_CASC.MIN_SPD_SP.TUNE=3000"} << 73;
+        QTest::newRow("cascade speed rate zero") << Cascade << QStringList {"C_CASC.CAS_MX_RTE.IN=0"} << 73;
+        QTest::newRow("auxiliary rate zero") << Auxiliary << QStringList {"C_AUX.AUX_SP_RTE.IN=0"} << 74;
+        QTest::newRow("auxiliary min not below max") << Auxiliary << QStringList {"C_AUX.MIN_SP.TUNE=600"} << 74;
+        QTest::newRow("auxiliary limiter init outside range")
+            << Auxiliary + QStringList {"C_APPL.AUX_CONF.IN=3"} << QStringList {"C_AUX.SETPT_INIT.TUNE=600"} << 74;
+    }
+
+    void reportsItsNumber()
+    {
+        QFETCH(QStringList, scenario);
+        QFETCH(QStringList, broken);
+        QFETCH(int, number);
+        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        QString unknown;
+        QVERIFY2(Apply(values, Base + scenario, &unknown), qPrintable(unknown));
+        QList<TConfigError> errors = CheckConfiguration(values);
+        QVERIFY2(errors.isEmpty(), qPrintable("before: " + Describe(errors)));
+
+        QStringList restore;
+        for (const QString& setting : broken) {
+            const QString name = setting.section('=', 0, 0);
+            restore.append(name + '=' + values.map.value(name));
+        }
+        QVERIFY2(Apply(values, broken, &unknown), qPrintable(unknown));
+        errors = CheckConfiguration(values);
+        QVERIFY2(!errors.isEmpty(), "no error reported");
+        QVERIFY2(Numbers(errors) == QSet<int> {number}, qPrintable(Describe(errors)));
+        for (const TConfigError& error : errors)
+            QVERIFY2(!error.message.trimmed().isEmpty(), "empty message");
+
+        QVERIFY(Apply(values, restore, &unknown));
+        errors = CheckConfiguration(values);
+        QVERIFY2(errors.isEmpty(), qPrintable("after: " + Describe(errors)));
+        QVERIFY2(values.unknownReads.isEmpty(), qPrintable(QStringList(values.unknownReads.values()).join(' ')));
+    }
+
+    void twoBrokenRulesGiveTwoEventsInNumberOrder()
+    {
+        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        QString unknown;
+        QVERIFY(Apply(values, Base + QStringList {"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"}, &unknown));
+        const QList<TConfigError> errors = CheckConfiguration(values);
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(errors[0].number, 4);
+        QCOMPARE(errors[1].number, 48);
+        QVERIFY(errors[0].message.contains("#7"));
+        QVERIFY(errors[1].message != errors[0].message);
+    }
+
+    void messagesNameTheInput()
+    {
+        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        QString unknown;
+        QVERIFY(Apply(values, Base + QStringList {"C_CONT_IN.C_IN_10.IN=4", "C_CONT_IN.C_IN_21.IN=4"}, &unknown));
+        const QList<TConfigError> errors = CheckConfiguration(values);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].message.contains("#10") && errors[0].message.contains("#21"), qPrintable(errors[0].message));
+    }
+};
+
+// The check as the program sees it through the result items.
+class TestCheckItems : public QObject {
+    Q_OBJECT
+
+    const QString start = QStringLiteral("KXSPL.TST_CONFIG.IN");
+    const QString foundErrors = QStringLiteral("CONF_CHK_1.C_ERR_SW.B_SW");
+    const QString passed = QStringLiteral("CONF_CHK_1.N_ERR_DLY.DELAY");
+    const QString count = QStringLiteral("CONF_CHK_1.ERRORS.NUM_EVENTS");
+    static QString Message(int event) { return QStringLiteral("CONF_CHK_1.ERRORS.MSG_O_%1").arg(event); }
+    static QString Number(int event) { return QStringLiteral("CONF_CHK_1.ERRORS.EV_N_%1").arg(event); }
+
+    // What the program does: write the start item, then the control learns of it.
+    void Request(TFakeControlValues& values, TConfigurationCheck& check, bool on)
+    {
+        values.map.insert(start, on ? "-1" : "0");
+        check.Written(start);
+    }
+
+    static TFakeControlValues Configured(const QStringList& settings)
+    {
+        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        QString unknown;
+        if (!Apply(values, Base + settings, &unknown))
+            qFatal("unknown item %s", qPrintable(unknown));
+        return values;
+    }
+
+private slots:
+    void passingCheckRunsThenReportsPassed()
+    {
+        TFakeControlValues values = Configured({});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay / 2);
+        QVERIFY(values.Flag(start));
+        QVERIFY(!values.Flag(foundErrors));
+        QVERIFY(!values.Flag(passed));
+
+        check.Step(ConfigurationCheckDelay / 2);
+        QVERIFY(values.Flag(passed));
+        QVERIFY(!values.Flag(foundErrors));
+        QCOMPARE(values.Number(count), 0.0);
+        QVERIFY(values.Flag(start)); // the program ends the check itself
+    }
+
+    void failingCheckReportsEachEvent()
+    {
+        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"});
+        const QList<TConfigError> expected = CheckConfiguration(values);
+        QCOMPARE(expected.size(), 2);
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay);
+
+        QVERIFY(values.Flag(foundErrors));
+        QVERIFY(!values.Flag(passed));
+        QCOMPARE(values.Number(count), 2.0);
+        for (int event = 1; event <= 2; ++event) {
+            QCOMPARE(values.Text(Message(event)), expected[event - 1].message);
+            QCOMPARE(int(values.Number(Number(event))), expected[event - 1].number);
+        }
+        QCOMPARE(values.Text(Message(3)), QString());
+        QCOMPARE(values.Number(Number(3)), 0.0);
+    }
+
+    void verdictComesAfterTheEvents()
+    {
+        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2"});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        values.writes.clear();
+        check.Step(ConfigurationCheckDelay);
+        const qsizetype verdict = values.writes.lastIndexOf(foundErrors);
+        QVERIFY(verdict >= 0);
+        QVERIFY(values.writes.lastIndexOf(count) < verdict);
+        QVERIFY(values.writes.lastIndexOf(Message(1)) < verdict);
+        QVERIFY(values.writes.lastIndexOf(Number(1)) < verdict);
+    }
+
+    void endingTheCheckKeepsTheEventsForTheReport()
+    {
+        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2"});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay);
+        Request(values, check, false);
+        QVERIFY(!values.Flag(foundErrors));
+        QVERIFY(!values.Flag(passed));
+        QCOMPARE(values.Number(count), 1.0);
+        QCOMPARE(int(values.Number(Number(1))), 48);
+        QVERIFY(!values.Text(Message(1)).isEmpty());
+    }
+
+    void checkEndedBeforeItsResultPublishesNothing()
+    {
+        TFakeControlValues values = Configured({});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay / 2);
+        Request(values, check, false);
+        check.Step(ConfigurationCheckDelay * 2);
+        QVERIFY(!values.Flag(passed));
+        QVERIFY(!values.Flag(foundErrors));
+    }
+
+    void rerunAfterFixPassesAndClearsOldEvents()
+    {
+        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay);
+        Request(values, check, false);
+        QCOMPARE(values.Number(count), 2.0);
+
+        values.map.insert(Contact(7), "1");
+        Request(values, check, true);
+        QCOMPARE(values.Number(count), 0.0); // a running check holds no events
+        check.Step(ConfigurationCheckDelay);
+        QVERIFY(values.Flag(foundErrors));
+        QCOMPARE(values.Number(count), 1.0);
+        QCOMPARE(int(values.Number(Number(1))), 48);
+        QCOMPARE(values.Text(Message(2)), QString());
+        QCOMPARE(values.Number(Number(2)), 0.0);
+
+        Request(values, check, false);
+        values.map.insert("C_SPD_CTRL.SPD_4_CONF.IN", "1");
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay);
+        QVERIFY(values.Flag(passed));
+        QVERIFY(!values.Flag(foundErrors));
+        QCOMPARE(values.Number(count), 0.0);
+        QCOMPARE(values.Text(Message(1)), QString());
+        QCOMPARE(values.Number(Number(1)), 0.0);
+    }
+
+    void restartOfTheControlEndsARunningCheck()
+    {
+        TFakeControlValues values = Configured({});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Start();
+        QVERIFY(!values.Flag(start)); // the program reports the check aborted by the control
+        check.Step(ConfigurationCheckDelay * 2);
+        QVERIFY(!values.Flag(passed));
+        QVERIFY(!values.Flag(foundErrors));
+    }
+
+    void restartClearsAVerdict()
+    {
+        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2"});
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay);
+        check.Start();
+        QVERIFY(!values.Flag(foundErrors));
+        QCOMPARE(values.Number(count), 0.0);
+    }
+
+    void otherItemsStartNothing()
+    {
+        TFakeControlValues values = Configured({});
+        TConfigurationCheck check(values);
+        check.Start();
+        values.map.insert(start, "1");
+        check.Written("C_APPL.TURB_TYPE.IN");
+        check.Step(ConfigurationCheckDelay * 2);
+        QVERIFY(!values.Flag(passed));
+    }
+
+    void startItemNameIgnoresCase()
+    {
+        TFakeControlValues values = Configured({});
+        TConfigurationCheck check(values);
+        check.Start();
+        values.map.insert(start, "1");
+        check.Written("kxspl.tst_config.in");
+        check.Step(ConfigurationCheckDelay);
+        QVERIFY(values.Flag(passed));
+    }
+
+    void moreErrorsThanEventSlotsFillEverySlot()
+    {
+        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23", Contact(8) + "=23"});
+        for (int event = 3; values.map.contains(Message(event)); ++event) {
+            values.map.remove(Message(event));
+            values.map.remove(Number(event));
+        }
+        TConfigurationCheck check(values);
+        check.Start();
+        Request(values, check, true);
+        check.Step(ConfigurationCheckDelay);
+        QVERIFY(values.Flag(foundErrors));
+        QCOMPARE(values.Number(count), 2.0);
+        QCOMPARE(int(values.Number(Number(1))), 4);
+        QCOMPARE(int(values.Number(Number(2))), 5);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int status = 0;
+    {
+        TestConfigurationDefaults test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestConsistentConfigurations test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestBrokenRules test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestCheckItems test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_configurationcheck.moc"
