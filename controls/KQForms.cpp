@@ -1,0 +1,330 @@
+#include "controls/KQForms.h"
+
+#include "platform/dialogs/Dialogs.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QTabBar>
+
+namespace {
+
+// Marks the widgets a container puts between itself and its children.
+constexpr const char* ClientAreaMark = "turvistaClientArea";
+
+// Shows the busy cursor for the lifetime of the object.
+class TBusyCursor {
+public:
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+// ---- handler sets and registration ---------------------------------------------
+
+void TNotifyEventSet::Add(QObject* object, TStateHandler handler)
+{
+    for (const Member& member : members)
+        if (member.object == object)
+            return;
+    members.push_back(Member{object, std::move(handler)});
+}
+
+void TNotifyEventSet::Broadcast(TStateFlags flags) const
+{
+    // A handler may register further children; walk by index over a stable count.
+    const size_t count = members.size();
+    for (size_t i = 0; i < count && i < members.size(); ++i)
+        if (members[i].object)
+            members[i].handler(flags);
+}
+
+QObject* BoundParentOf(QObject* child)
+{
+    QObject* parent = child ? child->parent() : nullptr;
+    while (parent && parent->property(ClientAreaMark).toBool())
+        parent = parent->parent();
+    return parent;
+}
+
+void RegisterBoundChild(QObject* parent, TStateHandler handler, QObject* child)
+{
+    if (auto* container = dynamic_cast<TKQBoundContainer*>(parent)) {
+        container->Handlers().Add(child, std::move(handler));
+        return;
+    }
+    MessageDlg((parent ? parent->objectName() : QString()) + QStringLiteral(" is not an Quorvane Library form"),
+               TMsgDlgType::mtError, mbOK);
+}
+
+TStateFlags DeriveFlags(TStateFlags parent, bool visible, bool enabled)
+{
+    TStateFlags own = 0;
+    if ((parent & sfShown) && visible)
+        own |= sfShown;
+    if ((parent & sfEnabled) && enabled)
+        own |= sfEnabled;
+    return own;
+}
+
+// ---- form ------------------------------------------------------------------------
+
+TKQForm::TKQForm(QWidget* parent) : QWidget(parent) {}
+
+TStateFlags TKQForm::Flags() const
+{
+    return TStateFlags((isVisible() ? sfShown : 0) | (isEnabled() ? sfEnabled : 0));
+}
+
+void TKQForm::Broadcast()
+{
+    Handlers().Broadcast(Flags());
+}
+
+void TKQForm::SetEnabled(bool enabled)
+{
+    setEnabled(enabled);
+    Broadcast();
+}
+
+void TKQForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        Handlers().Broadcast(TStateFlags(sfShown | (isEnabled() ? sfEnabled : 0)));
+}
+
+void TKQForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        Handlers().Broadcast(TStateFlags(isEnabled() ? sfEnabled : 0));
+}
+
+// ---- panels, group boxes, scroll boxes ----------------------------------------------
+
+void TKQChildContainer::ParentStateChanged(TStateFlags flags)
+{
+    parentState = flags;
+    Rebroadcast();
+}
+
+void TKQChildContainer::RegisterWithParent()
+{
+    RegisterBoundChild(BoundParentOf(self), [this](TStateFlags flags) { ParentStateChanged(flags); }, self);
+}
+
+void TKQChildContainer::Rebroadcast()
+{
+    Handlers().Broadcast(DeriveFlags(parentState, ownVisible, self->isEnabled()));
+}
+
+void TKQChildContainer::SetOwnVisible(bool visible)
+{
+    ownVisible = visible;
+    self->setVisible(visible);
+    Rebroadcast();
+}
+
+void TKQChildContainer::SetOwnEnabled(bool enabled)
+{
+    self->setEnabled(enabled);
+    Rebroadcast();
+}
+
+TKQPanel::TKQPanel(QWidget* parent) : QFrame(parent), TKQChildContainer(this)
+{
+    setFrameShape(QFrame::StyledPanel);
+}
+
+void TKQPanel::SetCaption(const QString& text)
+{
+    caption = text;
+    update();
+}
+
+void TKQPanel::Loaded()
+{
+    TKComponent::Loaded();
+    RegisterWithParent();
+}
+
+void TKQPanel::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    if (caption.isEmpty())
+        return;
+    QPainter painter(this);
+    painter.drawText(contentsRect(), Qt::AlignCenter, caption);
+}
+
+TKQGroupBox::TKQGroupBox(QWidget* parent) : QGroupBox(parent), TKQChildContainer(this) {}
+
+void TKQGroupBox::Loaded()
+{
+    TKComponent::Loaded();
+    RegisterWithParent();
+}
+
+TKQScrollBox::TKQScrollBox(QWidget* parent) : QScrollArea(parent), TKQChildContainer(this), client(new QWidget)
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setWidget(client);
+    client->setProperty(ClientAreaMark, true);
+    viewport()->setProperty(ClientAreaMark, true);
+}
+
+void TKQScrollBox::Loaded()
+{
+    TKComponent::Loaded();
+    RegisterWithParent();
+}
+
+// ---- tab sheets and page controls -------------------------------------------------
+
+TKQTabSheet::TKQTabSheet(QWidget* parent) : QWidget(parent), TKQChildContainer(this)
+{
+    ownVisible = false; // until its page control makes it the active page
+}
+
+void TKQTabSheet::SetCaption(const QString& text)
+{
+    caption = text;
+    if (pageControl) {
+        const int index = pageControl->indexOf(this);
+        if (index >= 0)
+            pageControl->setTabText(index, text);
+    }
+}
+
+void TKQTabSheet::SetTabVisible(bool visible)
+{
+    tabVisible = visible;
+    if (pageControl)
+        pageControl->PageTabVisibilityChanged(this);
+}
+
+void TKQTabSheet::SetParentBit(TStateFlags bit, bool on)
+{
+    parentState = TStateFlags(on ? (parentState | bit) : (parentState & ~bit));
+    Rebroadcast();
+}
+
+TKQPageControl::TKQPageControl(QWidget* parent) : QTabWidget(parent)
+{
+    connect(this, &QTabWidget::currentChanged, this, &TKQPageControl::TabChanged);
+}
+
+void TKQPageControl::AddPage(TKQTabSheet* page)
+{
+    page->pageControl = this;
+    pages.push_back(page);
+    switching = true;
+    addTab(page, page->Caption());
+    setTabVisible(indexOf(page), page->TabVisible());
+    switching = false;
+    if (!active) {
+        active = page;
+        page->ownVisible = true;
+    }
+}
+
+QString TKQPageControl::ActivePageName() const
+{
+    return active ? active->objectName() : QString();
+}
+
+void TKQPageControl::SetActivePageName(const QString& name)
+{
+    for (TKQTabSheet* page : pages)
+        if (page->objectName() == name)
+            SetActivePage(page);
+}
+
+void TKQPageControl::SetActivePage(TKQTabSheet* page)
+{
+    if (!page || (page == active && !Loading()))
+        return;
+    switching = true;
+    setCurrentWidget(page);
+    switching = false;
+    SwitchTo(page);
+}
+
+void TKQPageControl::TabChanged(int index)
+{
+    if (switching || index < 0)
+        return;
+    auto* page = qobject_cast<TKQTabSheet*>(widget(index));
+    if (page && page != active)
+        SwitchTo(page);
+}
+
+void TKQPageControl::PageTabVisibilityChanged(TKQTabSheet* page)
+{
+    const int index = indexOf(page);
+    if (index < 0)
+        return;
+    switching = true;
+    setTabVisible(index, page->TabVisible());
+    switching = false;
+    // Hiding the active tab makes Qt show another page: follow it.
+    auto* shown = qobject_cast<TKQTabSheet*>(currentWidget());
+    if (shown && shown != active)
+        SwitchTo(shown);
+}
+
+void TKQPageControl::SwitchTo(TKQTabSheet* page)
+{
+    TBusyCursor busy;
+    TKQTabSheet* old = active;
+    SetEnabled(false);
+    if (old && old != page) {
+        old->ownVisible = false;
+        old->SetParentBit(sfShown, false);
+        emit old->OnExit(this);
+    }
+    active = page;
+    page->ownVisible = true;
+    page->SetParentBit(sfShown, (parentState & sfShown) && ownVisible);
+    emit page->OnEnter(this);
+    SetEnabled(true);
+    emit OnChange(this);
+}
+
+void TKQPageControl::SetVisible(bool visible)
+{
+    ownVisible = visible;
+    setVisible(visible);
+    const bool shown = (parentState & sfShown) && visible;
+    for (TKQTabSheet* page : pages)
+        if (page == active || (page->ParentState() & sfShown) != (shown ? sfShown : 0))
+            page->SetParentBit(sfShown, shown && page == active);
+}
+
+void TKQPageControl::SetEnabled(bool enabled)
+{
+    TBusyCursor busy;
+    setEnabled(enabled);
+    // A page is enabled only as far as the page control itself is.
+    const bool on = (parentState & sfEnabled) && enabled;
+    for (TKQTabSheet* page : pages)
+        if (page == active || (page->ParentState() & sfEnabled) != (on ? sfEnabled : 0))
+            page->SetParentBit(sfEnabled, on);
+}
+
+void TKQPageControl::ParentStateChanged(TStateFlags flags)
+{
+    parentState = flags;
+    if (active)
+        active->ParentStateChanged(DeriveFlags(flags, ownVisible, isEnabled()));
+}
+
+void TKQPageControl::Loaded()
+{
+    TKComponent::Loaded();
+    RegisterBoundChild(BoundParentOf(this), [this](TStateFlags flags) { ParentStateChanged(flags); }, this);
+}
