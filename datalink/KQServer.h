@@ -16,13 +16,16 @@
 
 class TKQStatusPanel;
 class TExeModule;
+class TDdeConvInfo;
+class TConvNotificationInfo;
+class TNetworkConfiguration;
 
 enum class TKRunMode { Minimized = 0, Hidden = 1, Normal = 2 };
 
 // Receives the conversation of a topic, or nullptr when it cannot be had.
 using TConvCallBack = std::function<void(TKQDdeClientConv* conversation)>;
 
-class TKQServer : public QObject {
+class TKQServer : public QObject, public TObject {
     Q_OBJECT
 public:
     explicit TKQServer(QObject* owner = nullptr);
@@ -40,11 +43,53 @@ public:
     TKRunMode RunMode() const;
     void SetRunMode(TKRunMode mode);
     TKQStatusPanel* StatusPanel() const;
-    // Called once the owner has set the published properties.
+    // Called once the owner has set the published properties. Until then the
+    // component counts as being loaded: setting ServerName starts nothing.
     void Loaded();
 
     std::function<void(TObject* sender)> OnConnect;
     std::function<void(TObject* sender)> OnDisconnect;
 
-    // Private members: the implementer's.
+    // Shorter intervals for tests: between retries of the system conversations
+    // and of a topic, and the length of one round of the wait for a started
+    // server (whose number of rounds stays).
+    void SetRetryIntervals(int serverRetry, int topicRetry, int startWaitRound);
+
+private:
+    friend class TNetworkConfiguration;
+
+    void ServerStarted(TObject* sender);
+    void RetryTimerTick();
+    void ServeWaitingList();
+    void FailWaitingList();
+    void OpenNetworkDefFiles();
+    void PointDisconnectHere();
+    void ConnectionFailed();
+    QString FindServerExecutable(const QString& name) const;
+    TNetworkConfiguration* FindConfiguration(const QString& topic) const;
+    void RemoveConfiguration(TNetworkConfiguration* configuration);
+    void CancelConfigurations();
+    void ClearConversations();
+    void ShowStatus(const QString& text);
+
+    // The manager is made first and freed last: every conversation needs it.
+    std::unique_ptr<TKQDdeMgr> ddeManager;
+    TKMapStringKey conversations;       // topic -> TDdeConvInfo, owned
+    TKListOfObject networkConfigurations; // TNetworkConfiguration, owned
+    TKListOfObject waiting;             // TConvNotificationInfo, owned
+    std::unique_ptr<TExeModule> module;
+    std::unique_ptr<TKQDdeClientConv> linkConversation;
+    std::unique_ptr<TKQDdeClientConv> serverConversation;
+    QTimer retryTimer;
+    std::unique_ptr<TKQStatusPanel> statusPanel;
+    TKRunMode runMode = TKRunMode::Hidden;
+    qint32 retryCounter = 0;
+    Synchronizer countSynchronizer;
+    QString countReply;
+    bool countFailed = false;
+    QString serverName;
+    QStringList networkDefFiles;
+    int topicRetryInterval;
+    bool loading = true;
+    bool destroying = false;
 };
