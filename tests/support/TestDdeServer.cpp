@@ -61,8 +61,12 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
 {
     const auto yes = reinterpret_cast<HDDEDATA>(TRUE);
     const auto ack = reinterpret_cast<HDDEDATA>(DDE_FACK);
-    if (type == XTYP_CONNECT)
-        return Text(topicHsz).compare(topic, Qt::CaseInsensitive) == 0 ? yes : nullptr;
+    if (type == XTYP_CONNECT) {
+        const QString asked = Text(topicHsz);
+        return asked.compare(topic, Qt::CaseInsensitive) == 0 || moreTopics.contains(asked, Qt::CaseInsensitive)
+                   ? yes
+                   : nullptr;
+    }
     if (type == XTYP_CONNECT_CONFIRM) {
         ++connections;
         return nullptr;
@@ -110,6 +114,8 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
         const LPBYTE bytes = DdeAccessData(data, &size);
         executes << QString::fromLatin1(reinterpret_cast<const char*>(bytes));
         DdeUnaccessData(data);
+        if (onExecute)
+            onExecute(executes.last());
         return ack;
     }
     case XTYP_ADVSTART:

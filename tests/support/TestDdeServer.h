@@ -26,6 +26,9 @@ public:
     QSet<QString> refused;    // items whose transactions fail
     QSet<QString> unanswered; // items whose transactions stay unanswered
     QStringList executes;     // commands received, in order
+    QStringList moreTopics;   // further topics that accept conversations
+    // Runs when an execute has been recorded, before it is acknowledged.
+    std::function<void(const QString& command)> onExecute;
     QStringList pokes;        // "ITEM=value", in order
     // Runs when a request arrives, before it is answered.
     std::function<void(const QString& item)> beforeReply;
