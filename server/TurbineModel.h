@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class TControlValues;
 
 class TTurbineModel {
@@ -22,5 +24,5 @@ public:
 
 private:
     struct Private;
-    Private* d;
+    std::unique_ptr<Private> d;
 };
