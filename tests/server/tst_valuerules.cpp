@@ -1,0 +1,155 @@
+// How the simulated control parses, limits and describes values.
+#include "server/ValueRules.h"
+
+#include <QTest>
+
+namespace {
+
+TItemDefinition Item(TItemType type, const QString& min, const QString& max,
+                     TItemClass itemClass = TItemClass::Tunable)
+{
+    TItemDefinition item;
+    item.name = QStringLiteral("A.B.C");
+    item.type = type;
+    item.min = min;
+    item.max = max;
+    item.itemClass = itemClass;
+    return item;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TItemType)
+
+class TestValueRules : public QObject {
+    Q_OBJECT
+
+private slots:
+    void normalize_data()
+    {
+        QTest::addColumn<TItemType>("type");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("stored");
+
+        // The program writes true as -1; the control answers 1.
+        QTest::newRow("boolean -1") << TItemType::Boolean << "-1" << true << "1";
+        QTest::newRow("boolean 0") << TItemType::Boolean << "0" << true << "0";
+        QTest::newRow("boolean TRUE") << TItemType::Boolean << "True" << true << "1";
+        QTest::newRow("boolean FALSE") << TItemType::Boolean << "FALSE" << true << "0";
+        QTest::newRow("boolean word") << TItemType::Boolean << "yes" << false << "";
+        QTest::newRow("boolean empty") << TItemType::Boolean << "" << false << "";
+        QTest::newRow("integer") << TItemType::Integer << " 42 " << true << "42";
+        QTest::newRow("integer written as real") << TItemType::Integer << "42.0" << true << "42";
+        QTest::newRow("integer fraction") << TItemType::Integer << "42.5" << false << "";
+        QTest::newRow("integer negative") << TItemType::Integer << "-7" << true << "-7";
+        QTest::newRow("integer text") << TItemType::Integer << "4x" << false << "";
+        QTest::newRow("enum") << TItemType::Enum << "3" << true << "3";
+        QTest::newRow("real") << TItemType::Real << "3600.50" << true << "3600.5";
+        QTest::newRow("real decimal comma") << TItemType::Real << "12,25" << true << "12.25";
+        QTest::newRow("real whole") << TItemType::Real << "100.0" << true << "100";
+        QTest::newRow("real two separators") << TItemType::Real << "1,2,3" << false << "";
+        QTest::newRow("real infinite") << TItemType::Real << "inf" << false << "";
+        QTest::newRow("real empty") << TItemType::Real << "" << false << "";
+        QTest::newRow("string kept as is") << TItemType::String << " Unit 3 " << true << " Unit 3 ";
+        QTest::newRow("string empty") << TItemType::String << "" << true << "";
+        QTest::newRow("time of day") << TItemType::Time << "12:30:05" << true << "12:30:05";
+        QTest::newRow("time stamp") << TItemType::Time << "2024-03-01 12:30" << true << "2024-03-01 12:30";
+        QTest::newRow("time words") << TItemType::Time << "noon" << false << "";
+        QTest::newRow("timer seconds") << TItemType::Timer << "90" << true << "90";
+    }
+
+    void normalize()
+    {
+        QFETCH(TItemType, type);
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        QFETCH(QString, stored);
+        const auto result = ValueRules::Normalize(type, text);
+        QCOMPARE(result.has_value(), accepted);
+        if (accepted)
+            QCOMPARE(*result, stored);
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<TItemType>("type");
+        QTest::addColumn<QString>("min");
+        QTest::addColumn<QString>("max");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("within");
+
+        QTest::newRow("inside") << TItemType::Real << "0" << "100" << "50" << true;
+        QTest::newRow("on the minimum") << TItemType::Real << "0" << "100" << "0" << true;
+        QTest::newRow("on the maximum") << TItemType::Real << "0" << "100.5" << "100.5" << true;
+        QTest::newRow("below") << TItemType::Real << "0" << "100" << "-0.1" << false;
+        QTest::newRow("above") << TItemType::Integer << "-50" << "50" << "51" << false;
+        QTest::newRow("no minimum") << TItemType::Integer << "" << "50" << "-99999" << true;
+        QTest::newRow("no limits") << TItemType::Real << "" << "" << "1e9" << true;
+        QTest::newRow("enum beyond its list") << TItemType::Enum << "1" << "5" << "6" << false;
+        QTest::newRow("strings have no limits") << TItemType::String << "0" << "1" << "long text" << true;
+    }
+
+    void limits()
+    {
+        QFETCH(TItemType, type);
+        QFETCH(QString, min);
+        QFETCH(QString, max);
+        QFETCH(QString, value);
+        QFETCH(bool, within);
+        QCOMPARE(ValueRules::WithinLimits(Item(type, min, max), value), within);
+    }
+
+    void formatReal_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 3600.0 << "3600";
+        QTest::newRow("fraction") << 0.25 << "0.25";
+        QTest::newRow("six decimals at most") << 1.23456789 << "1.234568";
+        QTest::newRow("negative zero") << -0.0000001 << "0";
+        QTest::newRow("large, no exponent") << 12345678.0 << "12345678";
+    }
+
+    void formatReal()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(ValueRules::FormatReal(value), text);
+    }
+
+    void symbolInfoLayout_data()
+    {
+        QTest::addColumn<TItemType>("type");
+        QTest::addColumn<int>("itemClass");
+        QTest::addColumn<QString>("min");
+        QTest::addColumn<QString>("max");
+        QTest::addColumn<QByteArray>("bytes");
+
+        QTest::newRow("tunable real") << TItemType::Real << 2 << "0.0" << "100.0"
+                                      << QByteArray("\x02\x20" "0.0\0" "100.0\0", 12);
+        QTest::newRow("monitor boolean") << TItemType::Boolean << 1 << "0" << "1"
+                                         << QByteArray("\x01\x01" "0\0" "1\0", 6);
+        QTest::newRow("configure enum") << TItemType::Enum << 3 << "1" << "5"
+                                        << QByteArray("\x03\x03" "1\0" "5\0", 6);
+        QTest::newRow("integer") << TItemType::Integer << 2 << "-5" << "5"
+                                 << QByteArray("\x02\x03" "-5\0" "5\0", 7);
+        QTest::newRow("string without limits") << TItemType::String << 2 << "" << ""
+                                               << QByteArray("\x02\x50\0\0", 4);
+        QTest::newRow("time") << TItemType::Time << 1 << "" << "" << QByteArray("\x01\x40\0\0", 4);
+        QTest::newRow("timer") << TItemType::Timer << 1 << "" << "" << QByteArray("\x01\x42\0\0", 4);
+    }
+
+    void symbolInfoLayout()
+    {
+        QFETCH(TItemType, type);
+        QFETCH(int, itemClass);
+        QFETCH(QString, min);
+        QFETCH(QString, max);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(ValueRules::SymbolInfo(Item(type, min, max, static_cast<TItemClass>(itemClass))), bytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestValueRules)
+#include "tst_valuerules.moc"
