@@ -36,6 +36,7 @@ constexpr double DefaultBand2Min = 2700, DefaultBand2Max = 2900;
 constexpr double DefaultOverspeedTestMinutes = 5;
 constexpr double DefaultDroop = 5;               // %
 constexpr double DefaultMaxLoad = 10000;         // kW
+constexpr int DroopFromValve = 2, DroopFromLoad = 3; // droop types of the configuration list
 constexpr double DefaultRemoteRate = 20;         // rpm/s
 constexpr double DefaultLowIdle = 1000, DefaultHighIdle = 2500;
 constexpr double DefaultLowDelayCold = 10, DefaultLowDelayHot = 1;   // min
@@ -241,6 +242,7 @@ void TModel::ReadConfig()
     c.criticalRate = Positive("C_CRIT_SPD.CRIT_RATE.TUNE", DefaultCriticalRate);
     c.droop = Positive("C_GENLOGIC.DROOP_PCT.TUNE", DefaultDroop);
     c.maxLoad = Positive("C_GENLOGIC.KWMAX_LOAD.TUNE", DefaultMaxLoad);
+    c.droopFromValve = int(Config("C_GENLOGIC.DROOP_CONF.IN", DroopFromLoad)) == DroopFromValve;
     c.remoteRate = Positive("C_RMT_SPD.RMTMAXRATE.TUNE", DefaultRemoteRate);
     c.remoteMin = Positive("C_RMT_SPD.MIN_SPD.TUNE", c.minGovernor);
     c.remoteMax = std::max(c.remoteMin, Positive("C_RMT_SPD.MAX_SPD.TUNE", c.maxGovernor));

@@ -201,6 +201,7 @@ struct TModel {
         double bandMin[2] = {}, bandMax[2] = {};
         double criticalRate = 0;
         double droop = 0, maxLoad = 0;
+        bool droopFromValve = false;
         double remoteRate = 0, remoteMin = 0, remoteMax = 0;
         bool autoHalt = false;
         double lowIdle = 0, highIdle = 0, autoRated = 0;

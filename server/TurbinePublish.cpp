@@ -163,7 +163,11 @@ void TModel::Publish()
     // Speed control page.
     out.Number(item("AA_MONITOR.RMT_SPEED.A_NAME"), remoteSpeedValue, 0.1);
     out.Text(item("J_MESSAGE.F_RMT.B_TO_STR"), remoteSpeed ? QStringLiteral("Enabled") : remoteStatus);
-    out.Number(item("J_MESSAGE.KW_DRP_SW.A_SW"), load * config.maxLoad, 1);
+    // With droop taken from the actuator position the box shows the valve demand instead of the load.
+    if (config.droopFromValve)
+        out.Number(item("J_MESSAGE.KW_DRP_SW.A_SW"), Online() ? hpDemand : 0.0);
+    else
+        out.Number(item("J_MESSAGE.KW_DRP_SW.A_SW"), load * config.maxLoad, 1);
     out.Number(item("J_MISC.FSP.A_NAME"), tripped ? 0.0 : FirstStageAtFullFlow * hpValve / 100.0, 0.1);
     QString share = QStringLiteral("Disabled");
     if (syncEnabled)

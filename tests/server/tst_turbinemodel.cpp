@@ -723,6 +723,7 @@ private slots:
     {
         TDriver t;
         t.Define("C_ANIN1.ANIN_CONF.IN", 3); // synchronising input
+        t.Define("C_GENLOGIC.DROOP_CONF.IN", 3); // droop on the measured load, which the box shows
         QVERIFY(t.ToRated());
         QCOMPARE(t.Text("CONF_VAL_1.USE_SYNC.B_NAME"), QStringLiteral("1"));
         QCOMPARE(t.Text("D_SPD_CTRL.SW_DYN.B_SW"), QStringLiteral("0"));
