@@ -75,7 +75,7 @@ TModel::TModel(TControlValues& controlValues)
     for (const TGain& gain : Gains)
         for (const auto& button : GainButtons)
             gainButtons.append({Name(gain.buttons) + QString::number(gain.firstInput + button.offset),
-                                Name(gain.value), button.rate});
+                                Name(gain.value), button.rate, gain.most});
     for (const TGainButton& button : gainButtons)
         momentary.insert(button.item);
     for (const QString& item : {RaiseSpeedItem, LowerSpeedItem, RaiseHpLimiterItem, LowerHpLimiterItem,

@@ -73,31 +73,32 @@ inline const QString RaiseDemandItem = QStringLiteral("E_MAN_DMND.RQV.IN_2");
 inline const QString LowerDemandItem = QStringLiteral("E_MAN_DMND.RQV.IN_1");
 
 // One gain of a dynamics window: its value, its four buttons (lower, fast
-// lower, fast raise, raise, numbered from the first input) and the initial
-// value it takes when the control starts.
+// lower, fast raise, raise, numbered from the first input), the initial
+// value it takes when the control starts, and the highest value it may take.
 struct TGain {
     const char* value;
     const char* buttons;
     int firstInput;
     const char* initial;
+    double most;
 };
 
 inline constexpr TGain Gains[] = {
-    {"D_SPD_DYN.P_GAIN_OFF.RAMP", "D_SPD_DYN.RQV_OFF_LN.IN_", 1, "D_SPD_DYN.P_OFF_INIT.TUNE"},
-    {"D_SPD_DYN.I_GAIN_OF.RAMP", "D_SPD_DYN.RQV_OFF_LN.IN_", 5, "D_SPD_DYN.I_OF_INIT.TUNE"},
-    {"D_SPD_DYN.D_GAIN_OF.RAMP", "D_SPD_DYN.RQV_OFF_LN.IN_", 9, "D_SPD_DYN.D_OF_INIT.TUNE"},
-    {"D_SPD_DYN.P_GAIN_ON.RAMP", "D_SPD_DYN.RQV_ON_LN.IN_", 1, "D_SPD_DYN.P_ON_INIT.TUNE"},
-    {"D_SPD_DYN.I_GAIN_ON.RAMP", "D_SPD_DYN.RQV_ON_LN.IN_", 5, "D_SPD_DYN.I_ON_INIT.TUNE"},
-    {"D_SPD_DYN.D_GAIN_ON.RAMP", "D_SPD_DYN.RQV_ON_LN.IN_", 9, "D_SPD_DYN.D_ON_INIT.TUNE"},
-    {"EXTR_DYN.P_GAIN.RAMP", "EXTR_DYN.RQV_P_GAIN.IN_", 1, "EXTR_DYN.P_INIT.TUNE"},
-    {"EXTR_DYN.I_GAIN.RAMP", "EXTR_DYN.RQV_I_GAIN.IN_", 1, "EXTR_DYN.I_INIT.TUNE"},
-    {"EXTR_DYN.D_GAIN.RAMP", "EXTR_DYN.RQV_D_GAIN.IN_", 1, "EXTR_DYN.D_INIT.TUNE"},
-    {"F_CAS_DYN.P_GAIN.RAMP", "F_CAS_DYN.RQV_P_GAIN.IN_", 1, "F_CAS_DYN.P_INIT.TUNE"},
-    {"F_CAS_DYN.I_GAIN.RAMP", "F_CAS_DYN.RQV_I_GAIN.IN_", 1, "F_CAS_DYN.I_INIT.TUNE"},
-    {"F_CAS_DYN.D_GAIN.RAMP", "F_CAS_DYN.RQV_D_GAIN.IN_", 1, "F_CAS_DYN.D_INIT.TUNE"},
-    {"G_AUX_DYN.P_GAIN.RAMP", "G_AUX_DYN.RQV_P_GAIN.IN_", 1, "G_AUX_DYN.P_INIT.TUNE"},
-    {"G_AUX_DYN.I_GAIN.RAMP", "G_AUX_DYN.RQV_I_GAIN.IN_", 1, "G_AUX_DYN.I_INIT.TUNE"},
-    {"G_AUX_DYN.D_GAIN.RAMP", "G_AUX_DYN.RQV_D_GAIN.IN_", 1, "G_AUX_DYN.D_INIT.TUNE"},
+    {"D_SPD_DYN.P_GAIN_OFF.RAMP", "D_SPD_DYN.RQV_OFF_LN.IN_", 1, "D_SPD_DYN.P_OFF_INIT.TUNE", 100},
+    {"D_SPD_DYN.I_GAIN_OF.RAMP", "D_SPD_DYN.RQV_OFF_LN.IN_", 5, "D_SPD_DYN.I_OF_INIT.TUNE", 50},
+    {"D_SPD_DYN.D_GAIN_OF.RAMP", "D_SPD_DYN.RQV_OFF_LN.IN_", 9, "D_SPD_DYN.D_OF_INIT.TUNE", 100},
+    {"D_SPD_DYN.P_GAIN_ON.RAMP", "D_SPD_DYN.RQV_ON_LN.IN_", 1, "D_SPD_DYN.P_ON_INIT.TUNE", 100},
+    {"D_SPD_DYN.I_GAIN_ON.RAMP", "D_SPD_DYN.RQV_ON_LN.IN_", 5, "D_SPD_DYN.I_ON_INIT.TUNE", 50},
+    {"D_SPD_DYN.D_GAIN_ON.RAMP", "D_SPD_DYN.RQV_ON_LN.IN_", 9, "D_SPD_DYN.D_ON_INIT.TUNE", 100},
+    {"EXTR_DYN.P_GAIN.RAMP", "EXTR_DYN.RQV_P_GAIN.IN_", 1, "EXTR_DYN.P_INIT.TUNE", 100},
+    {"EXTR_DYN.I_GAIN.RAMP", "EXTR_DYN.RQV_I_GAIN.IN_", 1, "EXTR_DYN.I_INIT.TUNE", 50},
+    {"EXTR_DYN.D_GAIN.RAMP", "EXTR_DYN.RQV_D_GAIN.IN_", 1, "EXTR_DYN.D_INIT.TUNE", 100},
+    {"F_CAS_DYN.P_GAIN.RAMP", "F_CAS_DYN.RQV_P_GAIN.IN_", 1, "F_CAS_DYN.P_INIT.TUNE", 100},
+    {"F_CAS_DYN.I_GAIN.RAMP", "F_CAS_DYN.RQV_I_GAIN.IN_", 1, "F_CAS_DYN.I_INIT.TUNE", 50},
+    {"F_CAS_DYN.D_GAIN.RAMP", "F_CAS_DYN.RQV_D_GAIN.IN_", 1, "F_CAS_DYN.D_INIT.TUNE", 100},
+    {"G_AUX_DYN.P_GAIN.RAMP", "G_AUX_DYN.RQV_P_GAIN.IN_", 1, "G_AUX_DYN.P_INIT.TUNE", 100},
+    {"G_AUX_DYN.I_GAIN.RAMP", "G_AUX_DYN.RQV_I_GAIN.IN_", 1, "G_AUX_DYN.I_INIT.TUNE", 50},
+    {"G_AUX_DYN.D_GAIN.RAMP", "G_AUX_DYN.RQV_D_GAIN.IN_", 1, "G_AUX_DYN.D_INIT.TUNE", 100},
 };
 
 // Button offsets from a gain's first input and the share per second each moves the gain.
@@ -318,6 +319,7 @@ struct TModel {
         QString item;
         QString value;
         double rate = 0;
+        double most = 0;
     };
     QList<TGainButton> gainButtons;
 

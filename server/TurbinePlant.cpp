@@ -298,12 +298,8 @@ void TModel::MoveGains(double h)
     for (const TGainButton& button : gainButtons) {
         if (Held(button.item, h) < 0)
             continue;
-        {
-            const QString& value = button.value;
-            const double now = std::max(LeastGain, values.Number(value));
-            const double changed = now * std::exp(button.rate * h);
-            values.SetNumber(value, std::round(std::max(LeastGain, changed) * 10000.0) / 10000.0);
-        }
+        const double now = std::max(LeastGain, values.Number(button.value));
+        values.SetNumber(button.value, Clamp(now * std::exp(button.rate * h), LeastGain, button.most));
     }
 }
 

@@ -618,6 +618,18 @@ private slots:
         QVERIFY2(std::abs(factor / factorIn2s - 1) < 0.02, qPrintable(QString::number(factor)));
     }
 
+    void gainsStayWithinTheirLimits()
+    {
+        TDriver t;
+        t.model.Start();
+        t.Hold("D_SPD_DYN.RQV_OFF_LN.IN_7", 10); // fast raise off-line I
+        QCOMPARE(t.Number("D_SPD_DYN.I_GAIN_OF.RAMP"), 50.0);
+        t.Hold("G_AUX_DYN.RQV_P_GAIN.IN_2", 10); // fast lower auxiliary P
+        QCOMPARE(t.Number("G_AUX_DYN.P_GAIN.RAMP"), 0.01);
+        t.Hold("G_AUX_DYN.RQV_P_GAIN.IN_4", 5); // and it raises again from there
+        QVERIFY(t.Number("G_AUX_DYN.P_GAIN.RAMP") > 0.02);
+    }
+
     void savedGainsSurviveARestart()
     {
         TDriver t;
