@@ -523,6 +523,17 @@ void TKQServer::StopServer()
         module->Close();
         return;
     }
+    // A conversation that this program closed a moment ago (a device giving its
+    // topic back just before) may still be counted in the first reply: it ends
+    // on a socket of its own, which the server need not have read yet. By the
+    // time the first reply is here it has, so the second answer is the true one.
+    if (OtherClientsUseServer() && OtherClientsUseServer())
+        return;
+    module->Close();
+}
+
+bool TKQServer::OtherClientsUseServer()
+{
     countSynchronizer.Begin();
     countReply.clear();
     countFailed = false;
@@ -542,9 +553,7 @@ void TKQServer::StopServer()
     // Compared as a number: ten clients or more must not look like fewer than three.
     bool numeric = false;
     const int count = countReply.trimmed().toInt(&numeric);
-    if (!countFailed && numeric && count > OwnConversationCount)
-        return;
-    module->Close();
+    return !countFailed && numeric && count > OwnConversationCount;
 }
 
 void TKQServer::ServerStarted(TObject*)

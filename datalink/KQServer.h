@@ -65,6 +65,7 @@ private:
     void OpenNetworkDefFiles();
     void PointDisconnectHere();
     void ConnectionFailed();
+    bool OtherClientsUseServer();
     QString FindServerExecutable(const QString& name) const;
     TNetworkConfiguration* FindConfiguration(const QString& topic) const;
     void RemoveConfiguration(TNetworkConfiguration* configuration);

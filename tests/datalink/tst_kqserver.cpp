@@ -527,6 +527,7 @@ class TestStopServer : public QObject {
 private slots:
     void conversationCountDecides_data();
     void conversationCountDecides();
+    void conversationClosedJustBeforeIsNotAnotherClient();
     void changingTheServerNameStopsTheOldOne();
 };
 
@@ -566,6 +567,28 @@ void TestStopServer::conversationCountDecides()
     }
     QVERIFY(plant.deliveries[1].connected);
     QCOMPARE(plant.dialogs.texts(), QStringList());
+}
+
+// The server may answer the first question before it has seen a conversation
+// that was closed just before it.
+void TestStopServer::conversationClosedJustBeforeIsNotAnotherClient()
+{
+    Plant plant;
+    GoOnLine(plant);
+    plant.system->SetItem(QStringLiteral("Conversation Count"), "3");
+    int asks = 0;
+    plant.system->beforeReply = [&](const QString& item) {
+        if (item == QStringLiteral("CONVERSATION COUNT") && ++asks == 2)
+            plant.system->SetItem(QStringLiteral("Conversation Count"), "2");
+    };
+    plant.server->ReleaseConversation(Topic);
+    plant.server->StopServer();
+    plant.system->beforeReply = nullptr;
+    plant.server->RequestConversation(Topic, plant.Into(QStringLiteral("again")));
+
+    QCOMPARE(asks, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(plant.deliveries.size(), 2, Patience);
+    QCOMPARE(plant.Starts().size(), 2);
 }
 
 void TestStopServer::changingTheServerNameStopsTheOldOne()
