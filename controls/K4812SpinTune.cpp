@@ -4,6 +4,7 @@
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQDatorelItem.h"
 #include "platform/Assert.h"
+#include "platform/Exception.h"
 
 namespace {
 const QString TuneSuffix = QStringLiteral(".TUNE");
@@ -43,8 +44,13 @@ void TK4812SpinTune::SubscribeLimits(bool subscribe)
     if (!limitOwner)
         return;
     const TNotifyEvent method(this, &TK4812SpinTune::LimitChanged);
-    for (TKQDatorelItem* item : {lowLimit, highLimit})
-        subscribe ? item->Advise(method) : item->Unadvise(method);
+    try {
+        for (TKQDatorelItem* item : {lowLimit, highLimit})
+            subscribe ? item->Advise(method) : item->Unadvise(method);
+    } catch (const std::exception& error) {
+        // A limit the control does not know: the range falls back to the item's own.
+        ShowException(error);
+    }
 }
 
 void TK4812SpinTune::ParentStateChanged(TStateFlags flags)

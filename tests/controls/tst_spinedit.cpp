@@ -5,11 +5,9 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QVBoxLayout>
 
 #include <memory>
 #include <optional>
@@ -229,7 +227,6 @@ private slots:
     void typedChangeBand();
     void notANumberKeepsTheValue();
     void arrowKeysStepFine();
-    void arrowKeysNeedEnabledFineButtons();
 };
 
 void TestTyping::invalidCharactersBeepAndAreDropped()
@@ -375,11 +372,8 @@ void TestTyping::arrowKeysStepFine()
     QTest::keyClick(spin.TextBox(), Qt::Key_Down);
     QCOMPARE(spin.SpinValue(), 202.0 - 2.02 - 1.9998);
     QVERIFY(ArrowsShown(spin));
-}
 
-void TestTyping::arrowKeysNeedEnabledFineButtons()
-{
-    TKSpinEdit spin;
+    // Only while the fine button of that direction is enabled.
     spin.SetSpinValue(200);
     spin.Button(TKSpinEdit::sbFineUp)->setEnabled(false);
     QTest::keyClick(spin.TextBox(), Qt::Key_Up);
@@ -485,7 +479,6 @@ private slots:
     void arrowColours();
     void accessibleSpinEdit();
     void accessibleButtons();
-    void labelNamesTheControl();
 };
 
 void TestLookAndAccess::layout_data()
@@ -577,19 +570,6 @@ void TestLookAndAccess::accessibleButtons()
     pressOf(spin.Button(TKSpinEdit::sbCheck));
     QTRY_COMPARE(spin.SpinValue(), 105.0);
     QVERIFY(ArrowsShown(spin));
-}
-
-void TestLookAndAccess::labelNamesTheControl()
-{
-    QWidget window;
-    auto* layout = new QVBoxLayout(&window);
-    auto* label = new QLabel("Rated speed", &window);
-    auto* spin = new TKSpinEdit(&window);
-    spin->setObjectName("RatedSpeedEdit");
-    label->setBuddy(spin);
-    layout->addWidget(label);
-    layout->addWidget(spin);
-    QCOMPARE(QAccessible::queryAccessibleInterface(spin)->text(QAccessible::Name), QString("Rated speed"));
 }
 
 // ---------------------------------------------------------------------------
