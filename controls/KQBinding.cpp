@@ -4,6 +4,7 @@
 #include "datalink/KQDevice.h"
 #include "datalink/KQItem.h"
 #include "platform/Assert.h"
+#include "platform/Exception.h"
 
 TKQBinding::TKQBinding(QObject* control, TKComponent* component, TItemLookup lookup, std::function<void()> takeOver)
     : control(control), component(component), lookup(lookup), takeOver(std::move(takeOver))
@@ -22,7 +23,7 @@ void TKQBinding::SetDevice(QObject* value)
 
 bool TKQBinding::HasValue() const
 {
-    return item && item->HasValue();
+    return Item() && item->HasValue();
 }
 
 void TKQBinding::Acquire()
@@ -91,8 +92,15 @@ void TKQBinding::ParentStateChanged(TStateFlags flags)
 
 void TKQBinding::Subscribe()
 {
-    if (item && itemOwner)
+    if (!item || !itemOwner)
+        return;
+    // Subscriptions follow container broadcasts from show and enable events: a
+    // failed advise start goes to the default handler, not into the event loop.
+    try {
         item->Advise(TNotifyEvent(this, &TKQBinding::ItemValueChanged));
+    } catch (const std::exception& error) {
+        ShowException(error);
+    }
 }
 
 void TKQBinding::Unsubscribe()
@@ -108,7 +116,7 @@ bool TKQBinding::Subscribed() const
 
 QVariant TKQBinding::Read() const
 {
-    return item ? item->Value() : QVariant();
+    return Item() ? item->Value() : QVariant();
 }
 
 bool TKQBinding::Write(const QVariant& value) const
@@ -125,7 +133,7 @@ bool TKQBinding::Write(const QVariant& value) const
 
 void TKQBinding::ItemValueChanged(TObject*)
 {
-    if (!item)
+    if (!Item())
         return;
     try {
         takeOver();

@@ -35,7 +35,8 @@ public:
     // While loading only the name is stored; at run time the subscription moves
     // to the new item and its value is taken over at once.
     void SetItemName(const QString& name);
-    TKQItem* Item() const { return item; }
+    // The item, or nullptr when there is none or its device is gone.
+    TKQItem* Item() const { return itemOwner ? item : nullptr; }
     bool HasValue() const;
 
     // End of loading: gets the item and registers the handler with the container
