@@ -105,7 +105,8 @@ bool TControlDatabase::ParseLine(const QString& line, const QString& fileName, i
     item.file = fileName;
     item.line = lineNumber;
 
-    if (item.name.isEmpty() || item.name.contains(QRegularExpression(QStringLiteral("\\s")))) {
+    static const QRegularExpression blank(QStringLiteral("\\s"));
+    if (item.name.isEmpty() || item.name.contains(blank)) {
         *error = where + QStringLiteral("item name \"%1\" is empty or holds blanks").arg(fields[0]);
         return false;
     }

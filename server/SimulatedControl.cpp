@@ -330,6 +330,8 @@ bool TSimulatedControl::Execute(const QString& command)
 void TSimulatedControl::SetResult(TCommand command, const QString& text)
 {
     const int index = static_cast<int>(command);
+    if (m_results[index] == text)
+        return;
     m_results[index] = text;
     Changed(QLatin1String(Commands[index].resultItem));
 }
@@ -385,6 +387,8 @@ int TSimulatedControl::Complete(TCommand command)
         m_mode = TMode::Resetting;
         m_resetTicksLeft = ServerTiming::ResetTicks;
         m_pending.clear();
+        // Advise loops on the status hear "0" until the control is back.
+        Changed(ControlStatus);
         return ResultSuccess;
     }
     return ResultSuccess;
