@@ -106,7 +106,8 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
         DdeUnaccessData(data);
         pokes << item + "=" + QString::fromLatin1(value);
         items[item] = value;
-        DdePostAdvise(instance, topicHandle, itemHsz);
+        if (!held.contains(item))
+            DdePostAdvise(instance, topicHandle, itemHsz);
         return ack;
     }
     case XTYP_EXECUTE: {

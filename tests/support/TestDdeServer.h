@@ -30,6 +30,7 @@ public:
     // Runs when an execute has been recorded, before it is acknowledged.
     std::function<void(const QString& command)> onExecute;
     QStringList pokes;        // "ITEM=value", in order
+    QSet<QString> held;       // items (upper case) whose pokes are stored but not advised back; SetItem advises
     // Runs when a request arrives, before it is answered.
     std::function<void(const QString& item)> beforeReply;
     int connections = 0;
