@@ -1,0 +1,806 @@
+// Command buttons bound to a control device over a DDE server in the same
+// process: the one-shot pulse and the momentary command with prompt and late
+// echoes, bringing the device to rest on first sight, letting go of the item
+// only after a command, the toggle, monitor-only, values from a form, and the
+// two confirmation dialogs.
+#include "controls/KConfirmMomentarydlg.h"
+#include "controls/KConfirmOneShotdlg.h"
+#include "controls/KQForms.h"
+#include "controls/KQMomentaryButton.h"
+#include "controls/KQOneShotButton.h"
+#include "controls/KQToggleButton.h"
+#include "datalink/KQDatorelControl.h"
+#include "platform/Exception.h"
+#include "platform/Timing.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDdeServer.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int ReplyWait = 5000;
+// Short enough for tests, long enough that a settled echo is never overtaken.
+constexpr unsigned TestPeriod = 50;
+// So long that it never ends within a test unless shortened.
+constexpr unsigned EndlessPeriod = 600000;
+const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
+const QString Item = QStringLiteral("CMD.PULSE.IN");
+const QString Other = QStringLiteral("CMD.OTHER.IN");
+// Read synchronously to know that the server has seen everything sent before
+// and that its echoes have been delivered.
+const QString SettleItem = QStringLiteral("SETTLE.ITEM");
+
+void NoPause(int) { }
+
+struct Plant {
+    Plant()
+    {
+        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
+        Timing::SetPauseFunction(NoPause);
+        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
+        server->SetItem(Item, "0");
+        server->SetItem(Other, "0");
+        server->SetItem(SettleItem, "0");
+        server->SetItem("Control Status", "1");
+        manager = std::make_unique<TKQDdeMgr>();
+        TKQDdeMgr::SetCurrent(manager.get());
+        conversation = std::make_unique<TKQDdeClientConv>();
+        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
+        device = std::make_unique<TKQDatorelControl>();
+        device->SetIdentifier(Topic);
+        device->ConversationReady(conversation.get());
+        device->ConnectPollTimer();
+        settle = device->GetItem(SettleItem);
+        form = std::make_unique<TKQForm>();
+        form->setObjectName("FTest");
+        form->resize(300, 200);
+        form->BeginLoading();
+        created << form.get();
+    }
+    ~Plant()
+    {
+        form.reset();
+        device->ReleaseItem(SettleItem);
+        device.reset();
+        conversation.reset();
+        manager.reset();
+        server.reset();
+        Timing::SetPauseFunction(nullptr);
+    }
+
+    template <class T>
+    T* Make(const QString& name, QWidget* parent = nullptr, const QString& item = Item)
+    {
+        auto* component = new T(parent ? parent : form.get());
+        component->setObjectName(name);
+        component->BeginLoading();
+        if constexpr (requires { component->SetItemName(item); }) {
+            component->SetDevice(device.get());
+            component->SetItemName(item);
+        }
+        created << component;
+        return component;
+    }
+    // End of loading in creation order, as the form loader does it, then show.
+    void Show()
+    {
+        for (TKComponent* component : created)
+            component->Loaded();
+        created.clear();
+        form->show();
+        Settle();
+    }
+
+    void Settle() { settle->Value(); }
+    // What was poked into the item, in order.
+    QStringList Pokes(const QString& item = Item) const
+    {
+        QStringList values;
+        for (const QString& poke : server->pokes)
+            if (poke.startsWith(item + "="))
+                values << poke.mid(item.size() + 1);
+        return values;
+    }
+    // Pokes of the item stay unanswered until Echo().
+    void Hold(const QString& item = Item) { server->held.insert(item); }
+    void Echo(const QString& item = Item) { server->SetItem(item, server->Item(item)); }
+    bool Advised(const QString& item = Item)
+    {
+        Settle();
+        return server->advised.contains(item);
+    }
+
+    TScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    std::unique_ptr<TestDdeServer> server;
+    std::unique_ptr<TKQDdeMgr> manager;
+    std::unique_ptr<TKQDdeClientConv> conversation;
+    std::unique_ptr<TKQDatorelControl> device;
+    std::unique_ptr<TKQForm> form;
+    QList<TKComponent*> created;
+    TKQItem* settle = nullptr;
+    bool opened = false;
+};
+
+template <class F>
+QString RaisedText(F&& f)
+{
+    try {
+        f();
+    } catch (const Exception& error) {
+        return error.Message();
+    }
+    return QString();
+}
+
+const QStringList Command{"-1"};
+const QStringList CommandThenRest{"-1", "0"};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class TestOneShotPulse : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup()
+    {
+        QCOMPARE(plant->dialogs.texts(), QStringList());
+        plant.reset();
+    }
+
+    void promptEchoRestsAfterThePeriod();
+    void lateEchoRestsAsSoonAsItArrives();
+    void restValueIsTheNegatedCommand();
+    void firstSightOfACommandBringsTheDeviceToRest();
+    void hidingDuringAPulseLetsGoAtItsEnd();
+    void monitorOnlyIsRefusedDuringAPulse();
+
+private:
+    TKQOneShotButton* Button(unsigned period = TestPeriod)
+    {
+        auto* button = plant->Make<TKQOneShotButton>("ResetButton");
+        button->SetOffText("Reset");
+        button->SetOneShotPeriod(period);
+        return button;
+    }
+    std::unique_ptr<Plant> plant;
+};
+
+void TestOneShotPulse::promptEchoRestsAfterThePeriod()
+{
+    TKQOneShotButton* button = Button(EndlessPeriod);
+    QSignalSpy changes(button, &TKQOneShotButton::OnValueChange);
+    plant->Show();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(button->ButtonOn());
+    plant->Settle();
+    // The command came back; the rest value waits for the end of the period.
+    QCOMPARE(button->PulseState(), TPulseState::ActiveConfirmed);
+    QCOMPARE(plant->Pokes(), Command);
+    QVERIFY(button->ButtonOn());
+
+    button->SetOneShotPeriod(1);
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+    QVERIFY(!button->ButtonOn());
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(changes.first().first().value<QObject*>(), button);
+}
+
+void TestOneShotPulse::lateEchoRestsAsSoonAsItArrives()
+{
+    TKQOneShotButton* button = Button();
+    plant->Show();
+    plant->Hold();
+    QTest::keyClick(button, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestDue, ReplyWait);
+    QVERIFY(!button->ButtonOn());
+    QCOMPARE(plant->Pokes(), Command);
+
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+}
+
+void TestOneShotPulse::restValueIsTheNegatedCommand()
+{
+    plant->server->SetItem(Item, "-1");
+    TKQOneShotButton* button = Button();
+    button->SetControlDefaultValue(true);
+    plant->Show();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QCOMPARE(plant->Pokes(), QStringList({"0", "-1"}));
+    QVERIFY(!button->ButtonOn());
+}
+
+void TestOneShotPulse::firstSightOfACommandBringsTheDeviceToRest()
+{
+    plant->server->SetItem(Item, "-1");
+    plant->Hold();
+    TKQOneShotButton* button = Button();
+    QSignalSpy changes(button, &TKQOneShotButton::OnValueChange);
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0"}), ReplyWait);
+    // Not at rest yet: another command value is answered with the rest value again.
+    plant->server->SetItem(Item, "-1");
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0", "0"}), ReplyWait);
+    QCOMPARE(changes.count(), 0);
+
+    plant->Echo();
+    plant->Settle();
+    QCOMPARE(changes.count(), 0);
+    // Initialised: a value now is shown and answered with nothing.
+    plant->server->SetItem(Item, "-1");
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, ReplyWait);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), QStringList({"0", "0"}));
+    QCOMPARE(button->PulseState(), TPulseState::Idle);
+}
+
+void TestOneShotPulse::hidingDuringAPulseLetsGoAtItsEnd()
+{
+    TKQOneShotButton* button = Button();
+    plant->Show();
+    QVERIFY(plant->Advised());
+    plant->Hold();
+    QTest::mouseClick(button, Qt::LeftButton);
+    button->SetVisible(false);
+    QVERIFY(plant->Advised());
+    // Shown again before the end: the unsubscribe still waits for the end.
+    button->SetVisible(true);
+    QVERIFY(plant->Advised());
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
+    QVERIFY(plant->Advised());
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QVERIFY(!plant->Advised());
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+
+    button->SetVisible(true);
+    QVERIFY(plant->Advised());
+    button->SetVisible(false);
+    QVERIFY(!plant->Advised());
+}
+
+void TestOneShotPulse::monitorOnlyIsRefusedDuringAPulse()
+{
+    TKQOneShotButton* button = Button();
+    plant->Show();
+    plant->Hold();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(RaisedText([&] { button->SetIsMonitorOnly(true); }),
+             QString("ResetButton _SetIsMonitorOnly change failed. Incorrect State."));
+    QVERIFY(!button->IsMonitorOnly());
+    QVERIFY(button->isEnabled());
+
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QCOMPARE(RaisedText([&] { button->SetIsMonitorOnly(true); }), QString());
+    QVERIFY(!button->isEnabled());
+    button->SetValue(true);
+    button->Click();
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestMomentaryCommand : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup()
+    {
+        QCOMPARE(plant->dialogs.texts(), QStringList());
+        plant.reset();
+    }
+
+    void heldButtonRepeatsTheCommandAfterEachEcho();
+    void noRepeatWithoutAnEcho();
+    void releaseBeforeTheEchoRestsWhenItArrives();
+    void pressesWaitForTheFirstValue();
+    void firstSightOfACommandBringsTheDeviceToRest();
+    void hidingThePanelDuringACommandLetsGoAtItsEnd();
+    void disablingSubscribesAndUnsubscribes();
+    void monitorOnlyFromTheFormIsAppliedAtTheEndOfLoading();
+
+private:
+    TKQMomentaryButton* Button(QWidget* parent = nullptr)
+    {
+        auto* button = plant->Make<TKQMomentaryButton>("RaiseButton", parent);
+        button->SetOffText("Raise");
+        button->SetBetweenPulsePeriod(TestPeriod);
+        return button;
+    }
+    // Shown, and at rest after its first value.
+    TKQMomentaryButton* ReadyButton(QWidget* parent = nullptr)
+    {
+        TKQMomentaryButton* button = Button(parent);
+        plant->Show();
+        plant->server->SetItem(Item, "0");
+        plant->Settle();
+        return button;
+    }
+    std::unique_ptr<Plant> plant;
+};
+
+void TestMomentaryCommand::heldButtonRepeatsTheCommandAfterEachEcho()
+{
+    TKQMomentaryButton* button = ReadyButton();
+    QCOMPARE(button->PulseState(), TPulseState::Idle);
+    QTest::mousePress(button, Qt::LeftButton);
+    QVERIFY(button->ButtonOn());
+    QTRY_VERIFY_WITH_TIMEOUT(plant->Pokes().size() >= 3, ReplyWait);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QVERIFY(!button->ButtonOn());
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    plant->Settle();
+    QStringList pokes = plant->Pokes();
+    QCOMPARE(pokes.takeLast(), QString("0"));
+    QCOMPARE(pokes, QStringList(pokes.size(), "-1"));
+}
+
+void TestMomentaryCommand::noRepeatWithoutAnEcho()
+{
+    TKQMomentaryButton* button = ReadyButton();
+    plant->Hold();
+    QTest::keyPress(button, Qt::Key_Return);
+    QTest::qWait(int(button->BetweenPulsePeriod()) * 4);
+    QCOMPARE(plant->Pokes(), Command);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "-1"}), ReplyWait);
+    QTest::keyRelease(button, Qt::Key_Return);
+    QCOMPARE(button->PulseState(), TPulseState::RestDue);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "-1", "0"}), ReplyWait);
+}
+
+void TestMomentaryCommand::releaseBeforeTheEchoRestsWhenItArrives()
+{
+    TKQMomentaryButton* button = ReadyButton();
+    plant->Hold();
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QCOMPARE(button->PulseState(), TPulseState::RestDue);
+    QVERIFY(!button->ButtonOn());
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), Command);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+}
+
+void TestMomentaryCommand::pressesWaitForTheFirstValue()
+{
+    TKQMomentaryButton* button = ReadyButton();
+    button->SetVisible(false);
+    QVERIFY(!plant->Advised());
+    button->SetVisible(true);
+    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
+    button->Click();
+    QVERIFY(!button->ButtonOn());
+    plant->Settle();
+    QCOMPARE(button->PulseState(), TPulseState::Idle);
+    QCOMPARE(plant->Pokes(), QStringList());
+
+    // Another holder keeps the item's value: the value delivered while
+    // subscribing does not end the wait, the next one does.
+    auto* toggle = new TKQToggleButton(plant->form.get());
+    toggle->SetDevice(plant->device.get());
+    toggle->SetItemName(Item);
+    toggle->SetEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(toggle->HasValue(), ReplyWait);
+    button->SetVisible(false);
+    button->SetVisible(true);
+    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
+    plant->Settle();
+    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
+    button->Click();
+    plant->server->SetItem(Item, "0");
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QCOMPARE(plant->Pokes(), QStringList());
+    button->Click();
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), CommandThenRest, ReplyWait);
+}
+
+void TestMomentaryCommand::firstSightOfACommandBringsTheDeviceToRest()
+{
+    plant->server->SetItem(Item, "-1");
+    plant->Hold();
+    TKQMomentaryButton* button = Button();
+    QSignalSpy changes(button, &TKQMomentaryButton::OnValueChange);
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0"}), ReplyWait);
+    // Not at rest yet: no command can start.
+    QTest::mouseClick(button, Qt::LeftButton);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), QStringList({"0"}));
+    plant->Echo();
+    plant->Settle();
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(button->PulseState(), TPulseState::Idle);
+    plant->server->held.clear();
+    button->Click();
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0", "-1", "0"}), ReplyWait);
+}
+
+void TestMomentaryCommand::hidingThePanelDuringACommandLetsGoAtItsEnd()
+{
+    auto* panel = plant->Make<TKQPanel>("Panel");
+    TKQMomentaryButton* button = ReadyButton(panel);
+    QVERIFY(plant->Advised());
+    plant->Hold();
+    QTest::mousePress(button, Qt::LeftButton);
+    panel->SetVisible(false);
+    QVERIFY(plant->Advised());
+    button->MouseUp(Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    panel->SetVisible(true);
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
+    QVERIFY(plant->Advised());
+    plant->Echo();
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QVERIFY(!plant->Advised());
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+
+    panel->SetVisible(false);
+    panel->SetVisible(true);
+    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
+    QVERIFY(plant->Advised());
+}
+
+void TestMomentaryCommand::disablingSubscribesAndUnsubscribes()
+{
+    TKQMomentaryButton* button = ReadyButton();
+    button->SetEnabled(false);
+    QVERIFY(!button->isEnabled());
+    QVERIFY(!plant->Advised());
+    button->SetEnabled(true);
+    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
+    QVERIFY(plant->Advised());
+}
+
+void TestMomentaryCommand::monitorOnlyFromTheFormIsAppliedAtTheEndOfLoading()
+{
+    TKQMomentaryButton* button = Button();
+    button->SetIsMonitorOnly(true);
+    QVERIFY(button->isEnabled());
+    plant->Show();
+    QVERIFY(!button->isEnabled());
+    QVERIFY(plant->Advised());
+    button->SetIsMonitorOnly(false);
+    QVERIFY(button->isEnabled());
+}
+
+// ---------------------------------------------------------------------------
+
+class TestToggle : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup()
+    {
+        QCOMPARE(plant->dialogs.texts(), QStringList());
+        plant.reset();
+    }
+
+    void clickShowsAtOnceAndWrites();
+    void echoOfTheOtherValueFlipsBack();
+    void monitorOnlyDisablesAtRunTimeOnly();
+    void disablingUnsubscribes();
+
+private:
+    TKQToggleButton* Toggle()
+    {
+        auto* toggle = plant->Make<TKQToggleButton>("CalibrateToggle");
+        toggle->SetOffText("Off");
+        toggle->SetOnText("On");
+        return toggle;
+    }
+    std::unique_ptr<Plant> plant;
+};
+
+void TestToggle::clickShowsAtOnceAndWrites()
+{
+    TKQToggleButton* toggle = Toggle();
+    plant->Show();
+    plant->Hold();
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(toggle->ButtonOn());
+    QVERIFY(toggle->Value());
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!toggle->ButtonOn());
+    QTest::keyClick(toggle, Qt::Key_Return);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), QStringList({"-1", "0"}));
+}
+
+void TestToggle::echoOfTheOtherValueFlipsBack()
+{
+    TKQToggleButton* toggle = Toggle();
+    QSignalSpy changes(toggle, &TKQToggleButton::OnValueChange);
+    plant->Show();
+    QTRY_VERIFY_WITH_TIMEOUT(toggle->HasValue(), ReplyWait);
+    plant->Hold();
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(toggle->ButtonOn());
+    const int before = int(changes.count());
+    plant->server->SetItem(Item, "0");
+    QTRY_COMPARE_WITH_TIMEOUT(int(changes.count()), before + 1, ReplyWait);
+    QVERIFY(!toggle->ButtonOn());
+}
+
+void TestToggle::monitorOnlyDisablesAtRunTimeOnly()
+{
+    TKQToggleButton* toggle = Toggle();
+    toggle->SetIsMonitorOnly(true);
+    plant->Show();
+    QVERIFY(toggle->isEnabled());
+    // Enabled from the form, yet it never writes.
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    toggle->SetValue(true);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), QStringList());
+    QVERIFY(!toggle->ButtonOn());
+    toggle->SetIsMonitorOnly(false);
+    QVERIFY(toggle->isEnabled());
+    toggle->SetIsMonitorOnly(true);
+    QVERIFY(!toggle->isEnabled());
+}
+
+void TestToggle::disablingUnsubscribes()
+{
+    TKQToggleButton* toggle = Toggle();
+    plant->Show();
+    QVERIFY(plant->Advised());
+    toggle->SetEnabled(false);
+    QVERIFY(!plant->Advised());
+    toggle->SetEnabled(true);
+    QVERIFY(plant->Advised());
+}
+
+// ---------------------------------------------------------------------------
+
+class TestFormValues : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup() { plant.reset(); }
+
+    void valueFalseInAFormWritesNothing();
+    void valueWrittenAtRunTime();
+
+private:
+    std::unique_ptr<Plant> plant;
+};
+
+void TestFormValues::valueFalseInAFormWritesNothing()
+{
+    plant->server->SetItem(Item, "-1");
+    for (QWidget* button : QList<QWidget*>{plant->Make<TKQOneShotButton>("OneShot", nullptr, Other),
+                                           plant->Make<TKQMomentaryButton>("Momentary", nullptr, Other),
+                                           plant->Make<TKQToggleButton>("Toggle", nullptr, Other),
+                                           plant->Make<TKQToggleButton>("Toggle2")})
+        QVERIFY(button->setProperty("Value", false));
+    plant->Show();
+    plant->Settle();
+    QCOMPARE(plant->server->pokes, QStringList());
+    QCOMPARE(plant->form->findChild<TKQToggleButton*>("Toggle2")->ButtonOn(), true);
+}
+
+void TestFormValues::valueWrittenAtRunTime()
+{
+    auto* oneShot = plant->Make<TKQOneShotButton>("OneShot");
+    auto* toggle = plant->Make<TKQToggleButton>("Toggle", nullptr, Other);
+    plant->Show();
+    QVERIFY(oneShot->setProperty("Value", true));
+    QVERIFY(toggle->setProperty("Value", true));
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), Command);
+    QCOMPARE(plant->Pokes(Other), Command);
+    QTRY_VERIFY_WITH_TIMEOUT(oneShot->Value(), ReplyWait);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestConfirmation : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup()
+    {
+        QCOMPARE(plant->dialogs.texts(), QStringList());
+        plant.reset();
+    }
+
+    void oneShotDialogLooksLikeItsButton();
+    void confirmingAOneShotPulses();
+    void cancellingAOneShotDoesNothing();
+    void momentaryDialogStandsInForTheButtonUntilCancelled();
+
+private:
+    // Runs f once the next confirmation dialog is open.
+    static void WhenOpen(std::function<void(TKConfirmDialog*)> f)
+    {
+        QTimer::singleShot(0, [f] {
+            TKConfirmDialog* dialog = TKConfirmDialog::Open();
+            QVERIFY(dialog);
+            f(dialog);
+            // A dialog left open by a failing test would never return.
+            if (dialog->isVisible() && QTest::currentTestFailed())
+                dialog->reject();
+        });
+    }
+    std::unique_ptr<Plant> plant;
+};
+
+void TestConfirmation::oneShotDialogLooksLikeItsButton()
+{
+    auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
+    button->SetOffText("Shutdown");
+    button->SetOnText("Shutting down");
+    button->SetOffColor(Qt::yellow);
+    button->SetOnTextColor(Qt::red);
+    button->resize(120, 30);
+    plant->Show();
+    bool seen = false;
+    WhenOpen([&](TKConfirmDialog* dialog) {
+        auto* confirm = qobject_cast<TKConfirmOneShotdlg*>(dialog);
+        QVERIFY(confirm);
+        QCOMPARE(confirm, TKConfirmOneShotdlg::Current());
+        QCOMPARE(confirm->windowTitle(), QString("Confirm"));
+        QCOMPARE(confirm->size(), QSize(263, 103));
+        QCOMPARE(confirm->Label()->text(), QString("Confirm Action"));
+        QCOMPARE(confirm->CancelButton()->text(), QString("Cancel"));
+        TKOneShotButton* copy = confirm->Button();
+        QCOMPARE(copy->objectName(), QString("KOneShotButton1"));
+        QCOMPARE(copy->OffText(), QString("Shutdown"));
+        QCOMPARE(copy->OnText(), QString("Shutting down"));
+        QCOMPARE(copy->OffColor(), QColor(Qt::yellow));
+        QCOMPARE(copy->OnTextColor(), QColor(Qt::red));
+        QCOMPARE(copy->width(), 120);
+        QCOMPARE(copy->geometry().right() + 1 + TKConfirmDialog::ButtonGap, confirm->CancelButton()->x());
+        QVERIFY(copy->isVisible());
+        seen = true;
+        confirm->CancelButton()->click();
+    });
+    QTest::keyClick(button, Qt::Key_Return);
+    QVERIFY(seen);
+    QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
+}
+
+void TestConfirmation::confirmingAOneShotPulses()
+{
+    auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
+    button->SetOneShotPeriod(TestPeriod);
+    plant->Show();
+    WhenOpen([](TKConfirmDialog* dialog) {
+        QTest::mouseClick(static_cast<TKConfirmOneShotdlg*>(dialog)->Button(), Qt::LeftButton);
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
+    QCOMPARE(button->PulseState(), TPulseState::ActiveSent);
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    QCOMPARE(plant->Pokes(), CommandThenRest);
+}
+
+void TestConfirmation::cancellingAOneShotDoesNothing()
+{
+    auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
+    plant->Show();
+    WhenOpen([](TKConfirmDialog* dialog) {
+        // A right press on the dialog's button confirms nothing either.
+        QTest::mouseClick(static_cast<TKConfirmOneShotdlg*>(dialog)->Button(), Qt::RightButton);
+        QVERIFY(dialog->isVisible());
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), QStringList());
+    QCOMPARE(button->PulseState(), TPulseState::Idle);
+}
+
+void TestConfirmation::momentaryDialogStandsInForTheButtonUntilCancelled()
+{
+    auto* button = plant->Make<TKQDAMomentaryButton>("LowerButton");
+    button->SetBetweenPulsePeriod(EndlessPeriod);
+    plant->Show();
+    plant->server->SetItem(Item, "0");
+    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+    bool seen = false;
+    WhenOpen([&](TKConfirmDialog* dialog) {
+        TKMomentaryButton* held = static_cast<TKConfirmMomentarydlg*>(dialog)->Button();
+        QCOMPARE(held->objectName(), QString("KMomentaryButton1"));
+        QTest::mousePress(held, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::ActiveConfirmed, ReplyWait);
+        // Releasing the bound button itself does nothing.
+        button->MouseUp(Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+        QCOMPARE(button->PulseState(), TPulseState::ActiveConfirmed);
+        QTest::mouseRelease(held, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+        QVERIFY(dialog->isVisible());
+        QTest::mouseClick(held, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "0", "-1", "0"}), ReplyWait);
+        seen = true;
+        static_cast<TKConfirmMomentarydlg*>(dialog)->CancelButton()->click();
+    });
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QVERIFY(seen);
+    QCOMPARE(TKConfirmMomentarydlg::Current(), nullptr);
+    QCOMPARE(plant->Pokes(), QStringList({"-1", "0", "-1", "0"}));
+}
+
+// ---------------------------------------------------------------------------
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int failed = 0;
+    {
+        TestOneShotPulse test;
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestMomentaryCommand test;
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestToggle test;
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestFormValues test;
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestConfirmation test;
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    return failed;
+}
+
+#include "tst_buttons.moc"
