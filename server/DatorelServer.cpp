@@ -104,6 +104,15 @@ bool TDatorelServer::Start(QString* error)
     return true;
 }
 
+int TDatorelServer::ConversationCount() const
+{
+    int count = 0;
+    for (const auto& [conv, topic] : m_conversations)
+        if (topic == SystemTopic)
+            ++count;
+    return count;
+}
+
 TSimulatedControl* TDatorelServer::Control(const QString& topic) const
 {
     const auto found = m_topics.find(topic.toUpper());

@@ -40,7 +40,10 @@ public:
     bool OpenNetwork(const QString& path, QString* error);
 
     TFaults& Faults() { return m_faults; }
-    int ConversationCount() const { return int(m_conversations.size()); }
+    // Open conversations on the System topics. A client holds two (one per
+    // service), so more than two means that another client uses the server; a
+    // client's own control conversations do not keep it from closing the server.
+    int ConversationCount() const;
     // The control of a topic (any case), or nullptr.
     TSimulatedControl* Control(const QString& topic) const;
 
