@@ -437,7 +437,6 @@ private slots:
     void topicOpenedOnRetryIsSharedAndClosedByRelease();
     void networkFilesAreOpenedOnTheLinkConversation();
     void networkFilesNeedTheLinkConversation();
-    void serverEndingAConversationIsReported();
 };
 
 void TestConversationSharing::oneConversationPerTopicClosedWithTheLastRelease()
@@ -504,19 +503,6 @@ void TestConversationSharing::networkFilesNeedTheLinkConversation()
     Plant plant;
     plant.MakeServer(false);
     QVERIFY_THROWS_EXCEPTION(EAssertionFailed, plant.server->SetNetworkDefFiles({NetworkFile}));
-}
-
-void TestConversationSharing::serverEndingAConversationIsReported()
-{
-    Plant plant;
-    GoOnLine(plant);
-    QList<TObject*> senders;
-    plant.server->OnDisconnect = [&senders](TObject* sender) { senders << sender; };
-    plant.system.reset();
-
-    QTRY_VERIFY_WITH_TIMEOUT(!senders.isEmpty(), Patience);
-    QCOMPARE(senders.first(), plant.server.get());
-    QVERIFY(!plant.deliveries[0].conversation->Connected());
 }
 
 // ---------------------------------------------------------------------------
