@@ -71,6 +71,7 @@ TDatorelServer::TDatorelServer(const TSettings& settings)
 TDatorelServer::~TDatorelServer()
 {
     m_tick.stop();
+    m_topics.clear(); // before the members their change reports reach
     if (m_instance) {
         DdeNameService(m_instance, nullptr, nullptr, DNS_UNREGISTER);
         if (m_linkService)
