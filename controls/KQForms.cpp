@@ -75,7 +75,7 @@ TKQForm::TKQForm(QWidget* parent) : QWidget(parent) {}
 
 TStateFlags TKQForm::Flags() const
 {
-    return TStateFlags((isVisible() ? sfShown : 0) | (isEnabled() ? sfEnabled : 0));
+    return TStateFlags((isVisible() ? sfShown : 0) | (OwnEnabled(this) ? sfEnabled : 0));
 }
 
 void TKQForm::Broadcast()
@@ -93,14 +93,14 @@ void TKQForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        Handlers().Broadcast(TStateFlags(sfShown | (isEnabled() ? sfEnabled : 0)));
+        Handlers().Broadcast(TStateFlags(sfShown | (OwnEnabled(this) ? sfEnabled : 0)));
 }
 
 void TKQForm::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
-        Handlers().Broadcast(TStateFlags(isEnabled() ? sfEnabled : 0));
+        Handlers().Broadcast(TStateFlags(OwnEnabled(this) ? sfEnabled : 0));
 }
 
 // ---- panels, group boxes, scroll boxes ----------------------------------------------
@@ -118,7 +118,7 @@ void TKQChildContainer::RegisterWithParent()
 
 void TKQChildContainer::Rebroadcast()
 {
-    Handlers().Broadcast(DeriveFlags(parentState, ownVisible, self->isEnabled()));
+    Handlers().Broadcast(DeriveFlags(parentState, ownVisible, OwnEnabled(self)));
 }
 
 void TKQChildContainer::SetOwnVisible(bool visible)
@@ -320,7 +320,7 @@ void TKQPageControl::ParentStateChanged(TStateFlags flags)
 {
     parentState = flags;
     if (active)
-        active->ParentStateChanged(DeriveFlags(flags, ownVisible, isEnabled()));
+        active->ParentStateChanged(DeriveFlags(flags, ownVisible, OwnEnabled(this)));
 }
 
 void TKQPageControl::Loaded()

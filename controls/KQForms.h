@@ -60,6 +60,14 @@ void RegisterBoundChild(QObject* parent, TStateHandler handler, QObject* child);
 // Own flags of a container from those of its parent and its own Visible and Enabled.
 TStateFlags DeriveFlags(TStateFlags parent, bool visible, bool enabled);
 
+// A widget's own Enabled, whatever the state of the widgets around it (Qt's
+// isEnabled() is false inside a disabled parent; the parent's state reaches
+// the children through the state flags instead).
+inline bool OwnEnabled(const QWidget* widget)
+{
+    return !widget->testAttribute(Qt::WA_ForceDisabled);
+}
+
 class TKQForm : public QWidget, public TKQBoundContainer, public TKComponent {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
@@ -105,7 +113,7 @@ public:
     explicit TKQPanel(QWidget* parent = nullptr);
     bool Visible() const { return ownVisible; }
     void SetVisible(bool visible) { SetOwnVisible(visible); }
-    bool Enabled() const { return isEnabled(); }
+    bool Enabled() const { return OwnEnabled(this); }
     void SetEnabled(bool enabled) { SetOwnEnabled(enabled); }
     QString Caption() const { return caption; }
     void SetCaption(const QString& text);
@@ -127,7 +135,7 @@ public:
     explicit TKQGroupBox(QWidget* parent = nullptr);
     bool Visible() const { return ownVisible; }
     void SetVisible(bool visible) { SetOwnVisible(visible); }
-    bool Enabled() const { return isEnabled(); }
+    bool Enabled() const { return OwnEnabled(this); }
     void SetEnabled(bool enabled) { SetOwnEnabled(enabled); }
     void Loaded() override;
 };
@@ -140,7 +148,7 @@ public:
     explicit TKQScrollBox(QWidget* parent = nullptr);
     bool Visible() const { return ownVisible; }
     void SetVisible(bool visible) { SetOwnVisible(visible); }
-    bool Enabled() const { return isEnabled(); }
+    bool Enabled() const { return OwnEnabled(this); }
     void SetEnabled(bool enabled) { SetOwnEnabled(enabled); }
     // Children go here.
     QWidget* ClientArea() const { return client; }
@@ -163,7 +171,7 @@ public:
     void SetCaption(const QString& text);
     bool TabVisible() const { return tabVisible; }
     void SetTabVisible(bool visible);
-    bool Enabled() const { return isEnabled(); }
+    bool Enabled() const { return OwnEnabled(this); }
     void SetEnabled(bool enabled) { SetOwnEnabled(enabled); }
     TKQPageControl* PageControl() const { return pageControl; }
 
@@ -202,7 +210,7 @@ public:
 
     bool Visible() const { return ownVisible; }
     void SetVisible(bool visible);
-    bool Enabled() const { return isEnabled(); }
+    bool Enabled() const { return OwnEnabled(this); }
     void SetEnabled(bool enabled);
     void ParentStateChanged(TStateFlags flags);
     void Loaded() override;
