@@ -1,5 +1,6 @@
 #include "controls/KQForms.h"
 
+#include "platform/Exception.h"
 #include "platform/dialogs/Dialogs.h"
 
 #include <QApplication>
@@ -36,9 +37,17 @@ void TNotifyEventSet::Broadcast(TStateFlags flags) const
 {
     // A handler may register further children; walk by index over a stable count.
     const size_t count = members.size();
-    for (size_t i = 0; i < count && i < members.size(); ++i)
-        if (members[i].object)
+    for (size_t i = 0; i < count && i < members.size(); ++i) {
+        if (!members[i].object)
+            continue;
+        // A failed subscription is reported like a failed command; the other
+        // children are still told.
+        try {
             members[i].handler(flags);
+        } catch (const std::exception& error) {
+            ShowException(error);
+        }
+    }
 }
 
 QObject* BoundParentOf(QObject* child)
