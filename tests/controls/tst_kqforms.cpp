@@ -1,0 +1,672 @@
+// Bound containers: which bound controls hold a subscription while forms are
+// shown and hidden, panels and group boxes shown, hidden, enabled and disabled,
+// and pages switched; registration with a container; run-time item changes.
+#include "controls/KQBinding.h"
+#include "controls/KQForms.h"
+#include "datalink/KQDatorelControl.h"
+#include "platform/Timing.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDdeServer.h"
+
+#include <QApplication>
+#include <QScopeGuard>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int ReplyWait = 5000;
+const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
+// Read synchronously to know that the server has seen everything sent before.
+const QString SettleItem = QStringLiteral("SETTLE.ITEM");
+
+void NoPause(int) { }
+
+} // namespace
+
+// The smallest bound control: shows its item's value as text.
+class TBoundProbe : public QWidget, public TKComponent {
+    Q_OBJECT
+    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
+    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
+public:
+    explicit TBoundProbe(QWidget* parent = nullptr) : QWidget(parent) { }
+
+    QObject* Device() const { return binding.Device(); }
+    void SetDevice(QObject* device) { binding.SetDevice(device); }
+    QString ItemName() const { return binding.ItemName(); }
+    void SetItemName(const QString& name) { binding.SetItemName(name); }
+    void Loaded() override
+    {
+        TKComponent::Loaded();
+        binding.Loaded();
+    }
+    bool Subscribed() const { return binding.Subscribed(); }
+
+    QString shown;
+    int takenOver = 0;
+
+signals:
+    void OnValueChange(QObject* sender);
+
+private:
+    TKQBinding binding{this, this, TItemLookup::Device, [this] {
+                           shown = binding.Read().toString();
+                           ++takenOver;
+                           emit OnValueChange(this);
+                       }};
+};
+
+namespace {
+
+// A server, a conversation and a control device whose items have the conversation.
+struct Plant {
+    Plant()
+    {
+        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
+        Timing::SetPauseFunction(NoPause);
+        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
+        for (const char* item : {"A.1", "A.2", "B.1", "B.2", "P.1", "P.2", "G.1", "S.1", "X.1", "X.2", "Y.1"})
+            server->SetItem(item, QByteArray(item) + "-value");
+        server->SetItem(SettleItem, "0");
+        server->SetItem("Control Status", "1");
+        manager = std::make_unique<TKQDdeMgr>();
+        TKQDdeMgr::SetCurrent(manager.get());
+        conversation = std::make_unique<TKQDdeClientConv>();
+        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
+        device = std::make_unique<TKQDatorelControl>();
+        device->setObjectName("KQDatorelControl1");
+        device->SetIdentifier(Topic);
+        device->ConversationReady(conversation.get());
+        device->ConnectPollTimer();
+        settle = device->GetItem(SettleItem);
+    }
+    ~Plant()
+    {
+        form.reset(); // controls give their items back first
+        device->ReleaseItem(SettleItem);
+        device.reset();
+        conversation.reset();
+        manager.reset();
+        server.reset();
+        Timing::SetPauseFunction(nullptr);
+    }
+
+    // Everything sent so far has reached the server.
+    void Settle() { settle->Value(); }
+    QSet<QString> Advised()
+    {
+        Settle();
+        QSet<QString> advised = server->advised;
+        advised.remove(SettleItem);
+        return advised;
+    }
+
+    // Components are made loading, as the form loader makes them, and get their
+    // end-of-loading call in creation order from Finish().
+    template <class T>
+    T* Make(QWidget* parent, const QString& name)
+    {
+        auto* component = new T(parent);
+        component->setObjectName(name);
+        component->BeginLoading();
+        created << component;
+        return component;
+    }
+    TBoundProbe* Probe(QWidget* parent, const QString& item)
+    {
+        TBoundProbe* probe = Make<TBoundProbe>(parent, "Probe_" + item);
+        probe->SetDevice(device.get());
+        probe->SetItemName(item);
+        return probe;
+    }
+    TKQForm* Form()
+    {
+        form = std::make_unique<TKQForm>();
+        form->setObjectName("FTest");
+        form->BeginLoading();
+        created << form.get();
+        return form.get();
+    }
+    void Finish()
+    {
+        for (TKComponent* component : created)
+            component->Loaded();
+        created.clear();
+    }
+
+    TScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    std::unique_ptr<TestDdeServer> server;
+    std::unique_ptr<TKQDdeMgr> manager;
+    std::unique_ptr<TKQDdeClientConv> conversation;
+    std::unique_ptr<TKQDatorelControl> device;
+    std::unique_ptr<TKQForm> form;
+    QList<TKComponent*> created;
+    TKQItem* settle = nullptr;
+    bool opened = false;
+};
+
+using Items = QSet<QString>;
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class TestFormBroadcast : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
+    void cleanup() { plant.reset(); }
+
+    void aFormNotShownHasNoSubscriptions();
+    void showingSubscribesVisiblePanelsAndTheActivePageOnly();
+    void hidingTheFormUnsubscribesEverything();
+    void disablingTheFormUnsubscribesEverything();
+    void aFormShownInsideADisabledWindowSubscribes();
+
+private:
+    void Build();
+    std::unique_ptr<Plant> plant;
+};
+
+// Form: A.1 directly; panel P (P.1, group G with G.1); hidden panel (X.1);
+// disabled group (X.2); page control with pages A (A.1 again, A.2) and B (B.1).
+void TestFormBroadcast::Build()
+{
+    TKQForm* form = plant->Form();
+    plant->Probe(form, "A.1");
+    auto* panel = plant->Make<TKQPanel>(form, "PanelP");
+    plant->Probe(panel, "P.1");
+    auto* group = plant->Make<TKQGroupBox>(panel, "GroupG");
+    plant->Probe(group, "G.1");
+    auto* hidden = plant->Make<TKQPanel>(form, "HiddenPanel");
+    hidden->SetVisible(false);
+    plant->Probe(hidden, "X.1");
+    auto* disabled = plant->Make<TKQGroupBox>(form, "DisabledGroup");
+    disabled->SetEnabled(false);
+    plant->Probe(disabled, "X.2");
+    auto* pages = plant->Make<TKQPageControl>(form, "Pages");
+    auto* pageA = plant->Make<TKQTabSheet>(nullptr, "PageA");
+    pages->AddPage(pageA);
+    auto* pageB = plant->Make<TKQTabSheet>(nullptr, "PageB");
+    pages->AddPage(pageB);
+    plant->Probe(pageA, "A.2");
+    plant->Probe(pageB, "B.1");
+    auto* scroll = plant->Make<TKQScrollBox>(form, "Scroll");
+    plant->Probe(scroll->ClientArea(), "S.1");
+    plant->Finish();
+}
+
+void TestFormBroadcast::aFormNotShownHasNoSubscriptions()
+{
+    Build();
+    QCOMPARE(plant->Advised(), Items());
+    for (TBoundProbe* probe : plant->form->findChildren<TBoundProbe*>())
+        QVERIFY2(!probe->Subscribed(), qPrintable(probe->objectName()));
+    QVERIFY(plant->dialogs.messages().isEmpty());
+}
+
+void TestFormBroadcast::showingSubscribesVisiblePanelsAndTheActivePageOnly()
+{
+    Build();
+    plant->form->show();
+    QCOMPARE(plant->Advised(), Items({"A.1", "P.1", "G.1", "A.2", "S.1"}));
+    auto* nested = plant->form->findChild<TBoundProbe*>("Probe_G.1");
+    QTRY_COMPARE_WITH_TIMEOUT(nested->shown, QString("G.1-value"), ReplyWait);
+    QCOMPARE(plant->form->findChild<TBoundProbe*>("Probe_B.1")->takenOver, 0);
+}
+
+void TestFormBroadcast::hidingTheFormUnsubscribesEverything()
+{
+    Build();
+    plant->form->show();
+    QVERIFY(!plant->Advised().isEmpty());
+    plant->form->hide();
+    QCOMPARE(plant->Advised(), Items());
+    plant->form->show();
+    QCOMPARE(plant->Advised(), Items({"A.1", "P.1", "G.1", "A.2", "S.1"}));
+}
+
+void TestFormBroadcast::disablingTheFormUnsubscribesEverything()
+{
+    Build();
+    plant->form->show();
+    plant->form->SetEnabled(false);
+    QCOMPARE(plant->Advised(), Items());
+    plant->form->SetEnabled(true);
+    QCOMPARE(plant->Advised(), Items({"A.1", "P.1", "G.1", "A.2", "S.1"}));
+}
+
+void TestFormBroadcast::aFormShownInsideADisabledWindowSubscribes()
+{
+    // A mode window opens while the main window is disabled.
+    QWidget mainWindow;
+    mainWindow.setEnabled(false);
+    mainWindow.show();
+    TKQForm* form = plant->Form();
+    form->setParent(&mainWindow);
+    const auto giveBack = qScopeGuard([form] { form->setParent(nullptr); }); // the plant frees it
+    plant->Probe(form, "A.1");
+    plant->Finish();
+    form->show();
+    QCOMPARE(plant->Advised(), Items({"A.1"}));
+    QVERIFY(form->Flags() & sfEnabled);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestPanelState : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
+    void cleanup() { plant.reset(); }
+
+    void hidingAPanelUnsubscribesNestedGroups();
+    void showingAgainShowsAKeptValueAtOnce();
+    void aGroupEnabledInsideADisabledPanelStaysSilent();
+    void containersReportTheirOwnVisibleAndEnabled();
+
+private:
+    std::unique_ptr<Plant> plant;
+};
+
+void TestPanelState::hidingAPanelUnsubscribesNestedGroups()
+{
+    TKQForm* form = plant->Form();
+    auto* panel = plant->Make<TKQPanel>(form, "Panel1");
+    plant->Probe(panel, "P.1");
+    auto* outer = plant->Make<TKQGroupBox>(panel, "Outer");
+    auto* inner = plant->Make<TKQGroupBox>(outer, "Inner");
+    plant->Probe(inner, "G.1");
+    auto* scroll = plant->Make<TKQScrollBox>(outer, "Scroll");
+    plant->Probe(scroll->ClientArea(), "S.1");
+    plant->Probe(form, "A.1");
+    plant->Finish();
+    form->show();
+    QCOMPARE(plant->Advised(), Items({"P.1", "G.1", "S.1", "A.1"}));
+
+    panel->SetVisible(false);
+    QCOMPARE(plant->Advised(), Items({"A.1"}));
+    panel->SetVisible(true);
+    QCOMPARE(plant->Advised(), Items({"P.1", "G.1", "S.1", "A.1"}));
+    plant->server->SetItem("G.1", "changed");
+    QTRY_COMPARE_WITH_TIMEOUT(form->findChild<TBoundProbe*>("Probe_G.1")->shown, QString("changed"), ReplyWait);
+}
+
+void TestPanelState::showingAgainShowsAKeptValueAtOnce()
+{
+    TKQForm* form = plant->Form();
+    auto* panel = plant->Make<TKQPanel>(form, "Panel1");
+    TBoundProbe* inside = plant->Probe(panel, "P.1");
+    TBoundProbe* keeper = plant->Probe(form, "P.1");
+    keeper->setObjectName("Keeper");
+    plant->Finish();
+    form->show();
+    QTRY_COMPARE_WITH_TIMEOUT(inside->shown, QString("P.1-value"), ReplyWait);
+
+    panel->SetVisible(false);
+    plant->server->SetItem("P.1", "new");
+    QTRY_COMPARE_WITH_TIMEOUT(keeper->shown, QString("new"), ReplyWait);
+    QCOMPARE(inside->shown, QString("P.1-value")); // keeps its last value while hidden
+    panel->SetVisible(true);
+    QCOMPARE(inside->shown, QString("new")); // at once, without waiting for the server
+}
+
+void TestPanelState::aGroupEnabledInsideADisabledPanelStaysSilent()
+{
+    TKQForm* form = plant->Form();
+    auto* panel = plant->Make<TKQPanel>(form, "Panel1");
+    auto* group = plant->Make<TKQGroupBox>(panel, "Group1");
+    plant->Probe(group, "G.1");
+    plant->Finish();
+    form->show();
+    QCOMPARE(plant->Advised(), Items({"G.1"}));
+
+    panel->SetEnabled(false);
+    QCOMPARE(plant->Advised(), Items());
+    group->SetEnabled(false);
+    group->SetEnabled(true);
+    QCOMPARE(plant->Advised(), Items());
+    panel->SetEnabled(true);
+    QCOMPARE(plant->Advised(), Items({"G.1"}));
+
+    group->SetEnabled(false);
+    panel->SetEnabled(false);
+    panel->SetEnabled(true);
+    QCOMPARE(plant->Advised(), Items());
+}
+
+void TestPanelState::containersReportTheirOwnVisibleAndEnabled()
+{
+    TKQForm* form = plant->Form();
+    auto* panel = plant->Make<TKQPanel>(form, "Panel1");
+    auto* group = plant->Make<TKQGroupBox>(panel, "Group1");
+    auto* scroll = plant->Make<TKQScrollBox>(panel, "Scroll1");
+    plant->Finish();
+    form->show();
+
+    panel->SetEnabled(false);
+    panel->SetVisible(false);
+    QCOMPARE(group->Enabled(), true);
+    QCOMPARE(group->Visible(), true);
+    QCOMPARE(scroll->Enabled(), true);
+    QCOMPARE(panel->Enabled(), false);
+    QCOMPARE(panel->Visible(), false);
+}
+
+// ---------------------------------------------------------------------------
+
+// Records page entries and exits with what was subscribed at that moment.
+class PageLog : public QObject {
+    Q_OBJECT
+public:
+    QStringList entries;
+    QList<TBoundProbe*> probes;
+
+public slots:
+    void Enter(QObject* sender) { Record("enter", sender); }
+    void Exit(QObject* sender) { Record("exit", sender); }
+
+private:
+    void Record(const char* what, QObject* sender)
+    {
+        QString line = QString::fromLatin1(what) + " " + QObject::sender()->objectName() + " by "
+                       + sender->objectName() + ":";
+        for (TBoundProbe* probe : probes)
+            if (probe->Subscribed())
+                line += " " + probe->ItemName();
+        entries << line;
+    }
+};
+
+class TestPageSwitching : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup() { plant.reset(); }
+
+    void switchingMovesSubscriptionsAndCallsExitThenEnter_data();
+    void switchingMovesSubscriptionsAndCallsExitThenEnter();
+    void assigningTheActivePageAgainDoesNothing();
+    void hidingThePageControlUnsubscribesTheActivePageOnly();
+    void disablingThePageControlKeepsInactivePagesSilent();
+    void hidingTheActiveTabMovesToAnotherPage();
+
+private:
+    std::unique_ptr<Plant> plant;
+    PageLog log;
+    TKQPageControl* pages = nullptr;
+    TKQTabSheet* pageA = nullptr;
+    TKQTabSheet* pageB = nullptr;
+    TKQTabSheet* pageC = nullptr;
+};
+
+void TestPageSwitching::init()
+{
+    plant = std::make_unique<Plant>();
+    QVERIFY(plant->opened);
+    log.entries.clear();
+    log.probes.clear();
+    TKQForm* form = plant->Form();
+    pages = plant->Make<TKQPageControl>(form, "Pages");
+    pageA = plant->Make<TKQTabSheet>(nullptr, "PageA");
+    pageA->SetCaption("A");
+    pages->AddPage(pageA);
+    pageB = plant->Make<TKQTabSheet>(nullptr, "PageB");
+    pageB->SetCaption("B");
+    pages->AddPage(pageB);
+    pageC = plant->Make<TKQTabSheet>(nullptr, "PageC");
+    pageC->SetCaption("C");
+    pages->AddPage(pageC);
+    log.probes << plant->Probe(pageA, "A.1");
+    auto* group = plant->Make<TKQGroupBox>(pageA, "GroupOnA");
+    log.probes << plant->Probe(group, "A.2");
+    log.probes << plant->Probe(pageB, "B.1");
+    auto* panel = plant->Make<TKQPanel>(pageB, "PanelOnB");
+    log.probes << plant->Probe(panel, "B.2");
+    for (TKQTabSheet* page : {pageA, pageB, pageC}) {
+        connect(page, &TKQTabSheet::OnEnter, &log, &PageLog::Enter);
+        connect(page, &TKQTabSheet::OnExit, &log, &PageLog::Exit);
+    }
+    plant->Finish();
+    form->resize(300, 200);
+    form->show();
+}
+
+void TestPageSwitching::switchingMovesSubscriptionsAndCallsExitThenEnter_data()
+{
+    QTest::addColumn<bool>("byClick");
+    QTest::newRow("ActivePage assigned") << false;
+    QTest::newRow("tab clicked") << true;
+}
+
+void TestPageSwitching::switchingMovesSubscriptionsAndCallsExitThenEnter()
+{
+    QFETCH(bool, byClick);
+    QCOMPARE(plant->Advised(), Items({"A.1", "A.2"}));
+    if (byClick) {
+        QTabBar* bar = pages->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    } else {
+        pages->SetActivePage(pageB);
+    }
+    // A's controls let go before A's exit; B's subscribe once B has been entered.
+    QCOMPARE(log.entries, QStringList({"exit PageA by Pages:", "enter PageB by Pages:"}));
+    QCOMPARE(pages->ActivePage(), pageB);
+    QCOMPARE(plant->Advised(), Items({"B.1", "B.2"}));
+    QTRY_COMPARE_WITH_TIMEOUT(pageB->findChild<TBoundProbe*>("Probe_B.2")->shown, QString("B.2-value"), ReplyWait);
+}
+
+void TestPageSwitching::assigningTheActivePageAgainDoesNothing()
+{
+    auto* probe = pageA->findChild<TBoundProbe*>("Probe_A.1");
+    QTRY_COMPARE_WITH_TIMEOUT(probe->takenOver, 1, ReplyWait);
+    pages->SetActivePage(pageA);
+    pages->SetActivePageName("PageA");
+    QVERIFY(log.entries.isEmpty());
+    QCOMPARE(plant->Advised(), Items({"A.1", "A.2"}));
+    QCOMPARE(probe->takenOver, 1); // no new subscription that would deliver the value again
+}
+
+void TestPageSwitching::hidingThePageControlUnsubscribesTheActivePageOnly()
+{
+    pages->SetActivePage(pageB);
+    pages->SetVisible(false);
+    QCOMPARE(plant->Advised(), Items());
+    pages->SetVisible(true);
+    QCOMPARE(plant->Advised(), Items({"B.1", "B.2"}));
+}
+
+void TestPageSwitching::disablingThePageControlKeepsInactivePagesSilent()
+{
+    pages->SetEnabled(false);
+    QCOMPARE(plant->Advised(), Items());
+    pages->SetEnabled(true);
+    QCOMPARE(plant->Advised(), Items({"A.1", "A.2"}));
+}
+
+void TestPageSwitching::hidingTheActiveTabMovesToAnotherPage()
+{
+    pageA->SetTabVisible(false);
+    QVERIFY(pages->ActivePage() != pageA);
+    QCOMPARE(pages->currentWidget(), static_cast<QWidget*>(pages->ActivePage()));
+    QCOMPARE(log.entries.first(), QString("exit PageA by Pages:"));
+    QCOMPARE(plant->Advised(), pages->ActivePage() == pageB ? Items({"B.1", "B.2"}) : Items());
+}
+
+// ---------------------------------------------------------------------------
+
+class TestRegistration : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
+    void cleanup() { plant.reset(); }
+
+    void everyBoundContainerTakesChildren_data();
+    void everyBoundContainerTakesChildren();
+    void anyOtherParentIsReported();
+    void aHandlerIsHeldOncePerObject();
+
+private:
+    std::unique_ptr<Plant> plant;
+};
+
+void TestRegistration::everyBoundContainerTakesChildren_data()
+{
+    QTest::addColumn<QString>("container");
+    for (const char* name : {"TKQForm", "TKQPanel", "TKQGroupBox", "TKQScrollBox", "TKQTabSheet"})
+        QTest::newRow(name) << QString(name);
+}
+
+void TestRegistration::everyBoundContainerTakesChildren()
+{
+    QFETCH(QString, container);
+    TKQForm* form = plant->Form();
+    QWidget* parent = form;
+    if (container == "TKQPanel")
+        parent = plant->Make<TKQPanel>(form, "C");
+    else if (container == "TKQGroupBox")
+        parent = plant->Make<TKQGroupBox>(form, "C");
+    else if (container == "TKQScrollBox")
+        parent = plant->Make<TKQScrollBox>(form, "C")->ClientArea();
+    else if (container == "TKQTabSheet") {
+        auto* pages = plant->Make<TKQPageControl>(form, "Pages");
+        auto* sheet = plant->Make<TKQTabSheet>(nullptr, "C");
+        pages->AddPage(sheet);
+        parent = sheet;
+    }
+    plant->Probe(parent, "A.1");
+    plant->Finish();
+    form->show();
+    QVERIFY(plant->dialogs.messages().isEmpty());
+    QCOMPARE(plant->Advised(), Items({"A.1"}));
+}
+
+void TestRegistration::anyOtherParentIsReported()
+{
+    TKQForm* form = plant->Form();
+    auto* plain = new QWidget(form);
+    plain->setObjectName("PlainWidget1");
+    plant->Probe(plain, "A.1");
+    plant->Finish();
+    QCOMPARE(plant->dialogs.messages().size(), 1);
+    const TShownMessage message = plant->dialogs.messages().first();
+    QCOMPARE(message.text, QString("PlainWidget1 is not an Quorvane Library form"));
+    QCOMPARE(message.type, TMsgDlgType::mtError);
+    QCOMPARE(message.buttons, TMsgDlgButtons(mbOK));
+    form->show();
+    QCOMPARE(plant->Advised(), Items());
+}
+
+void TestRegistration::aHandlerIsHeldOncePerObject()
+{
+    TNotifyEventSet set;
+    QObject first, second;
+    QStringList calls;
+    set.Add(&first, [&](TStateFlags flags) { calls << QString("first %1").arg(flags); });
+    set.Add(&second, [&](TStateFlags flags) { calls << QString("second %1").arg(flags); });
+    set.Add(&first, [&](TStateFlags flags) { calls << QString("again %1").arg(flags); });
+    set.Broadcast(sfShownEnabled);
+    QCOMPARE(calls, QStringList({"first 3", "second 3"}));
+}
+
+// ---------------------------------------------------------------------------
+
+class TestBindingAtRunTime : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
+    void cleanup() { plant.reset(); }
+
+    void changingTheItemMovesTheSubscriptionAndShowsAtOnce();
+    void destroyingAControlGivesItsItemBack();
+    void aSubscriptionThatFailsIsReportedAndOthersGoOn();
+
+private:
+    std::unique_ptr<Plant> plant;
+};
+
+void TestBindingAtRunTime::changingTheItemMovesTheSubscriptionAndShowsAtOnce()
+{
+    TKQForm* form = plant->Form();
+    TBoundProbe* probe = plant->Probe(form, "X.1");
+    plant->Finish();
+    form->show();
+    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("X.1-value"), ReplyWait);
+
+    probe->SetItemName("Y.1");
+    QCOMPARE(probe->shown, QString("Y.1-value"));
+    QCOMPARE(plant->device->RefCount("X.1"), 0);
+    QCOMPARE(plant->device->RefCount("Y.1"), 1);
+    QCOMPARE(plant->Advised(), Items({"Y.1"}));
+    plant->server->SetItem("Y.1", "moved");
+    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("moved"), ReplyWait);
+}
+
+void TestBindingAtRunTime::destroyingAControlGivesItsItemBack()
+{
+    TKQForm* form = plant->Form();
+    TBoundProbe* probe = plant->Probe(form, "X.1");
+    TBoundProbe* other = plant->Probe(form, "X.1");
+    other->setObjectName("Other");
+    plant->Finish();
+    form->show();
+    QCOMPARE(plant->device->RefCount("X.1"), 2);
+    delete probe;
+    QCOMPARE(plant->device->RefCount("X.1"), 1);
+    QCOMPARE(plant->Advised(), Items({"X.1"}));
+    delete other;
+    QCOMPARE(plant->device->RefCount("X.1"), 0);
+    QCOMPARE(plant->Advised(), Items());
+}
+
+void TestBindingAtRunTime::aSubscriptionThatFailsIsReportedAndOthersGoOn()
+{
+    TKQForm* form = plant->Form();
+    auto* panel = plant->Make<TKQPanel>(form, "Panel1");
+    panel->SetVisible(false);
+    plant->Probe(panel, "A.1");
+    plant->Probe(panel, "A.2");
+    plant->Finish();
+    form->show();
+
+    plant->conversation->CloseLink(); // no advise loop can start any more
+    panel->SetVisible(true);
+    QCOMPARE(plant->dialogs.texts(),
+             QStringList({"Start Advise on Item A.1 failed.  Make sure Item is supported in control.",
+                          "Start Advise on Item A.2 failed.  Make sure Item is supported in control."}));
+    QCOMPARE(plant->dialogs.messages().first().type, TMsgDlgType::mtError);
+}
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    int failures = 0;
+    {
+        TestFormBroadcast test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestPanelState test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestPageSwitching test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestRegistration test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestBindingAtRunTime test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    return failures;
+}
+
+#include "tst_kqforms.moc"
