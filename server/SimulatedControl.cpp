@@ -5,6 +5,7 @@
 #include "server/TurbineModel.h"
 #include "server/ValueRules.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -61,9 +62,18 @@ constexpr WordSymbol WordSymbols[] = {
     {"RESET.RESULT", TItemClass::Monitor, TItemType::Integer, "0", "255"},
 };
 
-QString ApplicationIdText()
+// The control's application is its databases: their names and the date of the newest.
+QString ApplicationIdText(const QStringList& databases)
 {
-    return QStringLiteral("4812 simulated control, Turvista 0.1");
+    QStringList names;
+    QDateTime newest;
+    for (const QString& path : databases) {
+        const QFileInfo info(path);
+        names.append(info.fileName());
+        if (!newest.isValid() || info.lastModified() > newest)
+            newest = info.lastModified();
+    }
+    return names.join(QStringLiteral(", ")) + QStringLiteral("  ") + newest.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
 QString SystemIdText()
@@ -85,6 +95,7 @@ std::unique_ptr<TSimulatedControl> TSimulatedControl::Create(const TControlDefin
     control->m_id = definition.id;
     if (!control->m_database.Load(definition.databases, error))
         return nullptr;
+    control->m_applicationId = ApplicationIdText(definition.databases);
     if (!definition.configuration.isEmpty() && !control->LoadStartingConfiguration(definition.configuration, error))
         return nullptr;
     if (!definition.store.isEmpty())
@@ -220,7 +231,7 @@ std::optional<QString> TSimulatedControl::Value(const QString& name) const
     if (upper == ConfigurationId)
         return m_configurationId;
     if (upper == ApplicationId)
-        return ApplicationIdText();
+        return m_applicationId;
     if (upper == SystemId)
         return SystemIdText();
     if (upper == EnableRgBlocks)

@@ -98,6 +98,7 @@ private:
     QString m_id;
     TControlDatabase m_database;
     QString m_mutableItemList;
+    QString m_applicationId;
     QList<QPair<QString, QString>> m_startingValues;
     QString m_startingConfigurationId;
     std::unique_ptr<TValueStore> m_store;

@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(Text(*control, "CONTROL STATUS"), QStringLiteral("1"));
         QCOMPARE(Text(*control, "Enable RG Blocks"), QStringLiteral("1"));
         QCOMPARE(Text(*control, "Shutdown.Result"), QString());
-        QVERIFY(!Text(*control, "Application ID").isEmpty());
+        QVERIFY(Text(*control, "Application ID").startsWith(QStringLiteral("test.items  ")));
         QVERIFY(!Text(*control, "System ID").isEmpty());
         // Changeable items only, in database order.
         QCOMPARE(Text(*control, "MutableItemList"),
