@@ -110,6 +110,8 @@ int main(int argc, char* argv[])
 
     const TWindowMarker window("Datorel Server", "Datorel Server");
     InstallCloseHandler([] { QCoreApplication::quit(); });
+    // A client that vanishes while being answered must not take the server with it.
+    ::signal(SIGPIPE, SIG_IGN);
     struct sigaction interrupt {};
     interrupt.sa_handler = OnInterrupt;
     sigemptyset(&interrupt.sa_mask);
