@@ -1,0 +1,570 @@
+// The form loader: building the tree of a description, property values, events,
+// the end-of-loading calls, no writes while loading, the refusals, and every
+// form stored in the program.
+#include "controls/FormClasses.h"
+#include "controls/FormLoader.h"
+#include "controls/KQBinding.h"
+#include "controls/KQForms.h"
+#include "datalink/KQDatorelControl.h"
+#include "platform/Assert.h"
+#include "platform/Timing.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDdeServer.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QDir>
+#include <QFont>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int ReplyWait = 5000;
+const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
+
+QStringList loadedOrder;
+
+void NoPause(int) { }
+
+} // namespace
+
+// A bound control with a property of every kind a form sets.
+class TLoaderProbe : public QWidget, public TKComponent {
+    Q_OBJECT
+    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
+    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
+    Q_PROPERTY(QString Value READ Value WRITE SetValue)
+    Q_PROPERTY(bool IsMonitorOnly MEMBER isMonitorOnly)
+    Q_PROPERTY(int Tag MEMBER tag)
+    Q_PROPERTY(unsigned char DecimalPlaces MEMBER decimalPlaces)
+    Q_PROPERTY(double Ratio MEMBER ratio)
+    Q_PROPERTY(QColor OnColor MEMBER onColor)
+    Q_PROPERTY(QVariantList EnumList MEMBER enumList)
+    Q_PROPERTY(QFont Font MEMBER font)
+    Q_PROPERTY(TKind Kind MEMBER kind)
+    Q_PROPERTY(QString ReadOnly READ ReadOnly)
+public:
+    enum TKind { kindPlain, kindFancy };
+    Q_ENUM(TKind)
+
+    explicit TLoaderProbe(QWidget* parent = nullptr) : QWidget(parent) { }
+
+    QObject* Device() const { return binding.Device(); }
+    void SetDevice(QObject* device) { binding.SetDevice(device); }
+    QString ItemName() const { return binding.ItemName(); }
+    void SetItemName(const QString& name) { binding.SetItemName(name); }
+    QString Value() const { return value; }
+    void SetValue(const QString& text)
+    {
+        value = text;
+        setWhileLoading << Loading();
+        binding.Write(text);
+    }
+    QString ReadOnly() const { return QString(); }
+    void Loaded() override
+    {
+        loadedOrder << objectName();
+        TKComponent::Loaded();
+        binding.Loaded();
+    }
+
+    QString value;
+    QList<bool> setWhileLoading;
+    bool isMonitorOnly = false;
+    int tag = 0;
+    unsigned char decimalPlaces = 2;
+    double ratio = 0;
+    QColor onColor;
+    QVariantList enumList;
+    QFont font;
+    TKind kind = kindPlain;
+    QString shown;
+
+signals:
+    void OnValueChange(QObject* sender);
+
+private:
+    TKQBinding binding{this, this, TItemLookup::ControlDevice, [this] {
+                           shown = binding.Read().toString();
+                           emit OnValueChange(this);
+                       }};
+};
+
+// A non-visual component typed to devices, as item spies are.
+class TLoaderWatcher : public QObject, public TKComponent {
+    Q_OBJECT
+    Q_PROPERTY(TKQDevice* Device MEMBER device)
+public:
+    explicit TLoaderWatcher(QObject* owner = nullptr) : QObject(owner) { }
+    void Loaded() override
+    {
+        loadedOrder << objectName();
+        TKComponent::Loaded();
+    }
+    TKQDevice* device = nullptr;
+};
+
+// A window with the handlers its test forms name.
+class TLoaderWindow : public TKQForm {
+    Q_OBJECT
+public:
+    QList<QObject*> changes;
+    int clicks = 0;
+
+public slots:
+    void ProbeChange(QObject* sender) { changes << sender; }
+    void ButtonClick() { ++clicks; }
+};
+
+namespace {
+
+void RegisterTestClasses()
+{
+    RegisterAllFormClasses();
+    FormClasses::Register<TLoaderProbe>();
+    FormClasses::Register<TLoaderWatcher>();
+}
+
+// A control device with a conversation to an in-process server.
+struct Plant {
+    Plant()
+    {
+        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
+        Timing::SetPauseFunction(NoPause);
+        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
+        server->SetItem("Control Status", "1");
+        server->SetItem("C_SPEED.RATED.IN", "3600");
+        manager = std::make_unique<TKQDdeMgr>();
+        TKQDdeMgr::SetCurrent(manager.get());
+        conversation = std::make_unique<TKQDdeClientConv>();
+        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
+        device = std::make_unique<TKQDatorelControl>();
+        device->setObjectName("KQDatorelControl1");
+        device->SetIdentifier(Topic);
+        device->ConversationReady(conversation.get());
+        device->ConnectPollTimer();
+    }
+    ~Plant()
+    {
+        window.reset();
+        device.reset();
+        conversation.reset();
+        manager.reset();
+        server.reset();
+        Timing::SetPauseFunction(nullptr);
+    }
+
+    QList<QObject*> Load(const QByteArray& json)
+    {
+        window = std::make_unique<TLoaderWindow>();
+        return TFormLoader::LoadJson(json, "Test", window.get(), {{"KQDatorelControl1", device.get()}});
+    }
+    template <class T>
+    T* Find(const QString& name) const
+    {
+        return window->findChild<T*>(name);
+    }
+
+    TScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    std::unique_ptr<TestDdeServer> server;
+    std::unique_ptr<TKQDdeMgr> manager;
+    std::unique_ptr<TKQDdeClientConv> conversation;
+    std::unique_ptr<TKQDatorelControl> device;
+    std::unique_ptr<TLoaderWindow> window;
+    bool opened = false;
+};
+
+QString RefusalOf(const std::function<void()>& load)
+{
+    try {
+        load();
+    } catch (const EAssertionFailed& error) {
+        return error.Message();
+    }
+    return QStringLiteral("<loaded>");
+}
+
+const QByteArray TreeForm = R"({
+  "class": "TKQForm", "name": "FTree",
+  "properties": { "Caption": "Tree" },
+  "layout": { "type": "vertical", "margins": 0, "spacing": 0, "stretch": true },
+  "children": [
+    { "class": "TKQPanel", "name": "Panel1",
+      "layout": { "type": "form" },
+      "children": [
+        { "class": "TLoaderProbe", "name": "RatedSpeed", "label": "Rated speed",
+          "properties": { "Device": "KQDatorelControl1", "ItemName": "C_SPEED.RATED.IN" },
+          "events": { "OnValueChange": "ProbeChange" } },
+        { "class": "TLoaderWatcher", "name": "Watcher1", "properties": { "Device": "KQDatorelControl1" } }
+      ] },
+    { "class": "TKQPageControl", "name": "Pages",
+      "properties": { "ActivePage": "SheetB" },
+      "children": [
+        { "class": "TKQTabSheet", "name": "SheetA", "properties": { "Caption": "A" } },
+        { "class": "TKQTabSheet", "name": "SheetB", "properties": { "Caption": "B" },
+          "layout": { "type": "grid" },
+          "children": [ { "class": "QPushButton", "name": "Button1", "cell": [0, 1],
+                          "properties": { "text": "Go" }, "events": { "clicked": "ButtonClick" } } ] }
+      ] },
+    { "class": "TKQScrollBox", "name": "Scroll1",
+      "layout": { "type": "vertical" },
+      "children": [ { "class": "QLabel", "name": "ScrollLabel", "properties": { "text": "inside" } } ] }
+  ]
+})";
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class TestFormTree : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { RegisterTestClasses(); }
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+        loadedOrder.clear();
+    }
+    void cleanup() { plant.reset(); }
+
+    void buildsTheComponentsWhereTheDescriptionPutsThem();
+    void givesEveryComponentItsEndOfLoadingInCreationOrder();
+    void connectsEventsToTheWindow();
+    void aValueInTheDescriptionIsNeverWritten();
+
+private:
+    std::unique_ptr<Plant> plant;
+};
+
+void TestFormTree::buildsTheComponentsWhereTheDescriptionPutsThem()
+{
+    const QList<QObject*> created = plant->Load(TreeForm);
+    TLoaderWindow* window = plant->window.get();
+    QCOMPARE(window->objectName(), QString("FTree"));
+    QCOMPARE(window->Caption(), QString("Tree"));
+
+    auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
+    QVERIFY(probe);
+    QCOMPARE(probe->parent(), plant->Find<TKQPanel>("Panel1"));
+    QCOMPARE(probe->Device(), plant->device.get());
+    auto* row = qobject_cast<QFormLayout*>(plant->Find<TKQPanel>("Panel1")->layout());
+    QVERIFY(row);
+    auto* label = qobject_cast<QLabel*>(row->labelForField(probe));
+    QVERIFY(label);
+    QCOMPARE(label->text(), QString("Rated speed"));
+    QCOMPARE(label->buddy(), probe);
+    QCOMPARE(probe->accessibleName(), QString("Rated speed"));
+
+    QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->parent(), plant->Find<TKQPanel>("Panel1"));
+    QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->device, plant->device.get());
+
+    auto* pages = plant->Find<TKQPageControl>("Pages");
+    QCOMPARE(pages->PageCount(), 2);
+    QCOMPARE(pages->Page(0)->objectName(), QString("SheetA"));
+    QCOMPARE(pages->tabText(1), QString("B"));
+    QCOMPARE(pages->ActivePageName(), QString("SheetB"));
+    QCOMPARE(pages->currentWidget(), pages->Page(1));
+
+    auto* scroll = plant->Find<TKQScrollBox>("Scroll1");
+    QCOMPARE(plant->Find<QLabel>("ScrollLabel")->parent(), scroll->ClientArea());
+
+    QCOMPARE(created.size(), 10);
+    QCOMPARE(created.first(), window);
+    QCOMPARE(created.last(), plant->Find<QLabel>("ScrollLabel"));
+}
+
+void TestFormTree::givesEveryComponentItsEndOfLoadingInCreationOrder()
+{
+    const QList<QObject*> created = plant->Load(TreeForm);
+    QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
+    for (QObject* object : created)
+        if (auto* component = dynamic_cast<TKComponent*>(object))
+            QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
+    // The probe has its item and registered with its panel: showing subscribes it.
+    QCOMPARE(plant->device->RefCount("C_SPEED.RATED.IN"), 1);
+    plant->window->show();
+    QTRY_VERIFY_WITH_TIMEOUT(plant->server->advised.contains("C_SPEED.RATED.IN"), ReplyWait);
+    QVERIFY(plant->dialogs.messages().isEmpty());
+}
+
+void TestFormTree::connectsEventsToTheWindow()
+{
+    plant->Load(TreeForm);
+    plant->window->show();
+    auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
+    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
+    QCOMPARE(plant->window->changes, QList<QObject*>({probe}));
+
+    QTest::mouseClick(plant->Find<QPushButton>("Button1"), Qt::LeftButton);
+    QCOMPARE(plant->window->clicks, 1);
+}
+
+void TestFormTree::aValueInTheDescriptionIsNeverWritten()
+{
+    plant->Load(R"({ "class": "TKQForm", "children": [
+        { "class": "TLoaderProbe", "name": "Probe1",
+          "properties": { "Value": "1500", "Device": "KQDatorelControl1", "ItemName": "C_SPEED.RATED.IN" } } ] })");
+    plant->window->show();
+    auto* probe = plant->Find<TLoaderProbe>("Probe1");
+    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
+    QCOMPARE(probe->setWhileLoading, QList<bool>({true}));
+    QCOMPARE(plant->server->pokes, QStringList());
+
+    // The same property set after loading does write.
+    probe->setProperty("Value", "1200");
+    QTRY_COMPARE_WITH_TIMEOUT(plant->server->pokes, QStringList({"C_SPEED.RATED.IN=1200"}), ReplyWait);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestPropertyValues : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { RegisterTestClasses(); }
+
+    void takesEachKindOfValue_data();
+    void takesEachKindOfValue();
+
+private:
+    TScriptedDialogs dialogs;
+};
+
+void TestPropertyValues::takesEachKindOfValue_data()
+{
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("text") << "Value" << "\"Not Used\"" << QVariant("Not Used");
+    QTest::newRow("boolean") << "IsMonitorOnly" << "true" << QVariant(true);
+    QTest::newRow("integer") << "Tag" << "56320" << QVariant(56320);
+    QTest::newRow("negative integer") << "Tag" << "-7" << QVariant(-7);
+    QTest::newRow("byte") << "DecimalPlaces" << "4" << QVariant::fromValue<unsigned char>(4);
+    QTest::newRow("real") << "Ratio" << "0.25" << QVariant(0.25);
+    QTest::newRow("whole real") << "Ratio" << "3" << QVariant(3.0);
+    QTest::newRow("colour #rrggbb") << "OnColor" << "\"#008080\"" << QVariant(QColor(0, 128, 128));
+    QTest::newRow("colour by name") << "OnColor" << "\"teal\"" << QVariant(QColor(0, 128, 128));
+    QTest::newRow("text/value pairs")
+        << "EnumList" << R"([["Not Used", 1], ["Generator Breaker Position", 2]])"
+        << QVariant(QVariantList{QVariantList{"Not Used", 1}, QVariantList{"Generator Breaker Position", 2}});
+    QTest::newRow("enumeration") << "Kind" << "\"kindFancy\"" << QVariant::fromValue(TLoaderProbe::kindFancy);
+    QFont font;
+    font.setPixelSize(24);
+    font.setBold(true);
+    QTest::newRow("font") << "Font" << R"({"pixelSize": 24, "bold": true})" << QVariant(font);
+}
+
+void TestPropertyValues::takesEachKindOfValue()
+{
+    QFETCH(QString, property);
+    QFETCH(QString, json);
+    QFETCH(QVariant, expected);
+    TKQForm window;
+    const QString form = QString(R"({"class": "TKQForm", "children": [
+        {"class": "TLoaderProbe", "name": "Probe1", "properties": {"%1": %2}}]})")
+                             .arg(property, json);
+    TFormLoader::LoadJson(form.toUtf8(), "Values", &window);
+    const QVariant actual = window.findChild<TLoaderProbe*>("Probe1")->property(property.toLatin1());
+    QCOMPARE(actual.metaType(), expected.metaType());
+    QCOMPARE(actual, expected);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestRefusals : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { RegisterTestClasses(); }
+
+    void refusesWithFormAndComponentNamed_data();
+    void refusesWithFormAndComponentNamed();
+    void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
+    void handlersMissingCanBeListedInstead();
+
+private:
+    TScriptedDialogs dialogs;
+};
+
+void TestRefusals::refusesWithFormAndComponentNamed_data()
+{
+    QTest::addColumn<QString>("children");
+    QTest::addColumn<QString>("message");
+    const QString probe = R"({"class": "TLoaderProbe", "name": "Probe1", %1})";
+    QTest::newRow("unknown class") << R"({"class": "TKQSpinEditX", "name": "Spin1"})"
+                                   << "Form Refused, component Spin1: unknown class \"TKQSpinEditX\"";
+    QTest::newRow("unknown property") << probe.arg(R"("properties": {"Valeu": "1"})")
+                                      << "Form Refused, component Probe1: unknown property \"Valeu\" of TLoaderProbe";
+    QTest::newRow("read-only property") << probe.arg(R"("properties": {"ReadOnly": "1"})")
+                                        << "Form Refused, component Probe1: property \"ReadOnly\" cannot be set";
+    QTest::newRow("handler the window lacks")
+        << probe.arg(R"("events": {"OnValueChange": "SpeedChange"})")
+        << "Form Refused, component Probe1: the window TLoaderWindow has no handler SpeedChange(QObject*) for OnValueChange";
+    QTest::newRow("unknown event") << probe.arg(R"("events": {"OnValueChanged": "ProbeChange"})")
+                                   << "Form Refused, component Probe1: unknown event \"OnValueChanged\" of TLoaderProbe";
+    QTest::newRow("item without a device")
+        << probe.arg(R"("properties": {"ItemName": "C_SPEED.RATED.IN"})")
+        << "Form Refused, component Probe1: names the item \"C_SPEED.RATED.IN\" but no Device";
+    QTest::newRow("unknown reference")
+        << probe.arg(R"("properties": {"Device": "KQDatorelControl2", "ItemName": "A.B.C"})")
+        << "Form Refused, component Probe1: property \"Device\" refers to \"KQDatorelControl2\", which is not known";
+    QTest::newRow("reference of the wrong class")
+        << R"({"class": "QLabel", "name": "Label1"}, {"class": "TLoaderWatcher", "name": "Watcher1", "properties": {"Device": "Label1"}})"
+        << "Form Refused, component Watcher1: property \"Device\" takes a TKQDevice; \"Label1\" is a QLabel";
+    QTest::newRow("text for a boolean") << probe.arg(R"("properties": {"IsMonitorOnly": "False"})")
+                                        << "Form Refused, component Probe1: property \"IsMonitorOnly\" takes true or false, not \"False\"";
+    QTest::newRow("byte out of range")
+        << probe.arg(R"("properties": {"DecimalPlaces": 300})")
+        << "Form Refused, component Probe1: property \"DecimalPlaces\" takes a number in the range of uchar, not 300";
+    QTest::newRow("fraction for an integer") << probe.arg(R"("properties": {"Tag": 1.5})")
+                                             << "Form Refused, component Probe1: property \"Tag\" takes a whole number, not 1.5";
+    QTest::newRow("bad colour") << probe.arg(R"("properties": {"OnColor": "#12345"})")
+                                << "Form Refused, component Probe1: property \"OnColor\" takes a colour (\"#rrggbb\" or a colour name), not \"#12345\"";
+    QTest::newRow("unknown enumeration key")
+        << probe.arg(R"("properties": {"Kind": "kindOdd"})")
+        << "Form Refused, component Probe1: property \"Kind\" takes a key of TKind, not \"kindOdd\"";
+    QTest::newRow("name used twice") << probe.arg(R"("properties": {})") + "," + probe.arg(R"("properties": {})")
+                                     << "Form Refused, component Probe1: the name is used twice";
+    QTest::newRow("misspelt entry") << probe.arg(R"("propeties": {})")
+                                    << "Form Refused, component Probe1: unknown entry \"propeties\"";
+    QTest::newRow("tab sheet outside a page control")
+        << R"({"class": "TKQTabSheet", "name": "Sheet1"})"
+        << "Form Refused, component Sheet1: a tab sheet belongs in a page control";
+    QTest::newRow("unknown active page")
+        << R"({"class": "TKQPageControl", "name": "Pages", "properties": {"ActivePage": "Sheet9"},
+               "children": [{"class": "TKQTabSheet", "name": "Sheet1"}]})"
+        << "Form Refused, component Pages: property \"ActivePage\" does not take \"Sheet9\"";
+    QTest::newRow("label outside a form layout") << probe.arg(R"("label": "Speed")")
+                                                 << "Form Refused, component Probe1: a label needs a form layout";
+    QTest::newRow("unnamed component")
+        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TLoaderProbe", "properties": {"X": 1}}]})"
+        << "Form Refused, component (unnamed TLoaderProbe in Panel1): unknown property \"X\" of TLoaderProbe";
+}
+
+void TestRefusals::refusesWithFormAndComponentNamed()
+{
+    QFETCH(QString, children);
+    QFETCH(QString, message);
+    TKQDatorelControl device;
+    TLoaderWindow window;
+    const QString form = QString(R"({"class": "TKQForm", "children": [%1]})").arg(children);
+    QCOMPARE(RefusalOf([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
+             message);
+}
+
+void TestRefusals::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
+{
+    TKQDatorelControl device;
+    TLoaderWindow window;
+    const QByteArray form = R"({"class": "TKQForm", "children": [
+        {"class": "TLoaderProbe", "name": "Good", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
+        {"class": "TKQPanel", "name": "Panel1", "children": [
+            {"class": "TLoaderProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})";
+    QVERIFY(RefusalOf([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
+                .startsWith("Form Refused, component Bad:"));
+    QVERIFY(window.findChildren<QWidget*>().isEmpty());
+    QCOMPARE(device.ItemCount(), 0);
+}
+
+void TestRefusals::handlersMissingCanBeListedInstead()
+{
+    TKQForm window;
+    QStringList missing;
+    TFormLoadOptions options;
+    options.anyRootClass = true;
+    options.missingHandlers = &missing;
+    TFormLoader::LoadJson(R"({"class": "TFRunMode", "children": [
+        {"class": "TLoaderProbe", "name": "Probe1", "events": {"OnValueChange": "KSpyTurbineTypeChange"}}]})",
+                          "Listed", &window, {}, options);
+    QCOMPARE(missing, QStringList({"Probe1.OnValueChange: KSpyTurbineTypeChange(QObject*)"}));
+    QVERIFY(window.findChild<TLoaderProbe*>("Probe1"));
+    // Without the option the root class must be the window's.
+    TKQForm other;
+    QCOMPARE(RefusalOf([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &other); }),
+             QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
+}
+
+// ---------------------------------------------------------------------------
+
+class TestStoredForms : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { RegisterAllFormClasses(); }
+
+    void everyFormFileIsStoredInTheProgram();
+    void everyStoredFormLoads_data();
+    void everyStoredFormLoads();
+
+private:
+    TScriptedDialogs dialogs;
+};
+
+void TestStoredForms::everyFormFileIsStoredInTheProgram()
+{
+    QStringList files;
+    for (const QString& file : QDir(TURVISTA_SOURCE_DIR "/forms").entryList({"*.json"}, QDir::Files, QDir::Name))
+        files << QFileInfo(file).completeBaseName();
+    QVERIFY(!files.isEmpty());
+    QCOMPARE(TFormLoader::StoredForms(), files);
+}
+
+void TestStoredForms::everyStoredFormLoads_data()
+{
+    QTest::addColumn<QString>("form");
+    for (const QString& form : TFormLoader::StoredForms())
+        QTest::newRow(qPrintable(form)) << form;
+}
+
+// Windows' own classes are not linked here: a plain form stands in for each, and
+// the handlers the real window must have are listed.
+void TestStoredForms::everyStoredFormLoads()
+{
+    QFETCH(QString, form);
+    TKQDatorelControl device;
+    device.setObjectName("KQDatorelControl1");
+    TKQForm window;
+    QStringList missing;
+    TFormLoadOptions options;
+    options.anyRootClass = true;
+    options.missingHandlers = &missing;
+    const QString refusal = RefusalOf([&] {
+        TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
+    });
+    QCOMPARE(refusal, QString("<loaded>"));
+    if (!missing.isEmpty())
+        qInfo("%s needs these handlers in its window: %s", qPrintable(form), qPrintable(missing.join(", ")));
+    window.show();
+    QVERIFY(dialogs.messages().isEmpty());
+}
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    int failures = 0;
+    {
+        TestFormTree test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestPropertyValues test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestRefusals test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestStoredForms test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    return failures;
+}
+
+#include "tst_formloader.moc"
