@@ -1,244 +1,100 @@
 // Devices: the shared item table, handing the conversation to the items, the
 // server reference and the list of changeable items.
 #include "datalink/KQDevice.h"
-#include "platform/Assert.h"
-#include "platform/Timing.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/datalink/LinkFixture.h"
 
-#include <QApplication>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include <memory>
+using namespace fixture;
 
-namespace {
-
-constexpr int ReplyWait = 5000;
-const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
-
-QList<int> pauses;
-void RecordPause(int milliseconds)
-{
-    pauses << milliseconds;
-}
-
-struct Link {
-    Link()
-    {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
-        pauses.clear();
-        Timing::SetPauseFunction(RecordPause);
-    }
-    ~Link()
-    {
-        Timing::SetPauseFunction(nullptr);
-        conversation.reset();
-        manager.reset();
-        server.reset();
-    }
-
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
-    bool opened = false;
-};
-
-class Client {
-public:
-    explicit Client(QStringList& log) : log(log) { }
-    TNotifyEvent Event() { return TNotifyEvent(this, &Client::Changed); }
-
-private:
-    void Changed(TObject* sender) { log << static_cast<TKQItem*>(sender)->Value().toString(); }
-    QStringList& log;
-};
-
-template <class F>
-QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
-
-} // namespace
-
-// ---------------------------------------------------------------------------
-
-class TestDeviceItemTable : public QObject {
+class TestDeviceItems : public QObject {
     Q_OBJECT
 private slots:
-    void namesInAnyCaseShareOneItem();
-    void releaseInAnyCaseGivesTheReferenceBack();
-    void unknownNamesAreIgnoredOnRelease();
+    void init() { link = std::make_unique<Link>(); QVERIFY(link->opened); }
+    void cleanup() { link.reset(); }
+
+    void namesInAnyCaseShareOneCountedItem();
     void freeingAnItemStopsItsAdviseLoop();
-};
-
-void TestDeviceItemTable::namesInAnyCaseShareOneItem()
-{
-    TKQDevice device;
-    TKQItem* lower = device.GetItem("c_start.rt_to_min.in");
-    TKQItem* upper = device.GetItem("C_START.RT_TO_MIN.IN");
-    QCOMPARE(lower, upper);
-    QCOMPARE(upper->ItemName(), QString("C_START.RT_TO_MIN.IN"));
-    QCOMPARE(device.RefCount("C_START.RT_TO_MIN.IN"), 2);
-    QCOMPARE(device.ItemCount(), 1);
-
-    device.ReleaseItem("C_START.RT_TO_MIN.IN");
-    QCOMPARE(device.RefCount("C_START.RT_TO_MIN.IN"), 1);
-    device.ReleaseItem(upper->ItemName());
-    QCOMPARE(device.RefCount("C_START.RT_TO_MIN.IN"), 0);
-    QCOMPARE(device.ItemCount(), 0);
-}
-
-void TestDeviceItemTable::releaseInAnyCaseGivesTheReferenceBack()
-{
-    TKQDevice device;
-    device.GetItem("Kxspl.Tst_Config.In"); // as typed in a hand-edited file
-    device.GetItem("Run Mode");
-    QCOMPARE(device.ItemCount(), 2);
-    device.ReleaseItem("Kxspl.Tst_Config.In");
-    device.ReleaseItem("run mode");
-    QCOMPARE(device.ItemCount(), 0);
-}
-
-void TestDeviceItemTable::unknownNamesAreIgnoredOnRelease()
-{
-    TKQDevice device;
-    device.GetItem("A.B.C");
-    device.ReleaseItem("A.B.D");
-    device.ReleaseItem("");
-    QCOMPARE(device.ItemCount(), 1);
-    QCOMPARE(device.RefCount("A.B.C"), 1);
-}
-
-void TestDeviceItemTable::freeingAnItemStopsItsAdviseLoop()
-{
-    Link link;
-    QVERIFY(link.opened);
-    link.server->SetItem("SPEED.PV.OUT", "1");
-    TKQDevice device;
-    device.ConversationReady(link.conversation.get());
-    QStringList log;
-    Client client(log);
-    device.GetItem("SPEED.PV.OUT")->Advise(client.Event());
-    QTRY_VERIFY_WITH_TIMEOUT(link.server->advised.contains("SPEED.PV.OUT"), ReplyWait);
-    device.ReleaseItem("SPEED.PV.OUT");
-    QTRY_VERIFY_WITH_TIMEOUT(!link.server->advised.contains("SPEED.PV.OUT"), ReplyWait);
-}
-
-// ---------------------------------------------------------------------------
-
-class TestDeviceConversation : public QObject {
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-
     void conversationReachesEveryItemThenCommunicatingAndActive();
-    void itemsTakenLaterGetTheHeldConversation();
-    void nilConversationIsIgnored();
-    void communicatingAssignedWhileConnectedRunsAtOnce();
     void conversationLostTakesLoopsAwayAndPauses();
     void freedServerIsForgottenWithItsConversation();
-    void serverSetToNilKeepsTheReference();
 
 private:
     std::unique_ptr<Link> link;
 };
 
-void TestDeviceConversation::init()
+void TestDeviceItems::namesInAnyCaseShareOneCountedItem()
 {
-    link = std::make_unique<Link>();
-    QVERIFY(link->opened);
+    TKQDevice device;
+    TKQItem* lower = device.GetItem("kxspl.tst_config.in");
+    TKQItem* upper = device.GetItem("KXSPL.TST_CONFIG.IN");
+    QCOMPARE(lower, upper);
+    QCOMPARE(upper->ItemName(), QString("KXSPL.TST_CONFIG.IN"));
+    QCOMPARE(device.RefCount("KXSPL.TST_CONFIG.IN"), 2);
+    device.GetItem("Run Mode");
+    QCOMPARE(device.ItemCount(), 2);
+
+    device.ReleaseItem("A.B.D"); // unknown: ignored
+    device.ReleaseItem("Kxspl.Tst_Config.In"); // as typed in a hand-edited file
+    QCOMPARE(device.RefCount("KXSPL.TST_CONFIG.IN"), 1);
+    device.ReleaseItem(upper->ItemName());
+    device.ReleaseItem("run mode");
+    QCOMPARE(device.ItemCount(), 0);
+    QCOMPARE(device.RefCount("KXSPL.TST_CONFIG.IN"), 0);
 }
 
-void TestDeviceConversation::cleanup()
+void TestDeviceItems::freeingAnItemStopsItsAdviseLoop()
 {
-    link.reset();
+    link->server->SetItem("SPEED.PV.OUT", "1");
+    TKQDevice device;
+    device.ConversationReady(link->Conv());
+    QStringList log;
+    Client client(log);
+    device.GetItem("SPEED.PV.OUT")->Advise(client.Event());
+    QTRY_VERIFY_WITH_TIMEOUT(link->server->advised.contains("SPEED.PV.OUT"), ReplyWait);
+    device.ReleaseItem("SPEED.PV.OUT");
+    QTRY_VERIFY_WITH_TIMEOUT(!link->server->advised.contains("SPEED.PV.OUT"), ReplyWait);
 }
 
-void TestDeviceConversation::conversationReachesEveryItemThenCommunicatingAndActive()
+void TestDeviceItems::conversationReachesEveryItemThenCommunicatingAndActive()
 {
     link->server->SetItem("A.B.C", "1");
-    link->server->SetItem("D.E.F", "2");
+    link->server->SetItem("CONFIGURATION ID", "7");
     QStatusBar bar;
     TKQStatusPanel::AddPanel(&bar, 100);
     TKQDevice device;
     device.StatusPanel()->SetStatusBar(&bar);
     QStringList log;
-    Client a(log), b(log);
-    device.GetItem("A.B.C")->Advise(a.Event());
-    device.GetItem("D.E.F")->Advise(b.Event());
+    Client client(log);
+    device.GetItem("A.B.C")->Advise(client.Event());
     QStringList events;
     device.SetOnCommunicating([&](TObject* sender) {
-        events << (sender == &device ? "device" : "other");
-        events << device.StatusPanel()->Text();
+        events << (sender == &device ? "device" : "other") << device.StatusPanel()->Text();
     });
-    QVERIFY(events.isEmpty());
+    device.ConversationReady(nullptr); // ignored
+    QVERIFY(events.isEmpty() && !device.IsConnected());
 
-    device.ConversationReady(link->conversation.get());
+    device.ConversationReady(link->Conv());
     QVERIFY(device.IsConnected());
-    QCOMPARE(events, QStringList({"device", ""})); // "Active." comes after the event
+    QCOMPARE(events, QStringList({"device", ""})); // "Active." follows the event
     QCOMPARE(device.StatusPanel()->Text(), QString("Active."));
-    QTRY_COMPARE_WITH_TIMEOUT(log.size(), 2, ReplyWait);
-    QCOMPARE(link->server->advised, QSet<QString>({"A.B.C", "D.E.F"}));
+    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"1"}), ReplyWait);
+    // Items taken later get the held conversation.
+    QCOMPARE(device.GetItem("Configuration ID")->Value(), QVariant(QStringLiteral("7")));
+
+    int lateHandler = 0; // assigned while communicating: runs at once
+    device.SetOnCommunicating([&](TObject*) { ++lateHandler; });
+    QCOMPARE(lateHandler, 1);
 }
 
-void TestDeviceConversation::itemsTakenLaterGetTheHeldConversation()
-{
-    link->server->SetItem("CONFIGURATION ID", "7");
-    TKQDevice device;
-    device.ConversationReady(link->conversation.get());
-    QCOMPARE(device.GetItem("Configuration ID")->Value().toString(), QString("7"));
-}
-
-void TestDeviceConversation::nilConversationIsIgnored()
-{
-    TKQDevice device;
-    int fired = 0;
-    device.SetOnCommunicating([&](TObject*) { ++fired; });
-    device.ConversationReady(nullptr);
-    QVERIFY(!device.IsConnected());
-    QCOMPARE(fired, 0);
-    QCOMPARE(RaisedText([&] { device.GetItem("A.B.C")->Value(); }),
-             QString("TKQItem._GetValue: Conversation is not ready and you asked for the value"));
-}
-
-void TestDeviceConversation::communicatingAssignedWhileConnectedRunsAtOnce()
-{
-    TKQDevice device;
-    device.ConversationReady(link->conversation.get());
-    QList<TObject*> senders;
-    device.SetOnCommunicating([&](TObject* sender) { senders << sender; });
-    QCOMPARE(senders, QList<TObject*>({&device}));
-    device.ConversationReady(link->conversation.get()); // the stored handler fires again
-    QCOMPARE(senders.size(), 2);
-}
-
-void TestDeviceConversation::conversationLostTakesLoopsAwayAndPauses()
+void TestDeviceItems::conversationLostTakesLoopsAwayAndPauses()
 {
     link->server->SetItem("SPEED.SP", "10");
     TKQDevice device;
-    device.ConversationReady(link->conversation.get());
+    device.ConversationReady(link->Conv());
     QStringList log;
     Client client(log);
-    TKQItem* item = device.GetItem("SPEED.SP");
-    item->Advise(client.Event());
+    device.GetItem("SPEED.SP")->Advise(client.Event());
     QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"10"}), ReplyWait);
 
     device.ConversationLost();
@@ -247,19 +103,21 @@ void TestDeviceConversation::conversationLostTakesLoopsAwayAndPauses()
     QVERIFY(device.IsConnected()); // the device keeps its conversation
 
     link->server->SetItem("SPEED.SP", "20");
-    device.ConversationReady(link->conversation.get());
+    device.ConversationReady(link->Conv());
     QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"10", "20"}), ReplyWait);
 }
 
-void TestDeviceConversation::freedServerIsForgottenWithItsConversation()
+void TestDeviceItems::freedServerIsForgottenWithItsConversation()
 {
     link->server->SetItem("SPEED.SP", "10");
     auto server = std::make_unique<TKQServer>();
-    TKQDdeMgr::SetCurrent(link->manager.get()); // the test's conversation uses the test's manager
+    TKQDdeMgr::SetCurrent(link->manager.get()); // the test's conversation belongs to the test's manager
     TKQDevice device;
     device.SetIdentifier(Topic);
-    device.SetServer(server.get()); // still loading: no request
-    device.ConversationReady(link->conversation.get());
+    device.SetServer(server.get()); // still loading: nothing is requested
+    device.SetServer(nullptr);
+    QCOMPARE(device.Server(), server.get()); // kept: a later Identifier connects through it again
+    device.ConversationReady(link->Conv());
     QStringList log;
     Client client(log);
     TKQItem* item = device.GetItem("SPEED.SP");
@@ -269,23 +127,10 @@ void TestDeviceConversation::freedServerIsForgottenWithItsConversation()
     server.reset();
     QCOMPARE(device.Server(), nullptr);
     QVERIFY(!device.IsConnected());
-    QCOMPARE(RaisedText([&] { item->Value(); }),
-             QString("TKQItem._GetValue: Conversation is not ready and you asked for the value"));
-    QCOMPARE(RaisedText([&] { device.GetItem("OTHER.ITEM")->Value(); }),
-             QString("TKQItem._GetValue: Conversation is not ready and you asked for the value"));
+    const QString offLine = QStringLiteral("TKQItem._GetValue: Conversation is not ready and you asked for the value");
+    QCOMPARE(RaisedText([&] { item->Value(); }), offLine);
+    QCOMPARE(RaisedText([&] { device.GetItem("OTHER.ITEM")->Value(); }), offLine);
     QCOMPARE(RaisedText([&] { device.MutableItemList(); }), QString("Control has not been connected."));
-}
-
-void TestDeviceConversation::serverSetToNilKeepsTheReference()
-{
-    auto server = std::make_unique<TKQServer>();
-    TKQDdeMgr::SetCurrent(link->manager.get());
-    TKQDevice device;
-    device.SetServer(server.get());
-    device.SetServer(nullptr);
-    QCOMPARE(device.Server(), server.get()); // a later Identifier connects through it again
-    server.reset();
-    QCOMPARE(device.Server(), nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -293,29 +138,17 @@ void TestDeviceConversation::serverSetToNilKeepsTheReference()
 class TestMutableItemList : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { link = std::make_unique<Link>(); QVERIFY(link->opened); }
+    void cleanup() { link.reset(); }
 
     void splitAtTabs_data();
     void splitAtTabs();
-    void loadedOnce();
+    void loadedOnceAndOnlyOnSuccess();
     void notConnected();
-    void refusedListRaises();
 
 private:
     std::unique_ptr<Link> link;
 };
-
-void TestMutableItemList::init()
-{
-    link = std::make_unique<Link>();
-    QVERIFY(link->opened);
-}
-
-void TestMutableItemList::cleanup()
-{
-    link.reset();
-}
 
 void TestMutableItemList::splitAtTabs_data()
 {
@@ -337,17 +170,25 @@ void TestMutableItemList::splitAtTabs()
     link->server->SetItem("MutableItemList", reply);
     TKQDevice device;
     device.SetIdentifier(Topic);
-    device.ConversationReady(link->conversation.get());
-    QCOMPARE(device.MutableItemList(), entries);
+    device.ConversationReady(link->Conv());
+    QStringList list;
+    QCOMPARE(RaisedText([&] { list = device.MutableItemList(); }), QString());
+    QCOMPARE(list, entries);
 }
 
-void TestMutableItemList::loadedOnce()
+void TestMutableItemList::loadedOnceAndOnlyOnSuccess()
 {
     link->server->SetItem("MutableItemList", "A\tB");
+    link->server->refused.insert("MUTABLEITEMLIST");
     TKQDevice device;
     device.SetIdentifier(Topic);
-    device.ConversationReady(link->conversation.get());
-    QCOMPARE(device.MutableItemList(), QStringList({"A", "B"}));
+    device.ConversationReady(link->Conv());
+    QCOMPARE(RaisedText([&] { device.MutableItemList(); }), QString("Message was not processed."));
+
+    link->server->refused.clear();
+    QStringList list;
+    QCOMPARE(RaisedText([&] { list = device.MutableItemList(); }), QString());
+    QCOMPARE(list, QStringList({"A", "B"}));
     link->server->SetItem("MutableItemList", "C");
     QCOMPARE(device.MutableItemList(), QStringList({"A", "B"}));
 }
@@ -356,44 +197,16 @@ void TestMutableItemList::notConnected()
 {
     link->server->SetItem("MutableItemList", "A");
     TKQDevice withoutIdentifier;
-    withoutIdentifier.ConversationReady(link->conversation.get());
+    withoutIdentifier.ConversationReady(link->Conv());
     QCOMPARE(RaisedText([&] { withoutIdentifier.MutableItemList(); }), QString("Control has not been connected."));
     TKQDevice withoutConversation;
     withoutConversation.SetIdentifier(Topic);
     QCOMPARE(RaisedText([&] { withoutConversation.MutableItemList(); }), QString("Control has not been connected."));
 }
 
-void TestMutableItemList::refusedListRaises()
-{
-    link->server->SetItem("MutableItemList", "A");
-    link->server->refused.insert("MUTABLEITEMLIST");
-    TKQDevice device;
-    device.SetIdentifier(Topic);
-    device.ConversationReady(link->conversation.get());
-    QCOMPARE(RaisedText([&] { device.MutableItemList(); }), QString("Message was not processed."));
-    link->server->refused.clear();
-    QCOMPARE(device.MutableItemList(), QStringList({"A"})); // not marked loaded by the failure
-}
-
-// ---------------------------------------------------------------------------
-
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    int failed = 0;
-    {
-        TestDeviceItemTable test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestDeviceConversation test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMutableItemList test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
+    return RunTests<TestDeviceItems, TestMutableItemList>(argc, argv);
 }
 
 #include "tst_kqdevice.moc"
