@@ -411,7 +411,8 @@ void OnReadyRead(HCONV handle)
     Conversation* conv = FindConversation(handle);
     if (!conv || !conv->socket)
         return;
-    conv->buffer.append(conv->socket->readAll());
+    if (conv->socket->isOpen())
+        conv->buffer.append(conv->socket->readAll());
     for (;;) {
         Frame frame;
         const auto status = wire::Decode(conv->buffer, frame);
