@@ -1,0 +1,151 @@
+// For tests of bound controls: a control device talking to a DDE server in the
+// same process, and a form to put controls on, built as the form loader builds
+// it (properties set while loading, end of loading in creation order, shown).
+#pragma once
+
+#include "controls/KComponent.h"
+#include "controls/KQForms.h"
+#include "datalink/KQDatorelControl.h"
+#include "datalink/KQItem.h"
+#include "platform/Timing.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDdeServer.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+// Long enough for any echo in a test run; QTRY_* return as soon as it arrives.
+constexpr int ReplyWait = 5000;
+
+class TControlPlant {
+public:
+    static constexpr const char* Topic = "4812.net(Dflt Control ID)";
+    // Never advised: reading it waits for a round trip through the server, so
+    // that everything sent before has been handled.
+    static constexpr const char* SettleItem = "SETTLE.ITEM";
+
+    TControlPlant()
+    {
+        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
+        Timing::SetPauseFunction([](int) {});
+        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
+        server->SetItem(SettleItem, "0");
+        server->SetItem("Control Status", "1");
+        server->SetItem("Run Mode", "0");
+        manager = std::make_unique<TKQDdeMgr>();
+        TKQDdeMgr::SetCurrent(manager.get());
+        conversation = std::make_unique<TKQDdeClientConv>();
+        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
+        device = std::make_unique<TKQDatorelControl>();
+        device->SetIdentifier(Topic);
+        if (opened) {
+            device->ConversationReady(conversation.get());
+            device->ConnectPollTimer();
+        }
+        settle = device->GetItem(SettleItem);
+        form = std::make_unique<TKQForm>();
+        form->setObjectName("FTest");
+        form->resize(400, 300);
+        form->BeginLoading();
+        created << form.get();
+    }
+    ~TControlPlant()
+    {
+        form.reset();
+        device->ReleaseItem(SettleItem);
+        device.reset();
+        conversation.reset();
+        manager.reset();
+        server.reset();
+        Timing::SetPauseFunction(nullptr);
+    }
+    TControlPlant(const TControlPlant&) = delete;
+    TControlPlant& operator=(const TControlPlant&) = delete;
+
+    // A value of the server's control, and its symbol information when given.
+    void Define(const QString& item, const QByteArray& value, const QByteArray& symbol = {})
+    {
+        server->SetItem(item, value);
+        if (!symbol.isEmpty())
+            server->SetBinary(item, symbol);
+    }
+
+    // Created and given its properties while loading; definition sets more.
+    template <class T>
+    T* Make(const QString& name, const QString& item, const std::function<void(T&)>& definition = {},
+            QWidget* parent = nullptr)
+    {
+        auto* control = new T(parent ? parent : form.get());
+        control->setObjectName(name);
+        control->BeginLoading();
+        control->setGeometry(10, 10 + 30 * int(created.size()), 200, 25);
+        control->setProperty("Device", QVariant::fromValue<QObject*>(device.get()));
+        control->setProperty("ItemName", item);
+        if (definition)
+            definition(*control);
+        created << control;
+        return control;
+    }
+
+    // End of loading in creation order, then the form is shown.
+    void Show()
+    {
+        for (TKComponent* component : created)
+            component->Loaded();
+        created.clear();
+        form->show();
+        Settle();
+    }
+    // Shown and the active window, for tests of the keyboard focus.
+    bool ShowActive()
+    {
+        Show();
+        form->activateWindow();
+        return QTest::qWaitForWindowActive(form.get());
+    }
+
+    void Settle() { settle->Value(); }
+    bool Advised(const QString& item)
+    {
+        Settle();
+        return server->advised.contains(item.toUpper());
+    }
+    // What was poked into the item, in order.
+    QStringList Pokes(const QString& item) const
+    {
+        const QString prefix = item.toUpper() + QLatin1Char('=');
+        QStringList values;
+        for (const QString& poke : server->pokes)
+            if (poke.startsWith(prefix))
+                values << poke.mid(prefix.size());
+        return values;
+    }
+    // Pokes of the item are stored but not advised back until Echo().
+    void Hold(const QString& item) { server->held.insert(item.toUpper()); }
+    void Echo(const QString& item) { server->SetItem(item, server->Item(item)); }
+
+    // A symbol reply: class, data type, minimum and maximum.
+    static QByteArray Symbol(char classCode, char typeCode, const QByteArray& min, const QByteArray& max)
+    {
+        QByteArray reply;
+        reply.append(classCode).append(typeCode).append(min).append('\0').append(max).append('\0');
+        return reply;
+    }
+
+    TScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    std::unique_ptr<TestDdeServer> server;
+    std::unique_ptr<TKQDdeMgr> manager;
+    std::unique_ptr<TKQDdeClientConv> conversation;
+    std::unique_ptr<TKQDatorelControl> device;
+    std::unique_ptr<TKQForm> form;
+    QList<TKComponent*> created;
+    TKQItem* settle = nullptr;
+    bool opened = false;
+};
