@@ -1,0 +1,740 @@
+// The indicators and simple editors: numbers in fixed notation with their text
+// fallback, the on/off box's size and drawing, the check box's ready state,
+// and the string and number edits against a control device over a DDE server
+// in the same process.
+#include "controls/KFloatText.h"
+#include "controls/KQBoxLabel.h"
+#include "controls/KQCheckBox.h"
+#include "controls/KQLabel.h"
+#include "controls/KQNumberEdit.h"
+#include "controls/KQStatusText.h"
+#include "controls/KQStringEdit.h"
+#include "controls/KStatusText.h"
+#include "tests/controls/ControlPlant.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QImage>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QString Item = QStringLiteral("C_SPEED.RATED.IN");
+const QByteArray RealTunable = TControlPlant::Symbol(2, 0x20, "0", "1000");
+const QByteArray IntegerZeroToThree = TControlPlant::Symbol(3, 0x03, "0", "3");
+
+void TypeAndEnter(QWidget* edit, const QString& keys)
+{
+    QTest::keyClicks(edit, keys);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// The widget drawn at the given scale.
+QImage Drawn(QWidget* widget, qreal scale)
+{
+    QImage image(widget->size() * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::magenta);
+    widget->render(&image);
+    return image;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class TestFixedNotation : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void fixed_data();
+    void fixed();
+};
+
+void TestFixedNotation::fixed_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cut to decimals") << 12.345 << 15 << 1 << "12.3";
+    QTest::newRow("padded with zeros") << 150.0 << 15 << 2 << "150.00";
+    QTest::newRow("half away from zero") << 2.5 << 15 << 0 << "3";
+    QTest::newRow("negative half away from zero") << -2.5 << 15 << 0 << "-3";
+    QTest::newRow("decimal half rounds up") << 0.125 << 15 << 2 << "0.13";
+    QTest::newRow("carry into a new digit") << 999.996 << 15 << 2 << "1000.00";
+    QTest::newRow("small negative shows no sign") << -0.004 << 15 << 2 << "0.00";
+    QTest::newRow("small rounds up") << 0.005 << 15 << 2 << "0.01";
+    QTest::newRow("precision before decimals") << 123456789.987 << 9 << 2 << "123456790.00";
+    QTest::newRow("nine digits of a fraction") << 0.123456789 << 9 << 4 << "0.1235";
+    QTest::newRow("zero") << 0.0 << 9 << 3 << "0.000";
+    QTest::newRow("too large for fixed") << 1.5e20 << 9 << 2 << "1.50000000E+20";
+}
+
+void TestFixedNotation::fixed()
+{
+    QFETCH(double, value);
+    QFETCH(int, precision);
+    QFETCH(int, digits);
+    QTEST(FloatToTextFixed(value, precision, digits), "text");
+}
+
+// ---------------------------------------------------------------------------
+
+class TestOnOffBox : public QObject {
+    Q_OBJECT
+private slots:
+    void widthFollowsTheLongerText_data();
+    void widthFollowsTheLongerText();
+    void drawsTheStateWithASunkenFrame_data();
+    void drawsTheStateWithASunkenFrame();
+};
+
+void TestOnOffBox::widthFollowsTheLongerText_data()
+{
+    QTest::addColumn<QString>("on");
+    QTest::addColumn<QString>("off");
+    QTest::addColumn<QString>("measured");
+    QTest::newRow("off longer") << "Energized" << "De-energized" << "De-energized";
+    QTest::newRow("on longer") << "Active" << "Idle" << "Active";
+    // Counted in characters, not measured: the off text wins a tie.
+    QTest::newRow("tie") << "WW" << "ii" << "ii";
+}
+
+void TestOnOffBox::widthFollowsTheLongerText()
+{
+    QFETCH(QString, on);
+    QFETCH(QString, off);
+    QFETCH(QString, measured);
+    QWidget window;
+    TKStatusText box(&window);
+    box.SetBoxOnText(on);
+    box.SetBoxOffText(off);
+    window.show();
+    const int expected = QFontMetrics(box.BoxFont()).horizontalAdvance(measured) + TKStatusText::TextMarginWidth;
+    QCOMPARE(box.width(), expected);
+    box.SetValue(true);
+    QCOMPARE(box.width(), expected);
+    // A taller box has a larger font and grows with it.
+    box.resize(box.width(), 40);
+    QVERIFY(box.width() > expected);
+    QCOMPARE(box.width(), QFontMetrics(box.BoxFont()).horizontalAdvance(measured) + TKStatusText::TextMarginWidth);
+    QVERIFY(QFontMetrics(box.BoxFont()).height() <= 40 - TKStatusText::FontHeightMargin);
+}
+
+void TestOnOffBox::drawsTheStateWithASunkenFrame_data()
+{
+    QTest::addColumn<qreal>("scale");
+    QTest::newRow("100 %") << 1.0;
+    QTest::newRow("200 %") << 2.0;
+}
+
+void TestOnOffBox::drawsTheStateWithASunkenFrame()
+{
+    QFETCH(qreal, scale);
+    TKStatusText box;
+    box.SetBoxOnText("Open");
+    box.SetBoxOffText("Closed");
+    box.SetBoxOffColor(Qt::yellow);
+    const QPalette& colours = box.palette();
+    const int s = int(scale);
+    const int right = box.width() * s - 1;
+    const int bottom = box.height() * s - 1;
+
+    for (bool on : {false, true}) {
+        box.SetValue(on);
+        const QImage image = Drawn(&box, scale);
+        // The outer ring, then the inner one, each one logical pixel wide.
+        QCOMPARE(image.pixelColor(0, bottom / 2).rgb(), colours.color(QPalette::Dark).rgb());
+        QCOMPARE(image.pixelColor(s, bottom / 2).rgb(), colours.color(QPalette::Shadow).rgb());
+        QCOMPARE(image.pixelColor(right / 2, 0).rgb(), colours.color(QPalette::Dark).rgb());
+        QCOMPARE(image.pixelColor(right / 2, s * 2 - 1).rgb(), colours.color(QPalette::Shadow).rgb());
+        QCOMPARE(image.pixelColor(right, bottom / 2).rgb(), colours.color(QPalette::Light).rgb());
+        QCOMPARE(image.pixelColor(right - s, bottom / 2).rgb(), colours.color(QPalette::Button).rgb());
+        QCOMPARE(image.pixelColor(right / 2, bottom).rgb(), colours.color(QPalette::Light).rgb());
+        // Inside the frame, beside the text: the state's colour.
+        QCOMPARE(image.pixelColor(2 * s, 2 * s).rgb(), on ? qRgb(0, 128, 128) : qRgb(255, 255, 0));
+    }
+    // Flat: the colour reaches the edges.
+    box.SetCtl3D(false);
+    QCOMPARE(Drawn(&box, scale).pixelColor(0, 0).rgb(), qRgb(0, 128, 128));
+}
+
+// ---------------------------------------------------------------------------
+
+class TestIndicators : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void init();
+    void cleanup();
+
+    void labelsShowNumbersOrText_data();
+    void labelsShowNumbersOrText();
+    void decimalPlacesLimits();
+    void hiddenLabelHoldsNoSubscription();
+    void statusTextShowsTheItem();
+    void indicatorsTellTheirValue();
+
+private:
+    std::unique_ptr<TControlPlant> plant;
+};
+
+void TestIndicators::init()
+{
+    plant = std::make_unique<TControlPlant>();
+    QVERIFY(plant->opened);
+}
+
+void TestIndicators::cleanup()
+{
+    QCOMPARE(plant->dialogs.texts(), QStringList());
+    plant.reset();
+}
+
+void TestIndicators::labelsShowNumbersOrText_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("decimalPlaces");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("number") << QByteArray("12.345") << 1 << "12.3";
+    QTest::newRow("whole number") << QByteArray("7.6") << 0 << "8";
+    QTest::newRow("word") << QByteArray("Open") << 1 << "Open";
+    QTest::newRow("unit") << QByteArray("rpm") << 2 << "rpm";
+    QTest::newRow("number and word") << QByteArray("12 rpm") << 2 << "12 rpm";
+}
+
+void TestIndicators::labelsShowNumbersOrText()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(int, decimalPlaces);
+    QFETCH(QString, shown);
+    plant->Define(Item, value);
+    auto* boxLabel = plant->Make<TKQBoxLabel>("SpeedBox", Item, [&](TKQBoxLabel& l) {
+        l.setProperty("DecimalPlaces", decimalPlaces);
+        l.setProperty("Text", "0.00");
+    });
+    auto* label = plant->Make<TKQLabel>("SpeedLabel", Item,
+                                        [&](TKQLabel& l) { l.setProperty("DecimalPlaces", decimalPlaces); });
+    QSignalSpy boxValues(boxLabel, &TKQBoxLabel::OnValueChange);
+    QSignalSpy labelValues(label, &TKQLabel::OnValueChange);
+    QCOMPARE(boxLabel->text(), QString("0.00"));
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(boxLabel->text(), shown, ReplyWait);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), shown, ReplyWait);
+    QCOMPARE(label->property("Value").toString(), shown);
+    QCOMPARE(boxValues.count(), 1);
+    QCOMPARE(labelValues.count(), 1);
+    QVERIFY(boxLabel->isReadOnly());
+    QCOMPARE(plant->Pokes(Item), QStringList());
+}
+
+void TestIndicators::decimalPlacesLimits()
+{
+    TKQLabel label;
+    label.SetDecimalPlaces(9);
+    QCOMPARE(label.DecimalPlaces(), 4);
+    label.SetDecimalPlaces(-1);
+    QCOMPARE(label.DecimalPlaces(), 0);
+
+    TKQBoxLabel box;
+    QCOMPARE(box.DecimalPlaces(), 2);
+    box.SetDecimalPlaces(5);
+    QCOMPARE(box.DecimalPlaces(), 2);
+    box.SetDecimalPlaces(4);
+    QCOMPARE(box.DecimalPlaces(), 4);
+    QCOMPARE(box.property("ComponentVersion").toString(), QString("Beta 1.03"));
+
+    TKQNumberEdit edit;
+    edit.SetDecimalPlaces(7);
+    QCOMPARE(edit.DecimalPlaces(), 2);
+}
+
+void TestIndicators::hiddenLabelHoldsNoSubscription()
+{
+    plant->Define(Item, "1.5");
+    auto* label = plant->Make<TKQLabel>("SpeedLabel", Item, [](TKQLabel& l) { l.setProperty("DecimalPlaces", 1); });
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QString("1.5"), ReplyWait);
+
+    label->SetVisible(false);
+    QVERIFY(!plant->Advised(Item));
+    plant->server->SetItem(Item, "2.5");
+    plant->Settle();
+    QCOMPARE(label->text(), QString("1.5"));
+    label->SetVisible(true);
+    QVERIFY(plant->Advised(Item));
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QString("2.5"), ReplyWait);
+}
+
+void TestIndicators::statusTextShowsTheItem()
+{
+    plant->Define(Item, "0");
+    auto* box = plant->Make<TKQStatusText>("BreakerBox", Item, [](TKQStatusText& b) {
+        b.setProperty("BoxOnText", "Closed");
+        b.setProperty("BoxOffText", "Open");
+    });
+    QSignalSpy values(box, &TKQStatusText::OnValueChange);
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(values.count(), 1, ReplyWait);
+    QVERIFY(!box->Value());
+    plant->server->SetItem(Item, "-1");
+    QTRY_VERIFY_WITH_TIMEOUT(box->Value(), ReplyWait);
+    QCOMPARE(box->Text(), QString("Closed"));
+    QCOMPARE(values.count(), 2);
+    QCOMPARE(plant->Pokes(Item), QStringList());
+
+    box->SetEnabled(false);
+    QVERIFY(!plant->Advised(Item));
+    box->SetEnabled(true);
+    QVERIFY(plant->Advised(Item));
+}
+
+void TestIndicators::indicatorsTellTheirValue()
+{
+    plant->Define(Item, "-1");
+    auto* box = plant->Make<TKQStatusText>("BreakerBox", Item, [](TKQStatusText& b) {
+        b.setProperty("BoxOnText", "Energized");
+        b.setProperty("BoxOffText", "De-energized");
+    });
+    auto* label = plant->Make<TKQLabel>("Units", Item);
+    label->setAccessibleName("Relay 1");
+    plant->Show();
+    QTRY_VERIFY_WITH_TIMEOUT(box->Value(), ReplyWait);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+    QCOMPARE(accessible->text(QAccessible::Name), Item);
+    QCOMPARE(accessible->text(QAccessible::Value), QString("Energized"));
+    QVERIFY(accessible->state().readOnly);
+    accessible = QAccessible::queryAccessibleInterface(label);
+    QCOMPARE(accessible->text(QAccessible::Name), QString("Relay 1"));
+    QCOMPARE(accessible->text(QAccessible::Value), QString("-1"));
+}
+
+// ---------------------------------------------------------------------------
+
+class TestCheckBox : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup() { plant.reset(); }
+
+    void becomesUsableWithItsFirstValue();
+    void clickWritesAndWaitsForTheEcho();
+    void clickWithoutValueSendsNothing();
+    void monitorOnlyRefusesClicks();
+
+private:
+    TKQCheckBox* Box(const QString& item = Item)
+    {
+        return plant->Make<TKQCheckBox>("HoldBox", item, [](TKQCheckBox& b) {
+            b.setProperty("Caption", "Hold");
+            b.setProperty("Enabled", false);
+        });
+    }
+    std::unique_ptr<TControlPlant> plant;
+};
+
+void TestCheckBox::init()
+{
+    plant = std::make_unique<TControlPlant>();
+    QVERIFY(plant->opened);
+    plant->Define(Item, "0");
+}
+
+void TestCheckBox::becomesUsableWithItsFirstValue()
+{
+    TKQCheckBox* box = Box();
+    box->setProperty("Checked", true);
+    QSignalSpy values(box, &TKQCheckBox::OnValueChange);
+    QVERIFY(!box->isEnabled());
+    plant->Show();
+    QTRY_VERIFY_WITH_TIMEOUT(box->isEnabled(), ReplyWait);
+    QVERIFY(!box->isChecked());
+    QCOMPARE(values.count(), 1);
+    QCOMPARE(plant->Pokes(Item), QStringList());
+    QCOMPARE(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name), QString("Hold"));
+}
+
+void TestCheckBox::clickWritesAndWaitsForTheEcho()
+{
+    TKQCheckBox* box = Box();
+    QSignalSpy clicks(box, &TKQCheckBox::OnClick);
+    plant->Show();
+    QTRY_VERIFY_WITH_TIMEOUT(box->isEnabled(), ReplyWait);
+    plant->Hold(Item);
+
+    box->click();
+    QVERIFY(box->isChecked());
+    QVERIFY(!box->isEnabled());
+    QCOMPARE(clicks.count(), 1);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList({"-1"}));
+    // Disabled until the device answers: no second write.
+    box->click();
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList({"-1"}));
+
+    plant->Echo(Item);
+    QTRY_VERIFY_WITH_TIMEOUT(box->isEnabled(), ReplyWait);
+    QVERIFY(box->isChecked());
+    // The device may say otherwise; the box shows what it says.
+    plant->server->SetItem(Item, "0");
+    QTRY_VERIFY_WITH_TIMEOUT(!box->isChecked(), ReplyWait);
+    QCOMPARE(plant->Pokes(Item), QStringList({"-1"}));
+}
+
+void TestCheckBox::clickWithoutValueSendsNothing()
+{
+    auto* box = plant->Make<TKQCheckBox>("HoldBox", "NO.SUCH.ITEM");
+    plant->Show();
+    QVERIFY(box->isEnabled());
+    box->click();
+    plant->Settle();
+    QVERIFY(!box->HasValue());
+    QVERIFY(box->isEnabled());
+    QCOMPARE(plant->server->pokes, QStringList());
+}
+
+void TestCheckBox::monitorOnlyRefusesClicks()
+{
+    auto* box = plant->Make<TKQCheckBox>("HoldBox", Item, [](TKQCheckBox& b) { b.setProperty("IsMonitorOnly", true); });
+    QSignalSpy clicks(box, &TKQCheckBox::OnClick);
+    // Not applied while loading.
+    QVERIFY(box->isEnabled());
+    plant->Show();
+    QTRY_VERIFY_WITH_TIMEOUT(box->HasValue(), ReplyWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!box->isEnabled(), ReplyWait);
+    QTest::keyClick(box, Qt::Key_Space);
+    box->click();
+    plant->Settle();
+    QVERIFY(!box->isChecked());
+    QCOMPARE(clicks.count(), 0);
+    QCOMPARE(plant->Pokes(Item), QStringList());
+
+    box->SetIsMonitorOnly(false);
+    QVERIFY(box->isEnabled());
+    box->click();
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList({"-1"}));
+}
+
+// ---------------------------------------------------------------------------
+
+class TestStringEdit : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void enterWritesAndTheBoxFollowsTheEcho();
+    void leavingWritesTheTextEvenUnchanged();
+    void escapePutsTheItemValueBack();
+    void monitorOnlyIsGreyAndSendsNothing();
+
+private:
+    TKQStringEdit* Edit(const std::function<void(TKQStringEdit&)>& definition = {})
+    {
+        return plant->Make<TKQStringEdit>("SiteEdit", SiteItem, [&](TKQStringEdit& e) {
+            e.setProperty("MaxLength", 31);
+            if (definition)
+                definition(e);
+        });
+    }
+    const QString SiteItem = QStringLiteral("C_SITE.NAME_1.IN");
+    std::unique_ptr<TControlPlant> plant;
+    QPushButton* other = nullptr;
+};
+
+void TestStringEdit::init()
+{
+    plant = std::make_unique<TControlPlant>();
+    QVERIFY(plant->opened);
+    plant->Define(SiteItem, "North plant");
+    other = new QPushButton("Other", plant->form.get());
+    other->move(300, 250);
+}
+
+void TestStringEdit::cleanup()
+{
+    QCOMPARE(plant->dialogs.texts(), QStringList());
+    plant.reset();
+}
+
+void TestStringEdit::enterWritesAndTheBoxFollowsTheEcho()
+{
+    TKQStringEdit* edit = Edit();
+    QSignalSpy values(edit, &TKQStringEdit::OnValueChange);
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("North plant"), ReplyWait);
+    QCOMPARE(values.count(), 1);
+    plant->Hold(SiteItem);
+
+    edit->selectAll();
+    TypeAndEnter(edit, "Unit 2");
+    plant->Settle();
+    QCOMPARE(plant->Pokes(SiteItem), QStringList({"Unit 2"}));
+    // The device keeps its own text: the box shows it.
+    plant->server->SetItem(SiteItem, "UNIT 2");
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("UNIT 2"), ReplyWait);
+}
+
+void TestStringEdit::leavingWritesTheTextEvenUnchanged()
+{
+    TKQStringEdit* edit = Edit();
+    QSignalSpy exits(edit, &TKQStringEdit::OnExit);
+    QVERIFY(plant->ShowActive());
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("North plant"), ReplyWait);
+    edit->setFocus();
+    QVERIFY(edit->hasFocus());
+    other->setFocus();
+    plant->Settle();
+    QCOMPARE(plant->Pokes(SiteItem), QStringList({"North plant"}));
+    QCOMPARE(exits.count(), 1);
+}
+
+void TestStringEdit::escapePutsTheItemValueBack()
+{
+    TKQStringEdit* edit = Edit();
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("North plant"), ReplyWait);
+    QTest::keyClicks(edit, " extension");
+    QCOMPARE(edit->text(), QString("North plant extension"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QCOMPARE(edit->text(), QString("North plant"));
+    plant->Settle();
+    QCOMPARE(plant->Pokes(SiteItem), QStringList());
+}
+
+void TestStringEdit::monitorOnlyIsGreyAndSendsNothing()
+{
+    TKQStringEdit* edit = Edit([](TKQStringEdit& e) { e.setProperty("IsMonitorOnly", true); });
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    const QColor normal = QGuiApplication::palette().color(QPalette::Active, QPalette::Text);
+    QVERIFY(grey != normal);
+    // Applied while loading already.
+    QVERIFY(edit->isReadOnly());
+    QCOMPARE(edit->palette().color(QPalette::Active, QPalette::Text), grey);
+    QVERIFY(plant->ShowActive());
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("North plant"), ReplyWait);
+    edit->setFocus();
+    TypeAndEnter(edit, "X");
+    other->setFocus();
+    plant->Settle();
+    QCOMPARE(edit->text(), QString("North plant"));
+    QCOMPARE(plant->Pokes(SiteItem), QStringList());
+
+    edit->SetIsMonitorOnly(false);
+    QVERIFY(!edit->isReadOnly());
+    QCOMPARE(edit->palette().color(QPalette::Active, QPalette::Text), normal);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestNumberEdit : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void init();
+    void cleanup() { plant.reset(); }
+
+    void showsTheItemInFixedNotation();
+    void enterWrites_data();
+    void enterWrites();
+    void everyEnterWritesWithoutWaiting();
+    void integerItemClampsAndDropsDecimals();
+    void refusesCharactersThatMakeNoNumber();
+    void enterOnNoNumberAndEscapePutTheItemValueBack();
+    void leavingWritesOrReportsNoNumber();
+    void monitorOnlyIsReadOnlyAndSendsNothing();
+
+private:
+    TKQNumberEdit* Edit() { return plant->Make<TKQNumberEdit>("RatedEdit", Item); }
+    // The box shows the item's value (or is null when it does not), selected for typing over.
+    TKQNumberEdit* ShownEdit()
+    {
+        TKQNumberEdit* edit = Edit();
+        plant->Show();
+        if (!QTest::qWaitFor([edit] { return !edit->text().isEmpty(); }, ReplyWait))
+            return nullptr;
+        edit->selectAll();
+        return edit;
+    }
+    std::unique_ptr<TControlPlant> plant;
+    QPushButton* other = nullptr;
+};
+
+void TestNumberEdit::init()
+{
+    plant = std::make_unique<TControlPlant>();
+    QVERIFY(plant->opened);
+    plant->Define(Item, "150", RealTunable);
+    other = new QPushButton("Other", plant->form.get());
+    other->move(300, 250);
+}
+
+void TestNumberEdit::showsTheItemInFixedNotation()
+{
+    plant->Define(Item, "12.3456", RealTunable);
+    TKQNumberEdit* edit = Edit();
+    QSignalSpy values(edit, &TKQNumberEdit::OnValueChange);
+    plant->Show();
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("12.35"), ReplyWait);
+    QCOMPARE(values.count(), 1);
+    QCOMPARE(plant->Pokes(Item), QStringList());
+}
+
+void TestNumberEdit::enterWrites_data()
+{
+    QTest::addColumn<QByteArray>("min");
+    QTest::addColumn<QByteArray>("max");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("fraction cut to six decimals") << QByteArray("-1") << QByteArray("1") << "0.12345678" << "0.123456";
+    QTest::newRow("negative fraction cut towards zero")
+        << QByteArray("-1") << QByteArray("1") << "-0.9999999" << "-0.999999";
+    QTest::newRow("others keep their decimals") << QByteArray("0") << QByteArray("100") << "12.3456789" << "12.3456789";
+    QTest::newRow("clamped to the maximum") << QByteArray("0") << QByteArray("1000") << "2000" << "1000";
+    QTest::newRow("clamped to the minimum") << QByteArray("0") << QByteArray("1000") << "-5" << "0";
+    QTest::newRow("equal limits are none") << QByteArray("0") << QByteArray("0") << "-5" << "-5";
+}
+
+void TestNumberEdit::enterWrites()
+{
+    QFETCH(QByteArray, min);
+    QFETCH(QByteArray, max);
+    QFETCH(QString, typed);
+    QFETCH(QString, sent);
+    plant->Define(Item, "0", TControlPlant::Symbol(2, 0x20, min, max));
+    TKQNumberEdit* edit = ShownEdit();
+    QVERIFY(edit);
+    TypeAndEnter(edit, typed);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList({sent}));
+    QCOMPARE(plant->dialogs.texts(), QStringList());
+}
+
+void TestNumberEdit::everyEnterWritesWithoutWaiting()
+{
+    TKQNumberEdit* edit = ShownEdit();
+    QVERIFY(edit);
+    plant->Hold(Item);
+    TypeAndEnter(edit, "200");
+    QTest::keyClick(edit, Qt::Key_Return);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList({"200", "200"}));
+}
+
+void TestNumberEdit::integerItemClampsAndDropsDecimals()
+{
+    plant->Define(Item, "1", IntegerZeroToThree);
+    TKQNumberEdit* edit = ShownEdit();
+    QVERIFY(edit);
+    QCOMPARE(edit->text(), QString("1.00"));
+    TypeAndEnter(edit, "5.5");
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList({"3"}));
+    QCOMPARE(edit->DecimalPlaces(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("3"), ReplyWait);
+}
+
+void TestNumberEdit::refusesCharactersThatMakeNoNumber()
+{
+    TKQNumberEdit* edit = ShownEdit();
+    QVERIFY(edit);
+    QTest::keyClicks(edit, "1a2 b,-=.5");
+    QCOMPARE(edit->text(), QString("12-=.5"));
+    QVERIFY(edit->IsValidChar('='));
+    QVERIFY(!edit->IsValidChar('e'));
+}
+
+void TestNumberEdit::enterOnNoNumberAndEscapePutTheItemValueBack()
+{
+    TKQNumberEdit* edit = ShownEdit();
+    QVERIFY(edit);
+    TypeAndEnter(edit, "1-2");
+    QCOMPARE(edit->text(), QString("150.00"));
+    QTest::keyClicks(edit, "42");
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QCOMPARE(edit->text(), QString("150.00"));
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList());
+    QCOMPARE(plant->dialogs.texts(), QStringList());
+}
+
+void TestNumberEdit::leavingWritesOrReportsNoNumber()
+{
+    TKQNumberEdit* edit = Edit();
+    QSignalSpy exits(edit, &TKQNumberEdit::OnExit);
+    QVERIFY(plant->ShowActive());
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("150.00"), ReplyWait);
+    const auto leaveWith = [&](const QString& typed) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        other->setFocus();
+        plant->Settle();
+    };
+    leaveWith("1-2");
+    QCOMPARE(plant->dialogs.texts(), QStringList({"'1-2' is not a valid floating point value"}));
+    QCOMPARE(plant->Pokes(Item), QStringList());
+    QCOMPARE(exits.count(), 0);
+
+    leaveWith("250.5");
+    QCOMPARE(plant->Pokes(Item), QStringList({"250.5"}));
+    QCOMPARE(exits.count(), 1);
+    QCOMPARE(plant->dialogs.texts().size(), 1);
+}
+
+void TestNumberEdit::monitorOnlyIsReadOnlyAndSendsNothing()
+{
+    TKQNumberEdit* edit = ShownEdit();
+    QVERIFY(edit);
+    QVERIFY(!edit->isReadOnly());
+    edit->SetIsMonitorOnly(true);
+    QVERIFY(edit->isReadOnly());
+    edit->SetDecimalPlaces(1);
+    QTest::keyClick(edit, Qt::Key_Return);
+    edit->Send(300);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(Item), QStringList());
+    QCOMPARE(plant->dialogs.texts(), QStringList());
+}
+
+// ---------------------------------------------------------------------------
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestFixedNotation test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestOnOffBox test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestIndicators test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestCheckBox test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestStringEdit test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestNumberEdit test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_indicators.moc"
