@@ -325,7 +325,15 @@ private:
     void Write(QObject* object, const QMetaProperty& property, const QVariant& value, const QJsonValue& given,
                const QString& who)
     {
-        if (!property.write(object, value))
+        bool written = false;
+        try {
+            written = property.write(object, value);
+        } catch (const EAssertionFailed& error) {
+            Refuse(who, error.Message());
+        } catch (const std::exception& error) {
+            Refuse(who, QString::fromUtf8(error.what()));
+        }
+        if (!written)
             Refuse(who, QStringLiteral("property \"%1\" does not take %2")
                             .arg(QString::fromLatin1(property.name()), JsonText(given)));
     }

@@ -42,7 +42,7 @@ class TLoaderProbe : public QWidget, public TKComponent {
     Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
     Q_PROPERTY(QString Value READ Value WRITE SetValue)
     Q_PROPERTY(bool IsMonitorOnly MEMBER isMonitorOnly)
-    Q_PROPERTY(int Tag MEMBER tag)
+    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
     Q_PROPERTY(unsigned char DecimalPlaces MEMBER decimalPlaces)
     Q_PROPERTY(double Ratio MEMBER ratio)
     Q_PROPERTY(QColor OnColor MEMBER onColor)
@@ -68,6 +68,12 @@ public:
         binding.Write(text);
     }
     QString ReadOnly() const { return QString(); }
+    int Tag() const { return tag; }
+    void SetTag(int value)
+    {
+        Assert(value >= 0, "TLoaderProbe.SetTag: negative tag");
+        tag = value;
+    }
     void Loaded() override
     {
         loadedOrder << objectName();
@@ -346,15 +352,14 @@ void TestPropertyValues::takesEachKindOfValue_data()
     QTest::newRow("text") << "Value" << "\"Not Used\"" << QVariant("Not Used");
     QTest::newRow("boolean") << "IsMonitorOnly" << "true" << QVariant(true);
     QTest::newRow("integer") << "Tag" << "56320" << QVariant(56320);
-    QTest::newRow("negative integer") << "Tag" << "-7" << QVariant(-7);
+    QTest::newRow("negative real") << "Ratio" << "-7.5" << QVariant(-7.5);
     QTest::newRow("byte") << "DecimalPlaces" << "4" << QVariant::fromValue<unsigned char>(4);
     QTest::newRow("real") << "Ratio" << "0.25" << QVariant(0.25);
     QTest::newRow("whole real") << "Ratio" << "3" << QVariant(3.0);
     QTest::newRow("colour #rrggbb") << "OnColor" << "\"#008080\"" << QVariant(QColor(0, 128, 128));
     QTest::newRow("colour by name") << "OnColor" << "\"teal\"" << QVariant(QColor(0, 128, 128));
-    QTest::newRow("text/value pairs")
-        << "EnumList" << R"([["Not Used", 1], ["Generator Breaker Position", 2]])"
-        << QVariant(QVariantList{QVariantList{"Not Used", 1}, QVariantList{"Generator Breaker Position", 2}});
+    QTest::newRow("text/value pairs") << "EnumList" << R"(["Not Used", 1, "Generator Breaker Position", 2])"
+                                      << QVariant(QVariantList{"Not Used", 1, "Generator Breaker Position", 2});
     QTest::newRow("enumeration") << "Kind" << "\"kindFancy\"" << QVariant::fromValue(TLoaderProbe::kindFancy);
     QFont font;
     font.setPixelSize(24);
@@ -441,6 +446,8 @@ void TestRefusals::refusesWithFormAndComponentNamed_data()
         << R"({"class": "TKQPageControl", "name": "Pages", "properties": {"ActivePage": "Sheet9"},
                "children": [{"class": "TKQTabSheet", "name": "Sheet1"}]})"
         << "Form Refused, component Pages: property \"ActivePage\" does not take \"Sheet9\"";
+    QTest::newRow("setter that raises") << probe.arg(R"("properties": {"Tag": -1})")
+                                        << "Form Refused, component Probe1: TLoaderProbe.SetTag: negative tag";
     QTest::newRow("label outside a form layout") << probe.arg(R"("label": "Speed")")
                                                  << "Form Refused, component Probe1: a label needs a form layout";
     QTest::newRow("unnamed component")
