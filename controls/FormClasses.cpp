@@ -2,14 +2,24 @@
 
 #include "controls/K4812SpinEdit.h"
 #include "controls/K4812SpinTune.h"
+#include "controls/KEnumComboBox.h"
 #include "controls/KMomentaryButton.h"
 #include "controls/KOneShotButton.h"
+#include "controls/KQBoxLabel.h"
+#include "controls/KQCheckBox.h"
+#include "controls/KQEnumComboBox.h"
 #include "controls/KQForms.h"
+#include "controls/KQItemSpy.h"
+#include "controls/KQLabel.h"
 #include "controls/KQMomentaryButton.h"
+#include "controls/KQNumberEdit.h"
 #include "controls/KQOneShotButton.h"
 #include "controls/KQSpinEdit.h"
+#include "controls/KQStatusText.h"
+#include "controls/KQStringEdit.h"
 #include "controls/KQToggleButton.h"
 #include "controls/KSpinEdit.h"
+#include "controls/KStatusText.h"
 #include "controls/KToggleButton.h"
 
 #include <QFrame>
@@ -76,20 +86,20 @@ void RegisterAllFormClasses()
     RegisterKQSpinEditClasses();
     RegisterK4812SpinEditClasses();
     RegisterK4812SpinTuneClasses();
-    // RegisterKEnumComboBoxClasses();
-    // RegisterKQEnumComboBoxClasses();
+    RegisterKEnumComboBoxClasses();
+    RegisterKQEnumComboBoxClasses();
     RegisterKOneShotButtonClasses();
     RegisterKQOneShotButtonClasses();
     RegisterKMomentaryButtonClasses();
     RegisterKQMomentaryButtonClasses();
     RegisterKToggleButtonClasses();
     RegisterKQToggleButtonClasses();
-    // RegisterKQBoxLabelClasses();
-    // RegisterKQLabelClasses();
-    // RegisterKStatusTextClasses();
-    // RegisterKQStatusTextClasses();
-    // RegisterKQCheckBoxClasses();
-    // RegisterKQStringEditClasses();
-    // RegisterKQNumberEditClasses();
-    // The item spy: FormClasses::Register<TKQItemSpy>();
+    RegisterKQBoxLabelClasses();
+    RegisterKQLabelClasses();
+    RegisterKStatusTextClasses();
+    RegisterKQStatusTextClasses();
+    RegisterKQCheckBoxClasses();
+    RegisterKQStringEditClasses();
+    RegisterKQNumberEditClasses();
+    FormClasses::Register<TKQItemSpy>();
 }
