@@ -180,10 +180,16 @@ int main(int argc, char** argv)
         options.missingHandlers = &missingHandlers;
         try {
             TFormLoader::Load(path, window.get(), {{DeviceName, &device}}, options);
+            for (const QString& handler : missingHandlers)
+                Print(QStringLiteral("not connected (the window's handler): ") + handler);
             if (!window->testAttribute(Qt::WA_Resized))
                 window->adjustSize();
             window->show();
             Settle(arguments.netFile.isEmpty() ? OfflineSettleTime : OnlineSettleTime);
+            // A picture for review shows no text cursor or focus frame.
+            if (QWidget* focused = QApplication::focusWidget())
+                focused->clearFocus();
+            Settle(OfflineSettleTime);
             const QPixmap picture = window->grab();
             if (!picture.save(arguments.out, "PNG")) {
                 Print(QStringLiteral("cannot write ") + arguments.out);
