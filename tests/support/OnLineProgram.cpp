@@ -1,0 +1,62 @@
+#include "tests/support/OnLineProgram.h"
+
+#include "datalink/KQStatusPanel.h"
+#include "tests/support/ServerProcess.h"
+
+#include <QTest>
+
+OnLineProgram::OnLineProgram()
+{
+    TKQStatusPanel::AddPanel(&bar, 200);
+    link = std::make_unique<TKQServer>();
+    link->SetRetryIntervals(200, 100, 50);
+    link->SetRunMode(TKRunMode::Hidden);
+    link->StatusPanel()->SetStatusBar(&bar);
+    link->Loaded();
+    control = std::make_unique<TKQDatorelControl>();
+    control->StatusPanel()->SetStatusBar(&bar);
+    control->SetOnCommunicating([this](TObject* sender) {
+        if (sender == control.get())
+            ++communicating;
+    });
+}
+
+OnLineProgram::~OnLineProgram()
+{
+    control.reset();
+    link.reset();
+}
+
+void OnLineProgram::Prepare()
+{
+    link->NetworkDefFiles() << ServerProcess::DefaultNetwork();
+    link->SetServerName(QStringLiteral("URQVDatorel"));
+    control->SetServer(link.get());
+    control->SetIdentifier(ServerProcess::Topic());
+    control->Loaded();
+}
+
+bool OnLineProgram::GoOnLine()
+{
+    Prepare();
+    return QTest::qWaitFor([this] { return communicating > 0; }, Patience);
+}
+
+QString OnLineProgram::Read(const QString& name)
+{
+    TKQItem* item = control->GetItem(name);
+    QString value;
+    try {
+        value = item->Value().toString();
+    } catch (...) {
+        control->ReleaseItem(name);
+        throw;
+    }
+    control->ReleaseItem(name);
+    return value;
+}
+
+QString OnLineProgram::Status() const
+{
+    return control->StatusPanel()->Text();
+}
