@@ -290,7 +290,12 @@ void TKQPageControl::SwitchTo(TKQTabSheet* page)
 {
     TBusyCursor busy;
     TKQTabSheet* old = active;
-    SetEnabled(false);
+    // Every page loses bit 1 as when the page control is disabled, and the tabs
+    // take no clicks while OnExit and OnEnter run. Disabling the whole page
+    // control in Qt would walk every control of every page twice per switch.
+    holdingPages = true;
+    tabBar()->setEnabled(false);
+    PassEnabledBit();
     if (old && old != page) {
         old->ownVisible = false;
         old->SetParentBit(sfShown, false);
@@ -300,7 +305,12 @@ void TKQPageControl::SwitchTo(TKQTabSheet* page)
     page->ownVisible = true;
     page->SetParentBit(sfShown, (parentState & sfShown) && ownVisible);
     emit page->OnEnter(this);
-    SetEnabled(true);
+    holdingPages = false;
+    tabBar()->setEnabled(true);
+    // Enabled again, as after any page switch.
+    if (!OwnEnabled(this))
+        setEnabled(true);
+    PassEnabledBit();
     emit OnChange(this);
 }
 
@@ -318,8 +328,13 @@ void TKQPageControl::SetEnabled(bool enabled)
 {
     TBusyCursor busy;
     setEnabled(enabled);
+    PassEnabledBit();
+}
+
+void TKQPageControl::PassEnabledBit()
+{
     // A page is enabled only as far as the page control itself is.
-    const bool on = (parentState & sfEnabled) && enabled;
+    const bool on = (parentState & sfEnabled) && OwnEnabled(this) && !holdingPages;
     for (TKQTabSheet* page : pages)
         if (page == active || (page->ParentState() & sfEnabled) != (on ? sfEnabled : 0))
             page->SetParentBit(sfEnabled, on);
@@ -329,7 +344,7 @@ void TKQPageControl::ParentStateChanged(TStateFlags flags)
 {
     parentState = flags;
     if (active)
-        active->ParentStateChanged(DeriveFlags(flags, ownVisible, OwnEnabled(this)));
+        active->ParentStateChanged(DeriveFlags(flags, ownVisible, Enabled()));
 }
 
 void TKQPageControl::Loaded()

@@ -210,7 +210,8 @@ public:
 
     bool Visible() const { return ownVisible; }
     void SetVisible(bool visible);
-    bool Enabled() const { return OwnEnabled(this); }
+    // False while a page switch is under way.
+    bool Enabled() const { return OwnEnabled(this) && !holdingPages; }
     void SetEnabled(bool enabled);
     void ParentStateChanged(TStateFlags flags);
     void Loaded() override;
@@ -221,10 +222,13 @@ signals:
 private:
     void SwitchTo(TKQTabSheet* page);
     void TabChanged(int index);
+    // Sets or clears bit 1 of the pages' parent state from the page control's state.
+    void PassEnabledBit();
 
     std::vector<TKQTabSheet*> pages;
     TKQTabSheet* active = nullptr;
     TStateFlags parentState = 0;
     bool ownVisible = true;
     bool switching = false;
+    bool holdingPages = false; // a page switch is under way
 };

@@ -374,8 +374,9 @@ public slots:
 private:
     void Record(const char* what, QObject* sender)
     {
+        auto* pages = qobject_cast<TKQPageControl*>(sender);
         QString line = QString::fromLatin1(what) + " " + QObject::sender()->objectName() + " by "
-                       + sender->objectName() + ":";
+                       + sender->objectName() + (pages && !pages->Enabled() ? " (disabled):" : ":");
         for (TBoundProbe* probe : probes)
             if (probe->Subscribed())
                 line += " " + probe->ItemName();
@@ -455,7 +456,8 @@ void TestPageSwitching::switchingMovesSubscriptionsAndCallsExitThenEnter()
         pages->SetActivePage(pageB);
     }
     // A's controls let go before A's exit; B's subscribe once B has been entered.
-    QCOMPARE(log.entries, QStringList({"exit PageA by Pages:", "enter PageB by Pages:"}));
+    QCOMPARE(log.entries, QStringList({"exit PageA by Pages (disabled):", "enter PageB by Pages (disabled):"}));
+    QVERIFY(pages->Enabled());
     QCOMPARE(pages->ActivePage(), pageB);
     QCOMPARE(plant->Advised(), Items({"B.1", "B.2"}));
     QTRY_COMPARE_WITH_TIMEOUT(pageB->findChild<TBoundProbe*>("Probe_B.2")->shown, QString("B.2-value"), ReplyWait);
@@ -494,7 +496,7 @@ void TestPageSwitching::hidingTheActiveTabMovesToAnotherPage()
     pageA->SetTabVisible(false);
     QVERIFY(pages->ActivePage() != pageA);
     QCOMPARE(pages->currentWidget(), static_cast<QWidget*>(pages->ActivePage()));
-    QCOMPARE(log.entries.first(), QString("exit PageA by Pages:"));
+    QCOMPARE(log.entries.first(), QString("exit PageA by Pages (disabled):"));
     QCOMPARE(plant->Advised(), pages->ActivePage() == pageB ? Items({"B.1", "B.2"}) : Items());
 }
 
