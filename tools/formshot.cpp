@@ -183,7 +183,7 @@ int main(int argc, char** argv)
             for (const QString& handler : missingHandlers)
                 Print(QStringLiteral("not connected (the window's handler): ") + handler);
             if (!window->testAttribute(Qt::WA_Resized))
-                window->adjustSize();
+                window->resize(window->sizeHint());
             window->show();
             Settle(arguments.netFile.isEmpty() ? OfflineSettleTime : OnlineSettleTime);
             // A picture for review shows no text cursor or focus frame.
