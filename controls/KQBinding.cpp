@@ -76,7 +76,9 @@ void TKQBinding::Loaded(TStateHandler handler)
 {
     if (itemName.isEmpty())
         return;
-    Acquire();
+    // A control made at run time took its item when its name was set.
+    if (!item)
+        Acquire();
     if (!handler)
         handler = [this](TStateFlags flags) { ParentStateChanged(flags); };
     RegisterBoundChild(BoundParentOf(control), std::move(handler), control);

@@ -587,6 +587,7 @@ private slots:
     void changingTheItemMovesTheSubscriptionAndShowsAtOnce();
     void destroyingAControlGivesItsItemBack();
     void aSubscriptionThatFailsIsReportedAndOthersGoOn();
+    void aControlMadeInCodeHoldsOneReference();
 
 private:
     std::unique_ptr<Plant> plant;
@@ -642,6 +643,26 @@ void TestBindingAtRunTime::aSubscriptionThatFailsIsReportedAndOthersGoOn()
              QStringList({"Start Advise on Item A.1 failed.  Make sure Item is supported in control.",
                           "Start Advise on Item A.2 failed.  Make sure Item is supported in control."}));
     QCOMPARE(plant->dialogs.messages().first().type, TMsgDlgType::mtError);
+}
+
+// A window may add a control at run time: without a loading phase its item is
+// taken when the name is set, and its end of loading must not take it again.
+void TestBindingAtRunTime::aControlMadeInCodeHoldsOneReference()
+{
+    TKQForm* form = plant->Form();
+    plant->Finish();
+    form->show();
+    auto* probe = new TBoundProbe(form);
+    probe->SetDevice(plant->device.get());
+    probe->SetItemName("X.1");
+    QCOMPARE(probe->shown, QString("X.1-value"));
+    probe->Loaded();
+    QCOMPARE(plant->device->RefCount("X.1"), 1);
+    form->Broadcast();
+    QCOMPARE(plant->Advised(), Items({"X.1"}));
+    delete probe;
+    QCOMPARE(plant->device->RefCount("X.1"), 0);
+    QCOMPARE(plant->Advised(), Items());
 }
 
 int main(int argc, char** argv)
