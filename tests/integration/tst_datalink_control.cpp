@@ -149,7 +149,7 @@ void TestGoingOnLine::sharesARunningServerAndLeavesItRunning()
     QVERIFY(program->GoOnLine());
     QCOMPARE(program->Read("Control Status"), QString("1"));
     // Two System conversations of ours, one of the other client.
-    QCOMPARE(other.RequestText("Conversation Count"), std::optional<QString>("3"));
+    QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("3"), Patience);
 
     program.reset();
     QVERIFY(running->IsRunning());
