@@ -221,9 +221,13 @@ void PostAdvise(Instance* instance, HCONV handle, HSZ item)
     if (!conv)
         return;
     std::vector<std::pair<HSZ, UINT>> loops;
-    for (auto& [loopItem, loop] : conv->serverLoops)
-        if (!item || loopItem == item)
+    if (item) {
+        if (auto found = conv->serverLoops.find(item); found != conv->serverLoops.end())
+            loops.emplace_back(item, found->second.first);
+    } else {
+        for (auto& [loopItem, loop] : conv->serverLoops)
             loops.emplace_back(loopItem, loop.first);
+    }
     for (auto [loopItem, format] : loops) {
         HDDEDATA data = instance->Call(XTYP_ADVREQ, format, handle, conv->topic, loopItem, nullptr, 0, 0);
         conv = FindConversation(handle);
@@ -411,7 +415,7 @@ void OnReadyRead(HCONV handle)
     Conversation* conv = FindConversation(handle);
     if (!conv || !conv->socket)
         return;
-    if (conv->socket->isOpen())
+    if (conv->socket->bytesAvailable() > 0)
         conv->buffer.append(conv->socket->readAll());
     for (;;) {
         Frame frame;
