@@ -25,6 +25,7 @@
 #include <QFrame>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -70,6 +71,7 @@ void RegisterPlainClasses()
     FormClasses::Register<QLabel>();
     FormClasses::Register<QFrame>();
     FormClasses::Register<QPushButton>();
+    FormClasses::Register<QLineEdit>();
 }
 
 void RegisterAllFormClasses()
