@@ -21,6 +21,8 @@ const QString LinkService = QStringLiteral("Datorel");
 const QString ConversationCountItem = QStringLiteral("CONVERSATION COUNT");
 const QString TopicsItem = QStringLiteral("TOPICS");
 const QString FaultsItem = QStringLiteral("FAULTS");
+const QString SimulateItem = QStringLiteral("SIMULATE");
+const QString DefaultControlId = QStringLiteral("Dflt Control ID");
 
 HDDEDATA Result(bool ok)
 {
@@ -235,7 +237,11 @@ HDDEDATA TDatorelServer::HandleSystem(UINT type, UINT format, HSZ itemHandle, co
     case XTYP_ADVSTART:
         return Bool(false); // nothing on System changes by itself
     case XTYP_POKE: {
-        if (upper != FaultsItem || !m_settings.testFaults)
+        if (!m_settings.testFaults)
+            return Result(false);
+        if (upper == SimulateItem)
+            return Result(Simulate(QString::fromLatin1(Bytes(data))));
+        if (upper != FaultsItem)
             return Result(false);
         QString error;
         if (!m_faults.Set(QString::fromLatin1(Bytes(data)), &error)) {
@@ -250,6 +256,27 @@ HDDEDATA TDatorelServer::HandleSystem(UINT type, UINT format, HSZ itemHandle, co
     default:
         return nullptr;
     }
+}
+
+TSimulatedControl* TDatorelServer::DefaultControl() const
+{
+    for (const TNetwork& network : m_networks)
+        if (TSimulatedControl* control = Control(network.fileName + u'(' + DefaultControlId + u')'))
+            return control;
+    return m_topics.empty() ? nullptr : m_topics.begin()->second.control.get();
+}
+
+bool TDatorelServer::Simulate(const QString& command)
+{
+    TSimulatedControl* control = DefaultControl();
+    QString error = QStringLiteral("no control is open");
+    if (!control || !control->Simulate(command, &error)) {
+        Log(QStringLiteral("simulate \"%1\" refused: %2").arg(command, error));
+        return false;
+    }
+    if (m_settings.verbose)
+        Log(QStringLiteral("simulate \"%1\"").arg(command));
+    return true;
 }
 
 bool TDatorelServer::ExecuteSystem(const QString& command)

@@ -26,7 +26,7 @@ public:
         int tickMs = ServerTiming::DefaultTickMs;
         QString serverFolder; // the default network and databases lie here
         QString stateFolder;  // relative store paths lead here
-        bool testFaults = false; // the System item "Faults" may be written
+        bool testFaults = false; // the System items "Faults" and "Simulate" may be written
         bool verbose = false;    // log every transaction
     };
 
@@ -46,6 +46,9 @@ public:
     int ConversationCount() const;
     // The control of a topic (any case), or nullptr.
     TSimulatedControl* Control(const QString& topic) const;
+    // The control "Dflt Control ID" of the first network opened that has one,
+    // else any open control; nullptr while none is open.
+    TSimulatedControl* DefaultControl() const;
 
 private:
     struct TTopic {
@@ -70,6 +73,8 @@ private:
     HDDEDATA TextReply(const QString& text, HSZ item) const;
 
     bool ExecuteSystem(const QString& command);
+    // A test's "Simulate" command for the default control.
+    bool Simulate(const QString& command);
     void Changed(const QString& topic, const QString& item);
     void PostChanges();
     void Tick();

@@ -315,6 +315,55 @@ TSimulatedControl::TPokeResult TSimulatedControl::Poke(const QString& name, cons
     return TPokeResult::Accepted;
 }
 
+bool TSimulatedControl::Simulate(const QString& command, QString* error)
+{
+    if (m_mode == TMode::Resetting) {
+        *error = QStringLiteral("the control is resetting");
+        return false;
+    }
+    const QString text = command.trimmed();
+    const qsizetype blank = text.indexOf(u' ');
+    const QString verb = (blank < 0 ? text : text.left(blank)).toLower();
+    const QString rest = blank < 0 ? QString() : text.mid(blank + 1).trimmed();
+
+    if (verb == QLatin1String("set")) {
+        const qsizetype equals = rest.indexOf(u'=');
+        const TItemDefinition* item = equals > 0 ? m_database.Find(rest.left(equals).trimmed()) : nullptr;
+        if (!item) {
+            *error = equals > 0 ? QStringLiteral("no item %1").arg(rest.left(equals).trimmed())
+                                : QStringLiteral("expected set ITEM=VALUE");
+            return false;
+        }
+        const QString given = rest.mid(equals + 1);
+        // Time stamps are the control's own texts ("17-May 09:30:04"), so time items take any text.
+        const auto value = item->type == TItemType::Time || item->type == TItemType::Timer
+            ? std::optional<QString>(given.trimmed())
+            : ValueRules::Normalize(item->type, given);
+        if (!value || (item->IsNumeric() && value->isEmpty())) {
+            *error = QStringLiteral("\"%1\" is no value of %2").arg(given, item->name);
+            return false;
+        }
+        m_values.insert(item->name, *value);
+        Changed(item->name);
+        m_model->Written(item->name);
+        m_check->Written(item->name);
+        return true;
+    }
+    if ((verb == QLatin1String("alarm") || verb == QLatin1String("trip")) && !rest.isEmpty()) {
+        if (verb == QLatin1String("alarm"))
+            m_model->RaiseAlarm(rest);
+        else
+            m_model->RaiseTrip(rest);
+        return true;
+    }
+    if (verb == QLatin1String("clear") && rest.isEmpty()) {
+        m_model->ClearAlarms();
+        return true;
+    }
+    *error = QStringLiteral("expected set ITEM=VALUE, alarm TEXT, trip TEXT or clear");
+    return false;
+}
+
 bool TSimulatedControl::Execute(const QString& command)
 {
     if (m_mode == TMode::Resetting)

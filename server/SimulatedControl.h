@@ -53,6 +53,13 @@ public:
     TPokeResult Poke(const QString& name, const QString& text);
     // "Shutdown", "SaveValues" or "Reset"; false for anything else.
     bool Execute(const QString& command);
+    // A test forces what the control would see (the System item "Simulate", docs/server.md):
+    //   set ITEM=VALUE   the item takes the value, whatever its class and the limits
+    //   alarm TEXT       the control raises an alarm with that message
+    //   trip TEXT        the turbine trips with that cause
+    //   clear            the current alarm list is emptied
+    // False, with the reason, for anything else and while the control is resetting.
+    bool Simulate(const QString& command, QString* error);
     // Whether an advise loop on the name makes sense.
     bool CanAdvise(const QString& name) const;
     // The current text of an item or server word, whatever the mode (for advise data).

@@ -496,3 +496,26 @@ bool TTurbineModel::IsShutDown() const
 {
     return d->ShutDown();
 }
+
+void TTurbineModel::RaiseAlarm(const QString& message)
+{
+    d->Alarm(message);
+    d->Publish();
+}
+
+void TTurbineModel::RaiseTrip(const QString& cause)
+{
+    Private& p = *d;
+    if (p.tripped)
+        p.logs.Trip(p.Stamp(), cause);
+    else
+        p.Trip(cause);
+    p.Publish();
+}
+
+void TTurbineModel::ClearAlarms()
+{
+    d->logs.ResetAlarms();
+    d->listsCleared = true;
+    d->Publish();
+}

@@ -22,6 +22,14 @@ public:
     // The turbine is stopped so that the control may enter configure mode.
     bool IsShutDown() const;
 
+    // Events a test makes happen. An alarm enters the current list (unless it is
+    // there) and the alarm history; a trip trips a running turbine, and its cause
+    // is logged also when the turbine was tripped already.
+    void RaiseAlarm(const QString& message);
+    void RaiseTrip(const QString& cause);
+    // The current alarm list is emptied as by "Reset Alarms", without resetting a trip.
+    void ClearAlarms();
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

@@ -66,8 +66,9 @@ int main(int argc, char* argv[])
                                      QStringLiteral("Name of the server's own DDE service (default URQVDatorel)."),
                                      QStringLiteral("name"));
     const QCommandLineOption testFaults(QStringLiteral("test-faults"),
-                                        QStringLiteral("Let clients set test faults through the System item "
-                                                       "\"Faults\" (for tests only)."));
+                                        QStringLiteral("Let clients set test faults and force values, alarms "
+                                                       "and trips through the System items \"Faults\" and "
+                                                       "\"Simulate\" (for tests only)."));
     const QCommandLineOption faults(QStringLiteral("faults"),
                                     QStringLiteral("Start with these test faults (implies --test-faults)."),
                                     QStringLiteral("rules"));

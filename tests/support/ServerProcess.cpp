@@ -179,6 +179,12 @@ bool ServerProcess::SetFaults(const QString& rules)
     return system.Poke(QStringLiteral("Faults"), rules);
 }
 
+bool ServerProcess::Simulate(const QString& command)
+{
+    TestDdeClient system(QStringLiteral("URQVDatorel"), QStringLiteral("System"));
+    return system.Poke(QStringLiteral("Simulate"), command);
+}
+
 QString ServerProcess::Output()
 {
     if (m_process)

@@ -50,6 +50,10 @@ public:
 
     // Replaces the server's test faults (see docs/server.md).
     bool SetFaults(const QString& rules);
+    // One command for the default control through the System item "Simulate"
+    // (docs/server.md): "set ITEM=VALUE", "alarm TEXT", "trip TEXT" or "clear".
+    // False when the server refused it.
+    bool Simulate(const QString& command);
 
     // What the server wrote to its error output so far.
     QString Output();
