@@ -52,7 +52,7 @@ void TModel::Trip(const QString& cause)
 void TModel::Reset()
 {
     logs.ResetAlarms();
-    listsCleared = true;
+    clearMarkLeft = ClearMarkTime;
     criticalAlarmed = false;
     const bool stroking = std::any_of(std::begin(valves), std::end(valves), [](const TValve& v) {
         return v.state >= TStroke::Enabled && v.state <= TStroke::Maximum;
@@ -210,6 +210,9 @@ void TModel::BeginControlledShutdown()
     }
     if (autoSeq != TAutoSeq::NotStarted && autoSeq != TAutoSeq::Complete)
         autoSeq = TAutoSeq::NotStarted;
+    // The shutdown ramps down to idle where the idle/rated routine is used.
+    if (config.idleToRated == TIdleToRated::IdleRated)
+        idleRated = TIdleRated::ToIdle;
     const double floor = config.idleToRated == TIdleToRated::NoIdle ? config.minGovernor
                          : config.idleToRated == TIdleToRated::AutoSequence ? config.lowIdle
                                                                              : config.idle;
@@ -224,6 +227,8 @@ void TModel::AbortControlledShutdown()
     shutdownStatus = QStringLiteral("Aborted");
     if (rampOwner == TRampOwner::Shutdown)
         rampActive = false;
+    if (idleRated == TIdleRated::ToIdle)
+        idleRated = TIdleRated::Halted;
     if (speed >= config.minGovernor)
         aboveMinGovernor = true;
 }
@@ -236,7 +241,8 @@ void TModel::EnterSpeedSetpoint()
     StartRamp(TRampOwner::Entered, Clamp(entered, SpeedFloor(), SpeedCeiling()), config.enteredRate);
     if (autoSeq != TAutoSeq::NotStarted && autoSeq != TAutoSeq::Complete)
         HaltSequence();
-    if (idleRated == TIdleRated::ToIdle || idleRated == TIdleRated::ToRated)
+    if (idleRated == TIdleRated::ToIdle || idleRated == TIdleRated::ToRated
+        || (idleRated == TIdleRated::Idle && config.idleToRated == TIdleToRated::IdleRated))
         idleRated = TIdleRated::Halted;
 }
 

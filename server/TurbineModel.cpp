@@ -516,6 +516,6 @@ void TTurbineModel::RaiseTrip(const QString& cause)
 void TTurbineModel::ClearAlarms()
 {
     d->logs.ResetAlarms();
-    d->listsCleared = true;
+    d->clearMarkLeft = ClearMarkTime;
     d->Publish();
 }

@@ -27,6 +27,7 @@ constexpr double DerivativeTime = 1.0;           // s, scales the derivative rat
 constexpr double GainSlowRate = 0.2;             // gains change by this share per second
 constexpr double GainFastRate = 1.0;
 constexpr double LeastGain = 0.01;
+constexpr double ClearMarkTime = 1.0;            // s the alarm/trip clear mark stays up after a reset
 
 enum class TStartRoutine { Manual = 1, Semiautomatic = 2, Automatic = 3 };
 enum class TIdleToRated { NoIdle = 1, ManualOnly = 2, IdleRated = 3, AutoSequence = 4 };
@@ -395,7 +396,7 @@ struct TModel {
         double minCurrent = 4, maxCurrent = 20;
     } valves[2];
 
-    bool listsCleared = false;
+    double clearMarkLeft = 0;   // s; the clear mark is up while this runs
     bool configChanged = true;
     double configReadAt = 0;
 };

@@ -150,6 +150,9 @@ void TModel::MoveSpeedSetpoint(double h)
         }
         if (autoSeq == TAutoSeq::LowHold || autoSeq == TAutoSeq::HighHold)
             HaltSequence();
+        // Idle is a fixed point: a setpoint moved off it by hand is no longer "Idle Selected".
+        if (idleRated == TIdleRated::Idle && config.idleToRated == TIdleToRated::IdleRated)
+            idleRated = TIdleRated::Halted;
         const double held = std::max(raise, lower);
         const double rate = held > config.fastDelay ? config.fastRate : config.slowRate;
         wanted = setpoint + (raise >= 0 ? rate : -rate) * h;
@@ -551,6 +554,7 @@ void TModel::RunSequences(double h)
 void TModel::Advance(double h)
 {
     elapsed += h;
+    clearMarkLeft = std::max(0.0, clearMarkLeft - h);
     MoveLimiters(h);
     MoveLoops(h);
     MoveSpeedSetpoint(h);

@@ -239,8 +239,8 @@ void TModel::Publish()
     out.Number(item("D_MPU.SPEED_HOLD.A_MAX"), peakSpeed, 0.1);
 
     // Alarms, clock, shutdown state.
-    out.Flag(item("X_RESET.CLR_EVNT_L.B_SW"), listsCleared);
-    listsCleared = false;
+    // Up long enough for every advise loop to hear it, whatever the tick.
+    out.Flag(item("X_RESET.CLR_EVNT_L.B_SW"), clearMarkLeft > 0);
     out.Flag(item("Y_ALARMS.MAJOR_ALM.OR"), logs.AlarmCount() > 0);
     out.Text(item("MAIN.SYS_TIME.T_NAME"), QLocale::c().toString(Clock(), TimeOfDayFormat));
     out.Flag(item("X_TRIPS.NOT_SD.NOT"), !tripped);

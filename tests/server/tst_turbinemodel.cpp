@@ -323,6 +323,28 @@ private slots:
         QVERIFY(std::abs(t.Speed() - 3600) < 2);
     }
 
+    void idleRatedStatusFollowsTheOperator()
+    {
+        TDriver t;
+        QVERIFY(t.ToIdle());
+        QCOMPARE(t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR"), QStringLiteral("Idle Selected"));
+        t.Hold("D_SPD_R_L.RQV.IN_1", 1);
+        QVERIFY(t.Setpoint() > 1000);
+        QCOMPARE(t.Number("C_IDLE_RTD.IDL_RTD.MSG_SEL"), 5.0); // "Idle/Rated Halted"
+        t.Pulse("D_IDLE_RTD.RQV_DSBL.TRIGGER");
+        QVERIFY(t.RunUntil([&] { return t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR") == QLatin1String("Idle Selected"); }, 60));
+        t.Write("D_ENTR_SPD.PC_SMP_TUN.TUNE", 1200);
+        t.Pulse("D_SPD_R_L.RQV.IN_3");
+        QCOMPARE(t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR"), QStringLiteral("Idle/Rated Halted"));
+
+        QVERIFY(t.ToRated());
+        t.Pulse("J_CTRLSTOP.RQV_EN.TRIGGER");
+        QCOMPARE(t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR"), QStringLiteral("Ramping To Idle"));
+        t.Run(5);
+        t.Pulse("J_CTRLSTOP.RQV_DIS.TRIGGER");
+        QCOMPARE(t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR"), QStringLiteral("Idle/Rated Halted"));
+    }
+
     void haltAndContinueTheSequence()
     {
         TDriver t;
@@ -513,6 +535,10 @@ private slots:
         QCOMPARE(t.Text("Y_ALARMS.ALARMS.EV_TM_1"), QString());
         t.Run(Tick);
         t.Write("X_RESET.RQV.IN_1", 0);
+        // The clear mark stays up a second, so that every advise loop hears it.
+        QCOMPARE(t.Text("X_RESET.CLR_EVNT_L.B_SW"), QStringLiteral("1"));
+        t.Run(1.0);
+        QCOMPARE(t.Text("X_RESET.CLR_EVNT_L.B_SW"), QStringLiteral("0"));
         QCOMPARE(t.AlarmHistory(), history);
         QCOMPARE(t.TripHistory().value(0), QStringLiteral("RQV Shutdown Command"));
         QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
