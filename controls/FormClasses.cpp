@@ -25,6 +25,7 @@
 #include <QFrame>
 #include <QHash>
 #include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -71,6 +72,7 @@ void RegisterPlainClasses()
     FormClasses::Register<QLabel>();
     FormClasses::Register<QFrame>();
     FormClasses::Register<QPushButton>();
+    FormClasses::Register<QListWidget>();
     FormClasses::Register<QLineEdit>();
 }
 

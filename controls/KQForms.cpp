@@ -290,6 +290,8 @@ void TKQPageControl::SwitchTo(TKQTabSheet* page)
 {
     TBusyCursor busy;
     TKQTabSheet* old = active;
+    if (old && old != page)
+        emit OnChanging(this);
     // Every page loses bit 1 as when the page control is disabled, and the tabs
     // take no clicks while OnExit and OnEnter run. Disabling the whole page
     // control in Qt would walk every control of every page twice per switch.

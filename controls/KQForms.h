@@ -217,6 +217,8 @@ public:
     void Loaded() override;
 
 signals:
+    // Before the active page changes to another one; OnChange follows.
+    void OnChanging(QObject* sender);
     void OnChange(QObject* sender);
 
 private:
