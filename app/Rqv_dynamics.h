@@ -1,0 +1,53 @@
+// The dynamics windows of Run mode: the P, I and derivative-ratio gains of the
+// speed, extraction/admission, cascade and auxiliary loops, each shown in a box
+// with raise, fast-raise, lower and fast-lower buttons held while pressed, and
+// "Save Settings", which stores the tuned gains in the control.
+#pragma once
+
+#include "app/RunDialog.h"
+
+class TFDynamics : public TRunDialog {
+    Q_OBJECT
+public:
+    // Makes every gain button monitor-only, or operable again; "Save Settings"
+    // is not affected.
+    void SetGainButtonsMonitorOnly(bool monitorOnly);
+
+protected:
+    using TRunDialog::TRunDialog;
+};
+
+class TFSpeedDynamics : public TFDynamics {
+    Q_OBJECT
+public:
+    TFSpeedDynamics(QWidget* owner, TKQDevice* device);
+};
+
+// The three loops share one form; their items differ only in the block.
+class TFLoopDynamics : public TFDynamics {
+    Q_OBJECT
+public:
+    // The stored form names its items in this block, which each window replaces by its own.
+    static constexpr const char* FormBlock = "BLOCK";
+
+protected:
+    TFLoopDynamics(QWidget* owner, TKQDevice* device, const QString& block, const QString& caption);
+};
+
+class TFExtAdmDynamics : public TFLoopDynamics {
+    Q_OBJECT
+public:
+    TFExtAdmDynamics(QWidget* owner, TKQDevice* device);
+};
+
+class TFCascadeDynamics : public TFLoopDynamics {
+    Q_OBJECT
+public:
+    TFCascadeDynamics(QWidget* owner, TKQDevice* device);
+};
+
+class TFAuxiliaryDynamics : public TFLoopDynamics {
+    Q_OBJECT
+public:
+    TFAuxiliaryDynamics(QWidget* owner, TKQDevice* device);
+};

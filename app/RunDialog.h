@@ -1,0 +1,33 @@
+// What the small windows of Run mode share: a stay-on-top tool window with
+// only a close box, owned by the window that opens it, centred on the screen
+// when first shown, built from its stored form bound to the control device,
+// and hidden, never freed, when the user closes it.
+#pragma once
+
+#include "controls/KQForms.h"
+
+#include <QByteArray>
+#include <QString>
+
+class TKQDevice;
+
+class TRunDialog : public TKQForm {
+    Q_OBJECT
+public:
+    TKQDevice* Device() const { return device; }
+
+protected:
+    TRunDialog(QWidget* owner, TKQDevice* device);
+
+    // Builds the window from the form stored under formName.
+    void LoadForm(const QString& formName);
+    // The same from a description in memory; formName names it in refusals.
+    void LoadForm(const QByteArray& json, const QString& formName);
+
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    TKQDevice* device;
+    bool centred = false;
+};
