@@ -1,0 +1,838 @@
+#include "app/Rqv_run.h"
+
+#include "app/Rqv_dynamics.h"
+#include "app/Rqv_main.h"
+#include "app/Rqv_ospd.h"
+#include "app/Rqv_timedate.h"
+#include "controls/FormLoader.h"
+#include "controls/K4812SpinTune.h"
+#include "controls/KQBoxLabel.h"
+#include "controls/KQForms.h"
+#include "controls/KQItemSpy.h"
+#include "controls/KQMomentaryButton.h"
+#include "controls/KQNumberEdit.h"
+#include "controls/KQOneShotButton.h"
+#include "datalink/KQDatorelControl.h"
+#include "datalink/KQItem.h"
+#include "platform/Assert.h"
+#include "platform/Exception.h"
+#include "platform/Timing.h"
+#include "platform/dialogs/Dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+namespace {
+
+const QString RunPassword = QStringLiteral("4309");
+const QString RunModeName = QStringLiteral("Run");
+
+// What a spy value that is no whole number counts as.
+constexpr int NotANumber = 99;
+// The turbine type and idle-to-rated routine assumed before the control answers.
+constexpr int NoValueYet = 3;
+
+// Turbine type: extraction/admission page, valve read-outs and labels.
+struct TTurbineType {
+    const char* extAdmCaption; // tab caption; nullptr: the tab is hidden
+    const char* extAdmLabel;   // loop label and priority button text
+    int stripValves;           // valves shown in the button strip
+    int pageValves;            // valves shown on the Valves page; -1: unchanged
+    const char* valveLabel1;   // nullptr: unchanged
+    const char* valveLabel2;
+    bool demand;
+};
+constexpr TTurbineType TurbineTypes[] = {
+    {nullptr, nullptr, 0, -1, nullptr, nullptr, false},
+    {nullptr, nullptr, 1, 1, "V1", nullptr, false},
+    {nullptr, nullptr, 2, 2, "V1", "V2", false},
+    {"Extraction Control", "Extraction", 2, 2, "HP", "LP", false},
+    {"Admission Control", "Admission", 2, 2, "HP", "LP", true},
+    {"Ext/Adm Control", "Ext/Adm", 2, 2, "HP", "LP", true},
+};
+constexpr int FirstExtractionType = 3;
+
+// Buttons of the strip that each page shows once it is entered.
+struct TPageButtons {
+    const char* page;
+    bool overspeedTest;
+    bool security;
+    bool timeDate;
+    int alarmList; // the list the page shows and restarts; -1: none
+};
+constexpr const char* AlarmsPage = "KPCurrentAlarms";
+constexpr TPageButtons PageButtons[] = {
+    {"KPSpeedControl", true, true, false, -1},
+    {"KPExtrAdmCntrl", false, true, false, -1},
+    {"KPCascadeControl", false, true, false, -1},
+    {"KPAuxiliaryControl", false, true, false, -1},
+    {"KPValves", false, true, false, -1},
+    {AlarmsPage, false, true, true, 0},
+    {"KPAlarmHistory", false, false, true, 1},
+    {"KPTripHistory", false, false, true, 2},
+};
+
+// Alarm lists: list, page, time and message item prefixes, line limit (0: the alarm count).
+struct TAlarmListItems {
+    const char* list;
+    const char* page;
+    const char* timePrefix;
+    const char* messagePrefix;
+    int limit;
+};
+constexpr TAlarmListItems AlarmListItems[] = {
+    {"LBCurrentAlarms", AlarmsPage, "Y_ALARMS.ALARMS.EV_TM_", "Y_ALARMS.ALARMS.MSG_O_", 0},
+    {"LBAlarmHistory", "KPAlarmHistory", "X_EVENTLOG.A.EV_TM_", "X_EVENTLOG.A.MESG_O_", 100},
+    {"LBTripHistory", "KPTripHistory", "X_ELOG.T.EV_TM_", "X_ELOG.T.MESG_O_", 20},
+};
+const QString AlarmCountItem = QStringLiteral("Y_ALARMS.ALARMS.NUM_EVENTS");
+// The widest time stamp, for the time column of the alarm lists.
+const QString TimeColumnSample = QStringLiteral("00-MMM 00:00:00    ");
+
+// Setpoint entry pairs, by the name their components share: "BSet" + name
+// opens the panel "KPSet" + name with the editor "ESet" + name, and
+// "BSet" + name + "Cancel" closes it.
+constexpr const char* SetpointEntries[] = {"Speed", "HP", "Setpoint", "ExtAdm", "LP", "Cascade", "Auxiliary"};
+
+// Actuator message states in which the valve must not be moved by hand.
+constexpr int GoLockedStates[] = {0, 5, 6, NotANumber};
+
+int SpyInt(const TKQItemSpy* spy)
+{
+    bool ok = false;
+    const int value = spy->Value().toString().trimmed().toInt(&ok);
+    return ok ? value : NotANumber;
+}
+
+bool SpyBool(const TKQItemSpy* spy)
+{
+    try {
+        return VariantToBool(spy->Value());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+QString SpyText(const TKQItemSpy* spy)
+{
+    return spy->Value().toString();
+}
+
+// Shows or hides a component by its own Visible where it has one (so that a
+// bound component's subscription follows), a tab sheet by its tab.
+void SetShown(QObject* object, bool shown)
+{
+    if (auto* page = qobject_cast<TKQTabSheet*>(object))
+        page->SetTabVisible(shown);
+    else if (object->metaObject()->indexOfProperty("Visible") >= 0)
+        object->setProperty("Visible", shown);
+    else if (auto* widget = qobject_cast<QWidget*>(object))
+        widget->setVisible(shown);
+}
+
+// Runs an operator command or a reaction to the control; a failure is shown.
+template <class F>
+void Guarded(F&& f)
+{
+    try {
+        f();
+    } catch (const std::exception& error) {
+        ShowException(error);
+    }
+}
+
+// Draws "time<TAB>message" lines with the message in a column of its own.
+class TAlarmLineDelegate : public QStyledItemDelegate {
+public:
+    TAlarmLineDelegate(QObject* parent, qreal tabStop) : QStyledItemDelegate(parent), tabStop(tabStop) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear();
+        QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget);
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setTabStopDistance(tabStop);
+        layout.setWrapMode(QTextOption::NoWrap);
+        painter->save();
+        painter->setFont(item.font);
+        painter->setPen(item.palette.color(item.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                : QPalette::Text));
+        painter->drawText(QRectF(area), text, layout);
+        painter->restore();
+    }
+
+private:
+    qreal tabStop;
+};
+
+} // namespace
+
+TFRunMode::TFRunMode(TFMain& main)
+    : TModeWindow(main, main.RunModeState, QStringLiteral("Closing Run Mode")),
+      device(main.KQDatorelControl1)
+{
+    const QList<QObject*> created =
+        TFormLoader::Load(TFormLoader::ResourcePath(QStringLiteral("Rqv_run")), this,
+                          {{QStringLiteral("KQDatorelControl1"), main.KQDatorelControl1}});
+    for (QObject* component : created)
+        if (!component->objectName().isEmpty())
+            components.insert(component->objectName(), component);
+
+    PageControl1 = Component<TKQPageControl>("PageControl1");
+    tRunTimer = new QTimer(this);
+    tRunTimer->setInterval(Timing::RunTimerInterval);
+    connect(tRunTimer, &QTimer::timeout, this, &TFRunMode::tRunTimerTimer);
+
+    for (int entry = 0; entry < int(std::size(SetpointEntries)); ++entry) {
+        const QString name = QLatin1String(SetpointEntries[entry]);
+        connect(Component<QPushButton>("BSet" + name), &QPushButton::clicked, this, [this, entry] { OpenEntry(entry); });
+        connect(Component<QPushButton>("BSet" + name + "Cancel"), &QPushButton::clicked, this,
+                [this, entry] { CloseEntry(entry); });
+    }
+    SetUpAlarmLists();
+    for (int v = 0; v < 2; ++v) {
+        const QString n = QString::number(v + 1);
+        const QString valve = "KValve" + n;
+        const QString button = "BValve" + n;
+        TValve& to = valves[size_t(v)];
+        to.readouts = Component<QWidget>("KPValve" + n + "Val");
+        to.calibration = Component<QWidget>("KPValve" + n + "Cnf");
+        to.stripLabel = Component<QLabel>("LValve" + n);
+        to.messageSpy = Component<TKQItemSpy>("SpyAct" + n + "_Msg");
+        to.go = {Component<TKQMomentaryButton>(button + "GoMan"), Component<TKQMomentaryButton>(button + "GoMin"),
+                 Component<TKQMomentaryButton>(button + "GoMax")};
+        to.lockedButtons = {Component<TKQMomentaryButton>(valve + "MaxCurrentRaise"),
+                            Component<TKQMomentaryButton>(valve + "MaxCurrentLower"),
+                            Component<TKQMomentaryButton>(valve + "MinCurrentRaise"),
+                            Component<TKQMomentaryButton>(valve + "MinCurrentLower"),
+                            Component<TKQMomentaryButton>(button + "Enable"),
+                            Component<TKQMomentaryButton>(button + "Disable")};
+        to.currents = {Component<TKQBoxLabel>(valve + "MaxCurrent"), Component<TKQBoxLabel>(valve + "MinCurrent")};
+        to.tunes = {Component<TK4812SpinTune>(valve + "ManualPos"), Component<TK4812SpinTune>(valve + "Dither")};
+    }
+    if (main.MdiArea)
+        connect(main.MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+            if (window && window == SubWindow())
+                Activate();
+        });
+
+    // Creation.
+    PageControl1->SetActivePage(Component<TKQTabSheet>("KPStartTurbine"));
+    speedDynamics = new TFSpeedDynamics(this, device);
+    extAdmDynamics = new TFExtAdmDynamics(this, device);
+    cascadeDynamics = new TFCascadeDynamics(this, device);
+    auxiliaryDynamics = new TFAuxiliaryDynamics(this, device);
+    Show("BSecurityLock", false);
+    Show("BSecurityUnlock", true);
+    Security(true);
+}
+
+TFRunMode::~TFRunMode() = default;
+
+template <class T>
+T* TFRunMode::Component(const QString& name) const
+{
+    T* found = qobject_cast<T*>(components.value(name));
+    Assert(found != nullptr, QStringLiteral("TFRunMode: no component %1").arg(name));
+    return found;
+}
+
+template <class T>
+T* TFRunMode::Component(const char* name) const
+{
+    return Component<T>(QString::fromLatin1(name));
+}
+
+void TFRunMode::Show(const QString& name, bool shown) const
+{
+    SetShown(Component<QObject>(name), shown);
+}
+
+void TFRunMode::Show(const char* name, bool shown) const
+{
+    Show(QString::fromLatin1(name), shown);
+}
+
+QWidget* TFRunMode::PageControlWidget() const
+{
+    return PageControl1;
+}
+
+void TFRunMode::UpdateFormCaption()
+{
+    TKQTabSheet* page = PageControl1->ActivePage();
+    SetCaption(QStringLiteral("Run Mode - ") + (page ? page->Caption() : QString()));
+}
+
+void TFRunMode::showEvent(QShowEvent* event)
+{
+    TModeWindow::showEvent(event);
+    Activate();
+}
+
+void TFRunMode::Activate()
+{
+    if (Main().Run1)
+        Main().Run1->setChecked(true);
+    ExtAdmSet();
+    IdleToRatedSet();
+    tRunTimer->start();
+}
+
+// ---------------------------------------------------------------------------
+// Configuration
+
+void TFRunMode::ExtAdmSet()
+{
+    auto* spy = Component<TKQItemSpy>("KSpyTurbineType");
+    const int type = spy->HasValue() ? SpyInt(spy) : NoValueYet;
+    Show("LNonExtractionType", type < FirstExtractionType);
+    Show("LExtractionType", type >= FirstExtractionType);
+    if (type < 0 || type >= int(std::size(TurbineTypes)))
+        return;
+    const TTurbineType& row = TurbineTypes[type];
+    auto* page = Component<TKQTabSheet>("KPExtrAdmCntrl");
+    if (row.extAdmCaption) {
+        const QString label = QLatin1String(row.extAdmLabel);
+        page->SetCaption(QLatin1String(row.extAdmCaption));
+        Component<QLabel>("LExtAdmInput")->setText(label);
+        auto* priority = Component<TKQMomentaryButton>("KExtractionButton");
+        priority->SetOffText(label);
+        priority->SetOnText(label);
+    }
+    page->SetTabVisible(row.extAdmCaption != nullptr);
+    Show("KPValve1", row.stripValves >= 1);
+    Show("KPValve2", row.stripValves >= 2);
+    const char* labels[] = {row.valveLabel1, row.valveLabel2};
+    for (int v = 0; v < 2; ++v) {
+        TValve& valve = valves[size_t(v)];
+        if (row.pageValves >= 0) {
+            SetShown(valve.readouts, row.pageValves > v);
+            SetShown(valve.calibration, row.pageValves > v);
+        }
+        if (labels[v]) {
+            const QString label = QLatin1String(labels[v]);
+            valve.stripLabel->setText(label);
+            valve.readouts->setProperty("Caption", label + " Valve");
+            valve.calibration->setProperty("Caption", label + " Valve");
+        }
+    }
+    Show("KPDemand", row.demand);
+    UpdateFormCaption();
+}
+
+void TFRunMode::IdleToRatedSet()
+{
+    auto* spy = Component<TKQItemSpy>("KSpyIdleToRatedRoutine");
+    const int routine = spy->HasValue() ? SpyInt(spy) : NoValueYet;
+    if (routine < 3) {
+        Show("KPIdleRatedPanel", false);
+        Show("KPStartSeqPanel", false);
+    } else if (routine == 3 || routine == 4) {
+        Show("KPIdleRatedPanel", routine == 3);
+        Show("KPStartSeqPanel", routine == 4);
+    }
+}
+
+void TFRunMode::KSpyTurbineTypeChange(QObject*)
+{
+    Guarded([this] { ExtAdmSet(); });
+}
+
+void TFRunMode::KSpyIdleToRatedRoutineChange(QObject*)
+{
+    Guarded([this] { IdleToRatedSet(); });
+}
+
+void TFRunMode::KSpyApplicationTypeChange(QObject* sender)
+{
+    const int type = SpyInt(qobject_cast<TKQItemSpy*>(sender));
+    if (type <= 2)
+        Show("KPGenerator", type == 2);
+}
+
+void TFRunMode::KSpyAuxiliaryTypeChange(QObject* sender)
+{
+    const int type = SpyInt(qobject_cast<TKQItemSpy*>(sender));
+    auto* page = Component<TKQTabSheet>("KPAuxiliaryControl");
+    if (type == 2 || type == 3)
+        page->SetCaption(type == 2 ? QStringLiteral("Auxiliary Control") : QStringLiteral("Auxiliary Limiter"));
+    if (type <= 3)
+        page->SetTabVisible(type >= 2);
+    UpdateFormCaption();
+}
+
+void TFRunMode::KSpyCascadeTypeChange(QObject* sender)
+{
+    const int type = SpyInt(qobject_cast<TKQItemSpy*>(sender));
+    if (type <= 2)
+        Show("KPCascadeControl", type == 2);
+}
+
+void TFRunMode::KSpyRemoteSpeedChange(QObject* sender)
+{
+    Show("KPRemoteSpeedSetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyRemoteExtAdmChange(QObject* sender)
+{
+    Show("KPRemoteExtAdmSetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyRemoteCascadeChange(QObject* sender)
+{
+    Show("KPRemoteCascadeSetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyRemoteAuxiliaryChange(QObject* sender)
+{
+    Show("KPRemoteAuxiliarySetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyUseFSPChange(QObject* sender)
+{
+    Show("KPFSP", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyFreqControlChange(QObject* sender)
+{
+    Show("KPFreqControl", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyUseLocalRemoteChange(QObject* sender)
+{
+    Show("PLocalRemoteButton", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyUseShutdownChange(QObject* sender)
+{
+    Show("PShutdownButton", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpySyncChange(QObject*)
+{
+    auto* sync = Component<TKQItemSpy>("KSpySync");
+    auto* loadshare = Component<TKQItemSpy>("KSpyLoadshare");
+    if (!sync->HasValue() || !loadshare->HasValue())
+        return;
+    const bool useSync = SpyBool(sync);
+    if (useSync || SpyBool(loadshare)) {
+        Component<QLabel>("LSyncOrLoadshare")->setText(useSync ? QStringLiteral("Sync") : QStringLiteral("Loadshare"));
+        Show("BSyncEnable", useSync);
+        Show("BSyncDisable", useSync);
+    }
+    Show("KPSyncLoadshare", useSync || SpyBool(loadshare));
+}
+
+void TFRunMode::KSpyControlledShutdownChange(QObject* sender)
+{
+    const bool acknowledged = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    Guarded([&] {
+        Show("BControlledShutdown", !acknowledged);
+        for (const char* name : {"BAbort", "KShutdownStatus", "LShutdownStatus"})
+            Show(name, acknowledged);
+    });
+}
+
+void TFRunMode::KSpyHaltVisibleChange(QObject* sender)
+{
+    const bool running = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    Guarded([&] {
+        Show("BHalt", running);
+        Show("BContinue", !running);
+    });
+}
+
+void TFRunMode::KSpyNotRunningChange(QObject* sender)
+{
+    const bool notRunning = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    Guarded([&] { Show("KRunButton", notRunning); });
+}
+
+void TFRunMode::KSpyHPLimiterChange(QObject*)
+{
+    auto* initial = Component<TKQItemSpy>("KSpyHPLimiter");
+    auto* rampLimit = Component<TKQItemSpy>("KSpyHPRampLimit");
+    if (initial->HasValue() && rampLimit->HasValue())
+        Guarded([&] { Show("BOpenLimiter", SpyBool(initial) && !SpyBool(rampLimit)); });
+}
+
+void TFRunMode::KSpyStartHoldChange(QObject* sender)
+{
+    const int state = SpyInt(qobject_cast<TKQItemSpy*>(sender));
+    Show("KPLowHoldTime", state == 7 || state == 10);
+    Show("KPHighHoldTime", state == 8 || state == 9);
+}
+
+void TFRunMode::KSpyLocalRemoteChange(QObject* sender)
+{
+    const bool remote = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    Guarded([&] {
+        auto* shown = Component<TKQMomentaryButton>(remote ? "BLocal" : "BRemote");
+        Show(remote ? "BRemote" : "BLocal", false);
+        shown->SetVisible(true);
+        shown->SetEnabled(true);
+    });
+}
+
+void TFRunMode::KSpyNonExtractionStrChange(QObject* sender)
+{
+    Component<QLabel>("LNonExtractionType")->setText(SpyText(qobject_cast<TKQItemSpy*>(sender)));
+}
+
+void TFRunMode::KSpyExtractionStrChange(QObject*)
+{
+    auto* line1 = Component<TKQItemSpy>("KSpyExtractionStr1");
+    auto* line2 = Component<TKQItemSpy>("KSpyExtractionStr2");
+    if (line1->HasValue() && line2->HasValue())
+        Component<QLabel>("LExtractionType")->setText(SpyText(line1) + ' ' + SpyText(line2));
+}
+
+// ---------------------------------------------------------------------------
+// Setpoint entry
+
+void TFRunMode::OpenEntry(int entry)
+{
+    const QString name = QLatin1String(SetpointEntries[entry]);
+    Show("KPSet" + name, true);
+    Show("BSet" + name, false);
+    Component<QWidget>("ESet" + name)->setFocus();
+}
+
+void TFRunMode::CloseEntry(int entry)
+{
+    const QString name = QLatin1String(SetpointEntries[entry]);
+    Show("KPSet" + name, false);
+    Show("BSet" + name, true);
+}
+
+// ---------------------------------------------------------------------------
+// Alarm lists
+
+void TFRunMode::SetUpAlarmLists()
+{
+    for (size_t i = 0; i < alarmLists.size(); ++i) {
+        const TAlarmListItems& items = AlarmListItems[i];
+        TAlarmList& to = alarmLists[i];
+        to.list = Component<QListWidget>(items.list);
+        to.page = QLatin1String(items.page);
+        to.timePrefix = QLatin1String(items.timePrefix);
+        to.messagePrefix = QLatin1String(items.messagePrefix);
+        to.fixedLimit = items.limit;
+        // The message column starts at one tab stop, under the heading's title.
+        const qreal tabStop = to.list->fontMetrics().horizontalAdvance(TimeColumnSample);
+        to.list->setItemDelegate(new TAlarmLineDelegate(to.list, tabStop));
+        const int indent = to.list->frameWidth() + to.list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+        auto* timeHeading = Component<QLabel>(QStringLiteral("L%1Time").arg(QLatin1String(items.list + 2)));
+        timeHeading->setIndent(indent);
+        timeHeading->setFixedWidth(indent + int(tabStop));
+    }
+}
+
+QString TFRunMode::ReadText(const QString& itemName) const
+{
+    if (!device)
+        return {};
+    QString text;
+    try {
+        TKQItem* item = device->GetItem(itemName);
+        try {
+            text = VariantToText(item->Value());
+        } catch (const std::exception&) {
+            text.clear();
+        }
+        device->ReleaseItem(itemName);
+    } catch (const std::exception&) {
+        // An item that cannot be had counts as no value.
+    }
+    return text;
+}
+
+void TFRunMode::FillList(TAlarmList& list)
+{
+    if (list.restart) {
+        list.list->clear();
+        list.index = 1;
+        list.restart = false;
+    } else {
+        ++list.index;
+    }
+    int limit = list.fixedLimit;
+    if (limit == 0) {
+        bool ok = false;
+        limit = ReadText(AlarmCountItem).trimmed().toInt(&ok);
+        if (!ok)
+            limit = 0;
+    }
+    if (list.index > limit)
+        return;
+    const QString i = QString::number(list.index);
+    list.list->addItem(ReadText(list.timePrefix + i) + '\t' + ReadText(list.messagePrefix + i));
+}
+
+void TFRunMode::FillCurrentAlarms()
+{
+    FillList(alarmLists[0]);
+}
+
+void TFRunMode::FillAlarmHistory()
+{
+    FillList(alarmLists[1]);
+}
+
+void TFRunMode::FillTripHistory()
+{
+    FillList(alarmLists[2]);
+}
+
+void TFRunMode::RestartAlarmLists()
+{
+    for (TAlarmList& list : alarmLists)
+        list.restart = true;
+}
+
+void TFRunMode::tRunTimerTimer()
+{
+    tRunTimer->stop();
+    const QString page = PageControl1->ActivePageName();
+    for (TAlarmList& list : alarmLists) {
+        if (list.page != page)
+            continue;
+        FillList(list);
+        Show("PCurrentAlarmsButton", page != QLatin1String(AlarmsPage));
+    }
+    tRunTimer->start();
+}
+
+void TFRunMode::KSpyAlarmNumChange(QObject* sender)
+{
+    RestartAlarmLists();
+    const bool alarms = SpyInt(qobject_cast<TKQItemSpy*>(sender)) > 0;
+    Show("PCurrentAlarmsButton", alarms);
+    Component<QPushButton>("BCurrentAlarms")->setEnabled(alarms);
+}
+
+void TFRunMode::KSpyAlarmTripClearChange(QObject*)
+{
+    RestartAlarmLists();
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+void TFRunMode::PageControl1Changing(QObject*)
+{
+    Guarded([this] {
+        for (const char* name : {"POverspeedTestButton", "PSetTimeDateButton", "PSecurityButton"})
+            Show(name, false);
+        for (const TValve& valve : valves)
+            ShowValveGoButtons(valve);
+    });
+}
+
+void TFRunMode::PageControl1Change(QObject*)
+{
+    UpdateFormCaption();
+    Show("PResetAlarmsButton", false);
+    const QString page = PageControl1->ActivePageName();
+    auto* count = Component<TKQItemSpy>("KSpyAlarmNum");
+    if (page != QLatin1String(AlarmsPage) && count->HasValue() && SpyInt(count) > 0)
+        Show("PCurrentAlarmsButton", true);
+    for (const TPageButtons& row : PageButtons) {
+        if (page != QLatin1String(row.page))
+            continue;
+        if (row.alarmList >= 0 && !(keepAlarmList && row.page == AlarmsPage))
+            alarmLists[size_t(row.alarmList)].restart = true;
+        if (row.page == AlarmsPage) {
+            ShowAlarmsPageButtons();
+            continue;
+        }
+        Show("POverspeedTestButton", row.overspeedTest);
+        Show("PSecurityButton", row.security);
+        Show("PSetTimeDateButton", row.timeDate);
+    }
+}
+
+void TFRunMode::ShowAlarmsPageButtons()
+{
+    Show("PCurrentAlarmsButton", false);
+    Show("POverspeedTestButton", false);
+    Show("PResetAlarmsButton", true);
+    Show("PSecurityButton", true);
+    Show("PSetTimeDateButton", true);
+}
+
+void TFRunMode::BCurrentAlarmsClick()
+{
+    // Jumping to the alarms keeps the list as it is.
+    keepAlarmList = true;
+    PageControl1->SetActivePage(Component<TKQTabSheet>(AlarmsPage));
+    keepAlarmList = false;
+    ShowAlarmsPageButtons();
+}
+
+// ---------------------------------------------------------------------------
+// Security and dialogs
+
+void TFRunMode::Security(bool locked)
+{
+    securityLocked = locked;
+    for (TFDynamics* window : std::initializer_list<TFDynamics*>{speedDynamics, extAdmDynamics, cascadeDynamics,
+                                                                  auxiliaryDynamics})
+        window->SetGainButtonsMonitorOnly(locked);
+    for (const TValve& valve : valves) {
+        ShowValveGoButtons(valve);
+        for (TK4812SpinTune* tune : valve.tunes)
+            tune->SetIsMonitorOnly(locked);
+        for (TKQBoxLabel* current : valve.currents)
+            current->SetEnabled(!locked);
+        for (TKQMomentaryButton* button : valve.lockedButtons)
+            button->SetIsMonitorOnly(locked);
+        ApplyGoButtons(valve);
+    }
+    Component<TKQDAOneShotButton>("BSaveSettings")->SetIsMonitorOnly(locked);
+    Component<QPushButton>("BSetTimeDate")->setEnabled(!locked);
+}
+
+void TFRunMode::BSecurityUnlockClick()
+{
+    Guarded([this] {
+        if (!Main().CheckPassword(RunPassword, RunModeName))
+            return;
+        Show("BSecurityUnlock", false);
+        Show("BSecurityLock", true);
+        Security(false);
+    });
+}
+
+void TFRunMode::BSecurityLockClick()
+{
+    Guarded([this] {
+        if (MessageDlg(QStringLiteral("Lock Security?"), TMsgDlgType::mtConfirmation, mbOK | mbCancel) != mrOk)
+            return;
+        Show("BSecurityLock", false);
+        Show("BSecurityUnlock", true);
+        Security(true);
+    });
+}
+
+void TFRunMode::ShowDynamics(QWidget* window)
+{
+    Guarded([this, window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+        Security(securityLocked);
+    });
+}
+
+void TFRunMode::BSpeedDynamicsClick()
+{
+    ShowDynamics(speedDynamics);
+}
+
+void TFRunMode::BExtAdmDynamicsClick()
+{
+    ShowDynamics(extAdmDynamics);
+}
+
+void TFRunMode::BCascadeDynamicsClick()
+{
+    ShowDynamics(cascadeDynamics);
+}
+
+void TFRunMode::BAuxiliaryDynamicsClick()
+{
+    ShowDynamics(auxiliaryDynamics);
+}
+
+void TFRunMode::BOverspeedTestClick()
+{
+    Guarded([this] { (new TFOverspeedTest(this, device))->show(); });
+}
+
+void TFRunMode::BSetTimeDateClick()
+{
+    Guarded([this] { (new TFTimeDate(this, device))->show(); });
+}
+
+// ---------------------------------------------------------------------------
+// Valve calibration
+
+void TFRunMode::BCalibrateClick()
+{
+    Show("KPValveCalibrate", false);
+    Show("KPValveMiddle", true);
+    Show("KPValveBottom", true);
+}
+
+void TFRunMode::BCloseCalibrateClick()
+{
+    Show("KPValveMiddle", false);
+    Show("KPValveBottom", false);
+    Show("KPValveCalibrate", true);
+    for (const TValve& valve : valves)
+        ShowValveGoButtons(valve);
+}
+
+void TFRunMode::ShowValveGoButtons(const TValve& valve)
+{
+    for (TKQMomentaryButton* go : valve.go)
+        go->SetVisible(true);
+}
+
+void TFRunMode::ApplyGoButtons(const TValve& valve)
+{
+    const int state = securityLocked || !valve.messageSpy->HasValue() ? NotANumber : SpyInt(valve.messageSpy);
+    const bool locked = std::find(std::begin(GoLockedStates), std::end(GoLockedStates), state)
+                        != std::end(GoLockedStates);
+    for (TKQMomentaryButton* go : valve.go)
+        go->SetIsMonitorOnly(locked);
+}
+
+TFRunMode::TValve* TFRunMode::ValveOf(QObject* control)
+{
+    for (TValve& valve : valves) {
+        if (control == valve.messageSpy || std::find(valve.go.begin(), valve.go.end(), control) != valve.go.end()
+            || std::find(valve.lockedButtons.begin(), valve.lockedButtons.end(), control) != valve.lockedButtons.end())
+            return &valve;
+    }
+    return nullptr;
+}
+
+void TFRunMode::SpyAct_MsgChange(QObject* sender)
+{
+    if (const TValve* valve = ValveOf(sender))
+        Guarded([&] { ApplyGoButtons(*valve); });
+}
+
+void TFRunMode::GoButtonStateChange(QObject* sender)
+{
+    auto* button = qobject_cast<TKQMomentaryButton*>(sender);
+    const TValve* valve = ValveOf(sender);
+    if (!button || !valve || button->ButtonOn())
+        return;
+    Guarded([&] {
+        for (TKQMomentaryButton* go : valve->go)
+            go->SetVisible(go != button);
+    });
+}
+
+void TFRunMode::ValveEnableMouseDown(QObject* sender, Qt::MouseButton, Qt::KeyboardModifiers, int, int)
+{
+    if (const TValve* valve = ValveOf(sender))
+        Guarded([&] { ShowValveGoButtons(*valve); });
+}

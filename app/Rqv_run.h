@@ -1,0 +1,166 @@
+// The Run mode window: the operator's window for a running turbine. Its pages and
+// panels follow the control's configuration through item spies; it holds the
+// setpoint entry panels, fills the alarm lists line by line, guards the
+// dynamics gains and valve calibration behind a security lock, and opens the
+// run-mode dialogs.
+#pragma once
+
+#include "app/ModeWindow.h"
+
+#include <QHash>
+#include <QString>
+
+#include <array>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTimer;
+class TFAuxiliaryDynamics;
+class TFCascadeDynamics;
+class TFDynamics;
+class TFExtAdmDynamics;
+class TFSpeedDynamics;
+class TK4812SpinTune;
+class TKQBoxLabel;
+class TKQDAOneShotButton;
+class TKQDevice;
+class TKQItemSpy;
+class TKQMomentaryButton;
+class TKQPageControl;
+class TKQPanel;
+class TKQTabSheet;
+
+class TFRunMode : public TModeWindow {
+    Q_OBJECT
+public:
+    explicit TFRunMode(TFMain& main);
+    ~TFRunMode() override;
+
+    // "Run Mode - " and the active page's caption.
+    void UpdateFormCaption() override;
+    QWidget* PageControlWidget() const override;
+
+    // The turbine type and the idle-to-rated routine decide pages and panels.
+    void ExtAdmSet();
+    void IdleToRatedSet();
+    // Locks (true) or unlocks the dynamics gains, valve calibration and time setting.
+    void Security(bool locked);
+    bool SecurityLocked() const { return securityLocked; }
+    // Each adds at most the next line of its list.
+    void FillCurrentAlarms();
+    void FillAlarmHistory();
+    void FillTripHistory();
+
+    TFSpeedDynamics* SpeedDynamics() const { return speedDynamics; }
+    TFExtAdmDynamics* ExtAdmDynamics() const { return extAdmDynamics; }
+    TFCascadeDynamics* CascadeDynamics() const { return cascadeDynamics; }
+    TFAuxiliaryDynamics* AuxiliaryDynamics() const { return auxiliaryDynamics; }
+
+    QTimer* tRunTimer = nullptr;
+    TKQPageControl* PageControl1 = nullptr;
+
+public slots:
+    void tRunTimerTimer();
+    void PageControl1Changing(QObject* sender);
+    void PageControl1Change(QObject* sender);
+
+    void BCurrentAlarmsClick();
+    void BOverspeedTestClick();
+    void BSetTimeDateClick();
+    void BSecurityUnlockClick();
+    void BSecurityLockClick();
+    void BSpeedDynamicsClick();
+    void BExtAdmDynamicsClick();
+    void BCascadeDynamicsClick();
+    void BAuxiliaryDynamicsClick();
+    void BCalibrateClick();
+    void BCloseCalibrateClick();
+    void GoButtonStateChange(QObject* sender);
+    void ValveEnableMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+
+    void KSpyTurbineTypeChange(QObject* sender);
+    void KSpyIdleToRatedRoutineChange(QObject* sender);
+    void KSpyApplicationTypeChange(QObject* sender);
+    void KSpyAuxiliaryTypeChange(QObject* sender);
+    void KSpyCascadeTypeChange(QObject* sender);
+    void KSpyRemoteSpeedChange(QObject* sender);
+    void KSpyRemoteExtAdmChange(QObject* sender);
+    void KSpyRemoteCascadeChange(QObject* sender);
+    void KSpyRemoteAuxiliaryChange(QObject* sender);
+    void KSpyUseFSPChange(QObject* sender);
+    void KSpySyncChange(QObject* sender);
+    void KSpyFreqControlChange(QObject* sender);
+    void KSpyControlledShutdownChange(QObject* sender);
+    void KSpyHaltVisibleChange(QObject* sender);
+    void KSpyStartHoldChange(QObject* sender);
+    void KSpyNotRunningChange(QObject* sender);
+    void KSpyHPLimiterChange(QObject* sender);
+    void KSpyAlarmNumChange(QObject* sender);
+    void KSpyAlarmTripClearChange(QObject* sender);
+    void KSpyUseLocalRemoteChange(QObject* sender);
+    void KSpyLocalRemoteChange(QObject* sender);
+    void KSpyUseShutdownChange(QObject* sender);
+    void KSpyNonExtractionStrChange(QObject* sender);
+    void KSpyExtractionStrChange(QObject* sender);
+    void SpyAct_MsgChange(QObject* sender);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // One alarm list, refilled a line per timer tick from its restart on.
+    struct TAlarmList {
+        QListWidget* list = nullptr;
+        QString page;
+        QString timePrefix;
+        QString messagePrefix;
+        int fixedLimit = 0; // 0: as many lines as the control counts alarms
+        bool restart = true;
+        int index = 0;
+    };
+    // The calibration controls of one valve.
+    struct TValve {
+        QWidget* readouts = nullptr;
+        QWidget* calibration = nullptr;
+        QLabel* stripLabel = nullptr;
+        TKQItemSpy* messageSpy = nullptr;
+        std::array<TKQMomentaryButton*, 3> go{};
+        std::array<TKQMomentaryButton*, 6> lockedButtons{}; // current raise/lower, Enable, Disable
+        std::array<TKQBoxLabel*, 2> currents{};
+        std::array<TK4812SpinTune*, 2> tunes{};
+    };
+
+    // The form's components by name.
+    template <class T>
+    T* Component(const QString& name) const;
+    template <class T>
+    T* Component(const char* name) const;
+    void Show(const QString& name, bool shown) const;
+    void Show(const char* name, bool shown) const;
+    void Activate();
+    void FillList(TAlarmList& list);
+    void RestartAlarmLists();
+    void ShowAlarmsPageButtons();
+    void ShowValveGoButtons(const TValve& valve);
+    void ApplyGoButtons(const TValve& valve);
+    void ShowDynamics(QWidget* window);
+    void OpenEntry(int entry);
+    void CloseEntry(int entry);
+    void SetUpAlarmLists();
+    TValve* ValveOf(QObject* control);
+    // A one-off read: the item's text, empty when it cannot be had.
+    QString ReadText(const QString& itemName) const;
+
+    QHash<QString, QObject*> components;
+    TKQDevice* device = nullptr;
+    TFSpeedDynamics* speedDynamics = nullptr;
+    TFExtAdmDynamics* extAdmDynamics = nullptr;
+    TFCascadeDynamics* cascadeDynamics = nullptr;
+    TFAuxiliaryDynamics* auxiliaryDynamics = nullptr;
+    bool securityLocked = true;
+    bool keepAlarmList = false; // the Alarms button keeps the list as it is
+
+    std::array<TAlarmList, 3> alarmLists;
+    std::array<TValve, 2> valves;
+};
