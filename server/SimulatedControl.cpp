@@ -2,6 +2,7 @@
 
 #include "server/ConfigurationCheck.h"
 #include "server/ServerTiming.h"
+#include "server/TuneLimits.h"
 #include "server/TurbineModel.h"
 #include "server/ValueRules.h"
 
@@ -109,6 +110,7 @@ std::unique_ptr<TSimulatedControl> TSimulatedControl::Create(const TControlDefin
 
     control->m_model = std::make_unique<TTurbineModel>(*control);
     control->m_check = std::make_unique<TConfigurationCheck>(*control);
+    control->m_limits = std::make_unique<TTuneLimits>(control->m_database, *control);
     QString storeWarning;
     control->PowerUp(&storeWarning);
     if (warning)
@@ -200,6 +202,7 @@ void TSimulatedControl::PowerUp(QString* warning)
     m_mode = TMode::Running;
     m_model->Start();
     m_check->Start();
+    m_limits->Publish();
 }
 
 void TSimulatedControl::Changed(const QString& name)
@@ -223,7 +226,7 @@ std::optional<QString> TSimulatedControl::Value(const QString& name) const
     if (const auto found = m_values.constFind(upper); found != m_values.constEnd())
         return *found;
     if (upper == RunMode)
-        return BoolText(m_mode == TMode::Running);
+        return BoolText(m_mode == TMode::Configure);
     if (upper == ControlStatus)
         return BoolText(m_mode != TMode::Resetting);
     if (upper == MutableItemList)
@@ -312,6 +315,7 @@ TSimulatedControl::TPokeResult TSimulatedControl::Poke(const QString& name, cons
     Changed(item->name);
     m_model->Written(item->name);
     m_check->Written(item->name);
+    m_limits->Publish();
     return TPokeResult::Accepted;
 }
 
@@ -347,6 +351,7 @@ bool TSimulatedControl::Simulate(const QString& command, QString* error)
         Changed(item->name);
         m_model->Written(item->name);
         m_check->Written(item->name);
+        m_limits->Publish();
         return true;
     }
     if ((verb == QLatin1String("alarm") || verb == QLatin1String("trip")) && !rest.isEmpty()) {

@@ -19,6 +19,7 @@
 
 class TTurbineModel;
 class TConfigurationCheck;
+class TTuneLimits;
 
 class TSimulatedControl : public TControlValues {
 public:
@@ -120,4 +121,5 @@ private:
 
     std::unique_ptr<TTurbineModel> m_model;
     std::unique_ptr<TConfigurationCheck> m_check;
+    std::unique_ptr<TTuneLimits> m_limits;
 };
