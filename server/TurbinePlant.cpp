@@ -472,6 +472,11 @@ void TModel::Supervise(double h)
 {
     peakSpeed = std::max(peakSpeed, speed);
 
+    // "Trip Turbine To Stroke" has been done: the valve waits for Enable again.
+    for (TValve& valve : valves)
+        if (valve.state == TStroke::NotShutDown && ShutDown())
+            valve.state = TStroke::Disabled;
+
     // Overspeed protection: during an external test the control's own trip
     // steps aside for the external device, which trips between the two levels.
     const double externalDevice = config.overspeedLimit > config.overspeedTrip

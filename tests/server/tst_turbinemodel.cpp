@@ -679,6 +679,9 @@ private slots:
         QCOMPARE(t.Number("I_STRK_V1.ACT1_MSG.MSG_SEL"), 5.0);
         t.Pulse("X_TRIPS.RQV.IN_1");
         QVERIFY(t.RunUntil([&] { return t.model.IsShutDown(); }, 200));
+        // Once the turbine stands tripped the demand is met: stroking waits for Enable.
+        t.Run(Tick);
+        QCOMPARE(t.Text("I_STRK_V1.ACT1_MSG.B_TO_STR"), QStringLiteral("Stroking Disabled"));
 
         t.Pulse("I_STRK_V1.RQV_EN.TRIGGER");
         QCOMPARE(t.Number("I_STRK_V1.ACT1_MSG.MSG_SEL"), 1.0);
