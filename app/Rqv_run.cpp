@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -537,8 +538,9 @@ void TFRunMode::SetUpAlarmLists()
         to.list->setItemDelegate(new TAlarmLineDelegate(to.list, tabStop));
         const int indent = to.list->frameWidth() + to.list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
         auto* timeHeading = Component<QLabel>(QStringLiteral("L%1Time").arg(QLatin1String(items.list + 2)));
+        const QLayout* heading = timeHeading->parentWidget()->layout();
         timeHeading->setIndent(indent);
-        timeHeading->setFixedWidth(indent + int(tabStop));
+        timeHeading->setFixedWidth(indent + int(tabStop) - (heading ? heading->spacing() : 0));
     }
 }
 
