@@ -92,6 +92,8 @@ private slots:
         QVERIFY(Write(QStringLiteral("C_START.START_CONF.IN"), QStringLiteral("2")));
         QVERIFY(Write(QStringLiteral("C_START.RT_TO_MIN.IN"), QStringLiteral("100")));
         QVERIFY(Write(QStringLiteral("C_IDLE_RTD.IDLRTDRATE.TUNE"), QStringLiteral("100")));
+        // The control reads changed settings at its next tick.
+        QVERIFY(ControlTimePasses());
     }
 
     void cleanupTestCase()
