@@ -1,15 +1,15 @@
 // What the item, device and control tests share: a DDE server in the same
 // process with one open client conversation to it, scripted dialogs, recorded
-// pauses, a logging subscriber, and a main that runs several test classes.
+// pauses and a logging subscriber.
 #pragma once
 
 #include "datalink/KQItem.h"
-#include "platform/Assert.h"
 #include "platform/Timing.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,37 +75,5 @@ private:
     QStringList& log;
     QString name;
 };
-
-// The message of what f raised, or "" when it raised nothing.
-template <class F>
-QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return QString();
-}
-
-// The test library reports an exception that escapes a test function and then
-// raises it again; catching it here lets the other test classes run.
-template <class... Tests>
-int RunTests(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int failed = 0;
-    auto run = [&](QObject&& test) {
-        try {
-            failed += QTest::qExec(&test, argc, argv);
-        } catch (...) {
-            ++failed;
-        }
-    };
-    (run(Tests()), ...);
-    return failed;
-}
 
 } // namespace fixture

@@ -1,5 +1,6 @@
 #include "datalink/KContainer.h"
 #include "platform/Assert.h"
+#include "tests/support/TestRunner.h"
 
 #include <QtTest>
 
@@ -391,26 +392,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    int status = 0;
-    {
-        TestListOfObject test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestVectorOfObject test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMapLongIntKey test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMapStringKey test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_GUILESS_MAIN(TestListOfObject, TestVectorOfObject, TestMapLongIntKey, TestMapStringKey)
 
 #include "tst_containers.moc"

@@ -6,10 +6,11 @@
 #include "datalink/KQStatusPanel.h"
 #include "platform/Assert.h"
 #include "platform/Timing.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -44,19 +45,6 @@ bool WriteAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-template <class F>
-QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return QString();
 }
 
 TKConfigProgress* ShownProgress()
@@ -699,23 +687,6 @@ void TestLoading::failedSaveValuesPropagates()
 
 // ---------------------------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int failed = 0;
-    {
-        TestValuesFileParsing test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestSaving test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestLoading test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
-}
+TURVISTA_TEST_MAIN(TestValuesFileParsing, TestSaving, TestLoading)
 
 #include "tst_kqdatorelconfig.moc"

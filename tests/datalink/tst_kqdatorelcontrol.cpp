@@ -490,9 +490,6 @@ void TestSymbolInformation::conversationReadyCallsTheWaitingOnce()
     QCOMPARE(called, QList<TObject*>({&item}));
 }
 
-int main(int argc, char** argv)
-{
-    return RunTests<TestConnectPoll, TestCommands, TestSymbolInformation>(argc, argv);
-}
+TURVISTA_TEST_MAIN(TestConnectPoll, TestCommands, TestSymbolInformation)
 
 #include "tst_kqdatorelcontrol.moc"

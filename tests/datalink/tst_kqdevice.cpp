@@ -204,9 +204,6 @@ void TestMutableItemList::notConnected()
     QCOMPARE(RaisedText([&] { withoutConversation.MutableItemList(); }), QString("Control has not been connected."));
 }
 
-int main(int argc, char** argv)
-{
-    return RunTests<TestDeviceItems, TestMutableItemList>(argc, argv);
-}
+TURVISTA_TEST_MAIN(TestDeviceItems, TestMutableItemList)
 
 #include "tst_kqdevice.moc"

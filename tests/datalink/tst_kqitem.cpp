@@ -367,9 +367,6 @@ void TestValueConversion::readBack()
         QCOMPARE(result, expected);
 }
 
-int main(int argc, char** argv)
-{
-    return RunTests<TestItemSubscription, TestItemRead, TestItemWrite, TestValueConversion>(argc, argv);
-}
+TURVISTA_TEST_MAIN(TestItemSubscription, TestItemRead, TestItemWrite, TestValueConversion)
 
 #include "tst_kqitem.moc"

@@ -10,6 +10,7 @@
 #include "platform/registry/winreg.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -592,27 +593,6 @@ void TestStopServer::changingTheServerNameStopsTheOldOne()
     QCOMPARE(plant.Starts().size(), 2);
 }
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestGoingOnLine test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestServerFailures test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestConversationSharing test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestStopServer test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_MAIN(TestGoingOnLine, TestServerFailures, TestConversationSharing, TestStopServer)
 
 #include "tst_kqserver.moc"
