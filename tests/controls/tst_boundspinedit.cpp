@@ -8,9 +8,9 @@
 #include "platform/Timing.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -557,22 +557,8 @@ void TestTune::destroyingReleasesAllThreeItems()
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
     QLocale::setDefault(QLocale::c());
-    int failed = 0;
-    {
-        TestWrites test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMonitorOnlyAndState test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestTune test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
+    return RunTests<QApplication, TestWrites, TestMonitorOnlyAndState, TestTune>(argc, argv);
 }
 
 #include "tst_boundspinedit.moc"

@@ -4,10 +4,10 @@
 #include "controls/KMomentaryButton.h"
 #include "controls/KOneShotButton.h"
 #include "controls/KToggleButton.h"
+#include "tests/support/TestRunner.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
-#include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
 #include <QSignalSpy>
@@ -326,27 +326,6 @@ void TestAccessibility::pressActionPresses()
 
 // ---------------------------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int failed = 0;
-    {
-        TestPresses test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestSize test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPainting test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestAccessibility test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
-}
+TURVISTA_TEST_MAIN(TestPresses, TestSize, TestPainting, TestAccessibility)
 
 #include "tst_drawnbuttons.moc"

@@ -6,10 +6,10 @@
 #include "controls/KQEnumComboBox.h"
 #include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
+#include "tests/support/TestRunner.h"
 
 #include <QAccessible>
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -351,23 +351,6 @@ void TestBoundEnumComboBox::accessibleNameIsTheLabelElseTheItem()
 
 // ---------------------------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestEnumList test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestEnumComboBox test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestBoundEnumComboBox test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_MAIN(TestEnumList, TestEnumComboBox, TestBoundEnumComboBox)
 
 #include "tst_enumcombo.moc"

@@ -10,8 +10,8 @@
 #include "platform/Timing.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
-#include <QApplication>
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -551,27 +551,6 @@ void TestStoredForms::everyStoredFormLoads()
     QVERIFY(dialogs.messages().isEmpty());
 }
 
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    int failures = 0;
-    {
-        TestFormTree test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPropertyValues test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestRefusals test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestStoredForms test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    return failures;
-}
+TURVISTA_TEST_MAIN(TestFormTree, TestPropertyValues, TestRefusals, TestStoredForms)
 
 #include "tst_formloader.moc"

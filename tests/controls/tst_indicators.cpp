@@ -11,9 +11,9 @@
 #include "controls/KQStringEdit.h"
 #include "controls/KStatusText.h"
 #include "tests/controls/ControlPlant.h"
+#include "tests/support/TestRunner.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
@@ -706,35 +706,6 @@ void TestNumberEdit::monitorOnlyIsReadOnlyAndSendsNothing()
 
 // ---------------------------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestFixedNotation test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestOnOffBox test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestIndicators test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestCheckBox test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestStringEdit test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestNumberEdit test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_MAIN(TestFixedNotation, TestOnOffBox, TestIndicators, TestCheckBox, TestStringEdit, TestNumberEdit)
 
 #include "tst_indicators.moc"

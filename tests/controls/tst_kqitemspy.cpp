@@ -7,8 +7,8 @@
 #include "platform/Assert.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
-#include <QApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -461,23 +461,6 @@ void TestSpyOwner::stateBeforeTheItemIsTakenIsAProgrammingError()
 
 // ---------------------------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int failed = 0;
-    {
-        TestSpySubscription test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestSpyItemName test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestSpyOwner test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
-}
+TURVISTA_TEST_MAIN(TestSpySubscription, TestSpyItemName, TestSpyOwner)
 
 #include "tst_kqitemspy.moc"

@@ -2,9 +2,9 @@
 // keyboard and the check button, auto-repeat of held arrows, layout, drawing
 // and what it tells assistive technology.
 #include "controls/KSpinEdit.h"
+#include "tests/support/TestRunner.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -576,30 +576,8 @@ void TestLookAndAccess::accessibleButtons()
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
     QLocale::setDefault(QLocale::c());
-    int failed = 0;
-    {
-        TestSteps test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestFormatting test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestTyping test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMouse test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestLookAndAccess test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
+    return RunTests<QApplication, TestSteps, TestFormatting, TestTyping, TestMouse, TestLookAndAccess>(argc, argv);
 }
 
 #include "tst_spinedit.moc"
