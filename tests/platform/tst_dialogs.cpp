@@ -1,9 +1,9 @@
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestRunner.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
@@ -236,23 +236,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestScriptedDialogs test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestInteractiveDialogs test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPause test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_MAIN(TestScriptedDialogs, TestInteractiveDialogs, TestPause)
 
 #include "tst_dialogs.moc"

@@ -1,7 +1,7 @@
 #include "platform/process/winproc.h"
 #include "tests/platform/helpers/WinprocHelper.h"
+#include "tests/support/TestRunner.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -401,24 +401,10 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     // Markers of this run stay out of everyone else's sight.
     QTemporaryDir ddeFolder;
     qputenv("TURVISTA_DDE_DIR", QFile::encodeName(ddeFolder.path()));
-    int status = 0;
-    {
-        TestProcessStart test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestWindowMarkers test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestCloseRequest test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
+    return RunTests<QCoreApplication, TestProcessStart, TestWindowMarkers, TestCloseRequest>(argc, argv);
 }
 
 #include "tst_process.moc"

@@ -1,6 +1,6 @@
 #include "platform/registry/winreg.h"
+#include "tests/support/TestRunner.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -404,19 +404,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    int status = 0;
-    {
-        TestRegistryLookup test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestRegisterServer test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_GUILESS_MAIN(TestRegistryLookup, TestRegisterServer)
 
 #include "tst_registry.moc"
