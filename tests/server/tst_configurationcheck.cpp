@@ -3,6 +3,7 @@
 
 #include "server/ConfigurationCheck.h"
 #include "server/ControlValues.h"
+#include "tests/support/TestRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -652,27 +653,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    int status = 0;
-    {
-        TestConfigurationDefaults test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestConsistentConfigurations test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestBrokenRules test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestCheckItems test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
+TURVISTA_TEST_GUILESS_MAIN(TestConfigurationDefaults, TestConsistentConfigurations, TestBrokenRules, TestCheckItems)
 
 #include "tst_configurationcheck.moc"

@@ -4,6 +4,7 @@
 
 #include "server/ControlValues.h"
 #include "server/TurbineModel.h"
+#include "tests/support/TestRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,10 +34,10 @@ public:
                 if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
                     continue;
                 const QStringList fields = line.split(QLatin1Char('|'));
-                if (fields.size() >= 6)
-                    items.insert(fields[0].trimmed().toUpper(), fields[5].trimmed());
-                if (fields.size() >= 6)
-                    known.insert(fields[0].trimmed().toUpper());
+                if (fields.size() < 6)
+                    continue;
+                items.insert(fields[0].trimmed().toUpper(), fields[5].trimmed());
+                known.insert(fields[0].trimmed().toUpper());
             }
         }
     }
@@ -855,27 +856,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    int failed = 0;
-    {
-        TestTurbineStart test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestTurbineSetpoints test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestTurbineProtection test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestTurbineOperatorFunctions test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
-}
+TURVISTA_TEST_GUILESS_MAIN(TestTurbineStart, TestTurbineSetpoints, TestTurbineProtection, TestTurbineOperatorFunctions)
 
 #include "tst_turbinemodel.moc"
