@@ -5,152 +5,50 @@
 // two confirmation dialogs.
 #include "controls/KConfirmMomentarydlg.h"
 #include "controls/KConfirmOneShotdlg.h"
-#include "controls/KQForms.h"
 #include "controls/KQMomentaryButton.h"
 #include "controls/KQOneShotButton.h"
 #include "controls/KQToggleButton.h"
-#include "datalink/KQDatorelControl.h"
-#include "platform/Exception.h"
-#include "platform/Timing.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/controls/ControlPlant.h"
+#include "tests/support/RaisedText.h"
+#include "tests/support/TestRunner.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
-
-#include <functional>
-#include <memory>
 
 namespace {
 
-constexpr int ReplyWait = 5000;
 // Short enough for tests, long enough that a settled echo is never overtaken.
 constexpr unsigned TestPeriod = 50;
 // So long that it never ends within a test unless shortened.
 constexpr unsigned EndlessPeriod = 600000;
-const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 const QString Item = QStringLiteral("CMD.PULSE.IN");
 const QString Other = QStringLiteral("CMD.OTHER.IN");
-// Read synchronously to know that the server has seen everything sent before
-// and that its echoes have been delivered.
-const QString SettleItem = QStringLiteral("SETTLE.ITEM");
 
-void NoPause(int) { }
-
-struct Plant {
+// Two command items at rest; Item unless another is named.
+struct Plant : TControlPlant {
     Plant()
     {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        Timing::SetPauseFunction(NoPause);
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
-        server->SetItem(Item, "0");
-        server->SetItem(Other, "0");
-        server->SetItem(SettleItem, "0");
-        server->SetItem("Control Status", "1");
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
-        device = std::make_unique<TKQDatorelControl>();
-        device->SetIdentifier(Topic);
-        device->ConversationReady(conversation.get());
-        device->ConnectPollTimer();
-        settle = device->GetItem(SettleItem);
-        form = std::make_unique<TKQForm>();
-        form->setObjectName("FTest");
-        form->resize(300, 200);
-        form->BeginLoading();
-        created << form.get();
+        Define(Item, "0");
+        Define(Other, "0");
     }
-    ~Plant()
-    {
-        form.reset();
-        device->ReleaseItem(SettleItem);
-        device.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
-        Timing::SetPauseFunction(nullptr);
-    }
-
     template <class T>
     T* Make(const QString& name, QWidget* parent = nullptr, const QString& item = Item)
     {
-        auto* component = new T(parent ? parent : form.get());
-        component->setObjectName(name);
-        component->BeginLoading();
-        if constexpr (requires { component->SetItemName(item); }) {
-            component->SetDevice(device.get());
-            component->SetItemName(item);
-        }
-        created << component;
-        return component;
+        return TControlPlant::Make<T>(name, item, {}, parent);
     }
-    // End of loading in creation order, as the form loader does it, then show.
-    void Show()
-    {
-        for (TKComponent* component : created)
-            component->Loaded();
-        created.clear();
-        form->show();
-        Settle();
-    }
-
-    void Settle() { settle->Value(); }
-    // What was poked into the item, in order.
-    QStringList Pokes(const QString& item = Item) const
-    {
-        QStringList values;
-        for (const QString& poke : server->pokes)
-            if (poke.startsWith(item + "="))
-                values << poke.mid(item.size() + 1);
-        return values;
-    }
-    // Pokes of the item stay unanswered until Echo().
-    void Hold(const QString& item = Item) { server->held.insert(item); }
-    void Echo(const QString& item = Item) { server->SetItem(item, server->Item(item)); }
-    bool Advised(const QString& item = Item)
-    {
-        Settle();
-        return server->advised.contains(item);
-    }
-
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
-    std::unique_ptr<TKQDatorelControl> device;
-    std::unique_ptr<TKQForm> form;
-    QList<TKComponent*> created;
-    TKQItem* settle = nullptr;
-    bool opened = false;
+    QStringList Pokes(const QString& item = Item) const { return TControlPlant::Pokes(item); }
+    void Hold() { TControlPlant::Hold(Item); }
+    void Echo() { TControlPlant::Echo(Item); }
+    bool Advised() { return TControlPlant::Advised(Item); }
 };
-
-template <class F>
-QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return QString();
-}
 
 const QStringList Command{"-1"};
 const QStringList CommandThenRest{"-1", "0"};
 
-} // namespace
-
-// ---------------------------------------------------------------------------
-
-class TestOneShotPulse : public QObject {
+// Every test on a fresh plant, and none leaves a message behind.
+class PlantTest : public QObject {
     Q_OBJECT
 private slots:
     void init()
@@ -164,6 +62,17 @@ private slots:
         plant.reset();
     }
 
+protected:
+    std::unique_ptr<Plant> plant;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class TestOneShotPulse : public PlantTest {
+    Q_OBJECT
+private slots:
     void promptEchoRestsAfterThePeriod();
     void lateEchoRestsAsSoonAsItArrives();
     void restValueIsTheNegatedCommand();
@@ -179,7 +88,6 @@ private:
         button->SetOneShotPeriod(period);
         return button;
     }
-    std::unique_ptr<Plant> plant;
 };
 
 void TestOneShotPulse::promptEchoRestsAfterThePeriod()
@@ -309,20 +217,9 @@ void TestOneShotPulse::monitorOnlyIsRefusedDuringAPulse()
 
 // ---------------------------------------------------------------------------
 
-class TestMomentaryCommand : public QObject {
+class TestMomentaryCommand : public PlantTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
-    }
-    void cleanup()
-    {
-        QCOMPARE(plant->dialogs.texts(), QStringList());
-        plant.reset();
-    }
-
     void heldButtonRepeatsTheCommandAfterEachEcho();
     void noRepeatWithoutAnEcho();
     void releaseBeforeTheEchoRestsWhenItArrives();
@@ -349,7 +246,6 @@ private:
         plant->Settle();
         return button;
     }
-    std::unique_ptr<Plant> plant;
 };
 
 void TestMomentaryCommand::heldButtonRepeatsTheCommandAfterEachEcho()
@@ -505,20 +401,9 @@ void TestMomentaryCommand::monitorOnlyFromTheFormIsAppliedAtTheEndOfLoading()
 
 // ---------------------------------------------------------------------------
 
-class TestToggle : public QObject {
+class TestToggle : public PlantTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
-    }
-    void cleanup()
-    {
-        QCOMPARE(plant->dialogs.texts(), QStringList());
-        plant.reset();
-    }
-
     void clickShowsAtOnceAndWrites();
     void echoOfTheOtherValueFlipsBack();
     void monitorOnlyDisablesAtRunTimeOnly();
@@ -532,7 +417,6 @@ private:
         toggle->SetOnText("On");
         return toggle;
     }
-    std::unique_ptr<Plant> plant;
 };
 
 void TestToggle::clickShowsAtOnceAndWrites()
@@ -596,21 +480,11 @@ void TestToggle::disablingUnsubscribes()
 
 // ---------------------------------------------------------------------------
 
-class TestFormValues : public QObject {
+class TestFormValues : public PlantTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
-    }
-    void cleanup() { plant.reset(); }
-
     void valueFalseInAFormWritesNothing();
     void valueWrittenAtRunTime();
-
-private:
-    std::unique_ptr<Plant> plant;
 };
 
 void TestFormValues::valueFalseInAFormWritesNothing()
@@ -642,20 +516,9 @@ void TestFormValues::valueWrittenAtRunTime()
 
 // ---------------------------------------------------------------------------
 
-class TestConfirmation : public QObject {
+class TestConfirmation : public PlantTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
-    }
-    void cleanup()
-    {
-        QCOMPARE(plant->dialogs.texts(), QStringList());
-        plant.reset();
-    }
-
     void oneShotDialogLooksLikeItsButton();
     void confirmingAOneShotPulses();
     void cancellingAOneShotDoesNothing();
@@ -674,7 +537,6 @@ private:
                 dialog->reject();
         });
     }
-    std::unique_ptr<Plant> plant;
 };
 
 void TestConfirmation::oneShotDialogLooksLikeItsButton()
@@ -776,31 +638,6 @@ void TestConfirmation::momentaryDialogStandsInForTheButtonUntilCancelled()
 
 // ---------------------------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int failed = 0;
-    {
-        TestOneShotPulse test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMomentaryCommand test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestToggle test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestFormValues test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestConfirmation test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    return failed;
-}
+TURVISTA_TEST_MAIN(TestOneShotPulse, TestMomentaryCommand, TestToggle, TestFormValues, TestConfirmation)
 
 #include "tst_buttons.moc"

@@ -7,8 +7,8 @@
 #include "platform/Timing.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
-#include <QApplication>
 #include <QScopeGuard>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -152,25 +152,37 @@ struct Plant {
 
 using Items = QSet<QString>;
 
+// Every test on a fresh plant.
+class PlantTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<Plant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup() { plant.reset(); }
+
+protected:
+    std::unique_ptr<Plant> plant;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
 
-class TestFormBroadcast : public QObject {
+class TestFormBroadcast : public PlantTest {
     Q_OBJECT
 private slots:
-    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
-    void cleanup() { plant.reset(); }
 
     void aFormNotShownHasNoSubscriptions();
     void showingSubscribesVisiblePanelsAndTheActivePageOnly();
-    void hidingTheFormUnsubscribesEverything();
-    void disablingTheFormUnsubscribesEverything();
+    void hidingOrDisablingTheFormUnsubscribesEverything_data();
+    void hidingOrDisablingTheFormUnsubscribesEverything();
     void aFormShownInsideADisabledWindowSubscribes();
 
 private:
     void Build();
-    std::unique_ptr<Plant> plant;
 };
 
 // Form: A.1 directly; panel P (P.1, group G with G.1); hidden panel (X.1);
@@ -220,24 +232,22 @@ void TestFormBroadcast::showingSubscribesVisiblePanelsAndTheActivePageOnly()
     QCOMPARE(plant->form->findChild<TBoundProbe*>("Probe_B.1")->takenOver, 0);
 }
 
-void TestFormBroadcast::hidingTheFormUnsubscribesEverything()
+void TestFormBroadcast::hidingOrDisablingTheFormUnsubscribesEverything_data()
 {
+    QTest::addColumn<bool>("hide");
+    QTest::newRow("hidden") << true;
+    QTest::newRow("disabled") << false;
+}
+
+void TestFormBroadcast::hidingOrDisablingTheFormUnsubscribesEverything()
+{
+    QFETCH(bool, hide);
     Build();
     plant->form->show();
     QVERIFY(!plant->Advised().isEmpty());
-    plant->form->hide();
+    hide ? plant->form->hide() : plant->form->SetEnabled(false);
     QCOMPARE(plant->Advised(), Items());
-    plant->form->show();
-    QCOMPARE(plant->Advised(), Items({"A.1", "P.1", "G.1", "A.2", "S.1"}));
-}
-
-void TestFormBroadcast::disablingTheFormUnsubscribesEverything()
-{
-    Build();
-    plant->form->show();
-    plant->form->SetEnabled(false);
-    QCOMPARE(plant->Advised(), Items());
-    plant->form->SetEnabled(true);
+    hide ? plant->form->show() : plant->form->SetEnabled(true);
     QCOMPARE(plant->Advised(), Items({"A.1", "P.1", "G.1", "A.2", "S.1"}));
 }
 
@@ -259,19 +269,14 @@ void TestFormBroadcast::aFormShownInsideADisabledWindowSubscribes()
 
 // ---------------------------------------------------------------------------
 
-class TestPanelState : public QObject {
+class TestPanelState : public PlantTest {
     Q_OBJECT
 private slots:
-    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
-    void cleanup() { plant.reset(); }
 
     void hidingAPanelUnsubscribesNestedGroups();
     void showingAgainShowsAKeptValueAtOnce();
     void aGroupEnabledInsideADisabledPanelStaysSilent();
     void containersReportTheirOwnVisibleAndEnabled();
-
-private:
-    std::unique_ptr<Plant> plant;
 };
 
 void TestPanelState::hidingAPanelUnsubscribesNestedGroups()
@@ -386,11 +391,10 @@ private:
     }
 };
 
-class TestPageSwitching : public QObject {
+class TestPageSwitching : public PlantTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { plant.reset(); }
 
     void switchingMovesSubscriptionsAndCallsExitThenEnter_data();
     void switchingMovesSubscriptionsAndCallsExitThenEnter();
@@ -400,7 +404,6 @@ private slots:
     void hidingTheActiveTabMovesToAnotherPage();
 
 private:
-    std::unique_ptr<Plant> plant;
     PageLog log;
     TKQPageControl* pages = nullptr;
     TKQTabSheet* pageA = nullptr;
@@ -508,19 +511,14 @@ void TestPageSwitching::hidingTheActiveTabMovesToAnotherPage()
 
 // ---------------------------------------------------------------------------
 
-class TestRegistration : public QObject {
+class TestRegistration : public PlantTest {
     Q_OBJECT
 private slots:
-    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
-    void cleanup() { plant.reset(); }
 
     void everyBoundContainerTakesChildren_data();
     void everyBoundContainerTakesChildren();
     void anyOtherParentIsReported();
     void aHandlerIsHeldOncePerObject();
-
-private:
-    std::unique_ptr<Plant> plant;
 };
 
 void TestRegistration::everyBoundContainerTakesChildren_data()
@@ -584,19 +582,14 @@ void TestRegistration::aHandlerIsHeldOncePerObject()
 
 // ---------------------------------------------------------------------------
 
-class TestBindingAtRunTime : public QObject {
+class TestBindingAtRunTime : public PlantTest {
     Q_OBJECT
 private slots:
-    void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
-    void cleanup() { plant.reset(); }
 
     void changingTheItemMovesTheSubscriptionAndShowsAtOnce();
     void destroyingAControlGivesItsItemBack();
     void aSubscriptionThatFailsIsReportedAndOthersGoOn();
     void aControlMadeInCodeHoldsOneReference();
-
-private:
-    std::unique_ptr<Plant> plant;
 };
 
 void TestBindingAtRunTime::changingTheItemMovesTheSubscriptionAndShowsAtOnce()
@@ -671,31 +664,6 @@ void TestBindingAtRunTime::aControlMadeInCodeHoldsOneReference()
     QCOMPARE(plant->Advised(), Items());
 }
 
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    int failures = 0;
-    {
-        TestFormBroadcast test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPanelState test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPageSwitching test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestRegistration test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestBindingAtRunTime test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    return failures;
-}
+TURVISTA_TEST_MAIN(TestFormBroadcast, TestPanelState, TestPageSwitching, TestRegistration, TestBindingAtRunTime)
 
 #include "tst_kqforms.moc"
