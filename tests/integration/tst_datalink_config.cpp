@@ -169,7 +169,7 @@ void TestConfigurationTransfer::everyChangeableValueRoundTrips()
     QCOMPARE(program->Read(RampRate), rampRate);
     QCOMPARE(program->Read(TurbineType), turbineType);
     QCOMPARE(program->Read(Site), site);
-    QCOMPARE(program->Read("Run Mode"), QString("0")); // left in configure mode
+    QCOMPARE(program->Read("Run Mode"), QString("1")); // left in configure mode
     QCOMPARE(program->control->ItemCount(), 0);
 
     // Saved again, the file is the same.
@@ -215,7 +215,7 @@ void TestConfigurationTransfer::cancelStoresNothing()
     QCOMPARE(dialogs->texts(), QStringList{RefusedText.arg("C_APPL.TURB_TYPE.IN")});
     QCOMPARE(program->Read(Site), QString("Not Stored")); // written, but never stored
     QVERIFY(program->Read(RampRate) != QString("40"));
-    QCOMPARE(program->Read("Run Mode"), QString("0"));
+    QCOMPARE(program->Read("Run Mode"), QString("1"));
     QCOMPARE(StoredAfterRestart(Site), before);
 }
 

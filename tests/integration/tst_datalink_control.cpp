@@ -123,7 +123,7 @@ void TestGoingOnLine::startsTheRegisteredServerAndComesOnLine()
     QTRY_VERIFY_WITH_TIMEOUT(!client.values.isEmpty(), Patience);
     item->SetValueAcknowledged(33.5);
     QTRY_COMPARE_WITH_TIMEOUT(client.values.last(), QString("33.5"), Patience);
-    QVERIFY(program->control->IsRunMode());
+    QVERIFY(!program->control->IsRunMode());
     QVERIFY(program->control->ControlStatus());
     item->Unadvise(client.Event());
     program->control->ReleaseItem(RampRate);
@@ -235,13 +235,13 @@ void TestControlCommands::cleanup()
 void TestControlCommands::shutdownSaveValuesAndResetEndToEnd()
 {
     TKQDatorelControl& control = *program->control;
-    QVERIFY(control.IsRunMode());
+    QVERIFY(!control.IsRunMode());
     TKQItem* turbineType = control.GetItem(TurbineType);
     QVERIFY(!RaisedText([&] { turbineType->SetValueAcknowledged(2); }).isEmpty()); // running: refused
 
     control.Shutdown();
     QCOMPARE(program->Status(), QString("Control is in configure mode."));
-    QVERIFY(!control.IsRunMode());
+    QVERIFY(control.IsRunMode());
     turbineType->SetValueAcknowledged(2);
     TKQItem* rampRate = control.GetItem(RampRate);
     rampRate->SetValueAcknowledged(42);
@@ -265,7 +265,7 @@ void TestControlCommands::shutdownSaveValuesAndResetEndToEnd()
     QTRY_COMPARE_WITH_TIMEOUT(program->communicating, 2, Patience); // items back after the connect poll
     QTRY_COMPARE_WITH_TIMEOUT(client.values.last(), QString("42"), Patience);
     QCOMPARE(program->Read(TurbineType), QString("2"));
-    QVERIFY(control.IsRunMode());
+    QVERIFY(!control.IsRunMode());
     QCOMPARE(control.State(), 0);
     QCOMPARE(program->Status(), QString("Active."));
 
@@ -280,7 +280,7 @@ void TestControlCommands::resetOutsideConfigureModeIsRefused()
     QCOMPARE(RaisedText([&] { program->control->Reset(); }),
              QString("Error resetting control:  The control is not in configure mode"));
     QVERIFY(!program->control->IsResetPolling());
-    QVERIFY(program->control->IsRunMode());
+    QVERIFY(!program->control->IsRunMode());
 }
 
 void TestControlCommands::unansweredShutdownIsReported()
@@ -291,7 +291,7 @@ void TestControlCommands::unansweredShutdownIsReported()
     QCOMPARE(dialogs->texts(),
              QStringList({"DDE Error: Execute on 4812.net(Dflt Control ID):  failed; verify item name.",
                           "Error occured while attempting to enter configure mode. Server is not responding."}));
-    QVERIFY(program->control->IsRunMode());
+    QVERIFY(!program->control->IsRunMode());
 }
 
 void TestControlCommands::storeThatCannotBeWrittenIsAMemoryError()

@@ -168,9 +168,9 @@ private slots:
         QCOMPARE(Text(*m_control, QStringLiteral("MutableItemList")), *list);
     }
 
-    void statusWordsSayYes()
+    void statusWordsOfARunningControl()
     {
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
         QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
         QCOMPARE(Text(*m_control, QStringLiteral("ENABLE RG BLOCKS")), QStringLiteral("1"));
         QVERIFY(!m_control->RequestText(QStringLiteral("Application ID")).value_or(QString()).isEmpty());

@@ -78,7 +78,7 @@ private slots:
     {
         QVERIFY(!m_control->Poke(TurbineType, QStringLiteral("2")));
         QCOMPARE(RunCommand(*m_control, QStringLiteral("Shutdown")), QStringLiteral("0"));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
         QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
         QVERIFY(m_control->Poke(TurbineType, QStringLiteral("2")));
         QCOMPARE(Text(*m_control, TurbineType), QStringLiteral("2"));
@@ -101,7 +101,7 @@ private slots:
     {
         QCOMPARE(RunCommand(*m_control, QStringLiteral("Reset")), QStringLiteral("1"));
         QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
     }
 
     void saveValuesClearsTheHoldItems()
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(RunCommand(*m_control, QStringLiteral("Reset")), QStringLiteral("0"));
         // The control stops answering for a while, then comes back as it was saved.
         QTRY_COMPARE(m_control->Advised(status), QStringList({QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
         QCOMPARE(Text(*m_control, FastRate), QStringLiteral("60"));
         QCOMPARE(Text(*m_control, TurbineType), QStringLiteral("1"));
         QCOMPARE(Text(*m_control, QStringLiteral("Configuration ID")), QStringLiteral("Saved"));

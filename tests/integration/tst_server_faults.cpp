@@ -57,7 +57,7 @@ private slots:
         QVERIFY(!m_control->StartAdvise(RampRate));
         QVERIFY(!m_control->Request(RampRate, CF_PRIVATEFIRST));
         // Other items go on working.
-        QCOMPARE(Text(*m_control, RunMode), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, RunMode), QStringLiteral("0"));
 
         QVERIFY(m_server->SetFaults(QString()));
         QVERIFY(m_control->Poke(RampRate, QStringLiteral("30")));
@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(m_control->LastError(), DMLERR_DATAACKTIMEOUT);
         // The conversation itself is fine.
         QVERIFY(!m_control->Disconnected());
-        QCOMPARE(Text(*m_control, RunMode), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, RunMode), QStringLiteral("0"));
     }
 
     void everythingSilent()
@@ -101,7 +101,7 @@ private slots:
         QVERIFY(!m_control->RequestText(RunMode, NoAnswerWaitMs));
         QCOMPARE(m_control->LastError(), DMLERR_DATAACKTIMEOUT);
         // Waiting long enough gets the answer.
-        QCOMPARE(Text(*m_control, RunMode), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, RunMode), QStringLiteral("0"));
     }
 
     void serverDiesInTheMiddleOfATransaction()

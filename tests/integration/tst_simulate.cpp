@@ -55,7 +55,7 @@ private slots:
     {
         QVERIFY(m_server->Simulate(QStringLiteral("set C_APPL.TURB_TYPE.IN=3")));
         QCOMPARE(Text(*m_control, QStringLiteral("C_APPL.TURB_TYPE.IN")), QStringLiteral("3"));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
         // The program itself still may not write it.
         QVERIFY(!m_control->Poke(QStringLiteral("C_APPL.TURB_TYPE.IN"), QStringLiteral("1")));
         QVERIFY(m_server->Simulate(QStringLiteral("set C_APPL.TURB_TYPE.IN=1")));

@@ -197,7 +197,7 @@ private slots:
         control->Execute(QStringLiteral("Shutdown"));
         control->Tick();
         control->Tick();
-        QCOMPARE(Value(*control, QStringLiteral("Run Mode")), QStringLiteral("0"));
+        QCOMPARE(Value(*control, QStringLiteral("Run Mode")), QStringLiteral("1"));
         control->Execute(QStringLiteral("Reset"));
         control->Tick();
         control->Tick();

@@ -124,7 +124,7 @@ private slots:
                                                                      << TPokeResult::BadValue << "1";
         QTest::newRow("unknown item") << false << true << "T.NONE.IN" << "1" << TPokeResult::UnknownItem
                                       << "<none>";
-        QTest::newRow("status word") << false << true << "Run Mode" << "0" << TPokeResult::ReadOnly << "1";
+        QTest::newRow("status word") << false << true << "Run Mode" << "1" << TPokeResult::ReadOnly << "0";
         QTest::newRow("result item") << false << true << "Reset.Result" << "0" << TPokeResult::ReadOnly << "";
         QTest::newRow("system identification") << false << true << "System ID" << "x" << TPokeResult::ReadOnly
                                                << "<unchanged>";
@@ -162,7 +162,7 @@ private slots:
     {
         auto control = Create(Definition());
         QVERIFY(control);
-        QCOMPARE(Text(*control, "Run Mode"), QStringLiteral("1"));
+        QCOMPARE(Text(*control, "Run Mode"), QStringLiteral("0"));
         QCOMPARE(Text(*control, "CONTROL STATUS"), QStringLiteral("1"));
         QCOMPARE(Text(*control, "Enable RG Blocks"), QStringLiteral("1"));
         QCOMPARE(Text(*control, "Shutdown.Result"), QString());
@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(control->Mode(), TSimulatedControl::TMode::Running);
         QCOMPARE(Command(*control, "[Shutdown]"), QStringLiteral("0"));
         QCOMPARE(control->Mode(), TSimulatedControl::TMode::Configure);
-        QCOMPARE(Text(*control, "Run Mode"), QStringLiteral("0"));
+        QCOMPARE(Text(*control, "Run Mode"), QStringLiteral("1"));
         // Shutdown again in configure mode changes nothing.
         QCOMPARE(Command(*control, "shutdown"), QStringLiteral("0"));
         QCOMPARE(Command(*control, "SaveValues"), QStringLiteral("0"));
@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(control->Mode(), TSimulatedControl::TMode::Running);
         QVERIFY(everything);
         QCOMPARE(Text(*control, "Control Status"), QStringLiteral("1"));
-        QCOMPARE(Text(*control, "Run Mode"), QStringLiteral("1"));
+        QCOMPARE(Text(*control, "Run Mode"), QStringLiteral("0"));
         QCOMPARE(Text(*control, "T.REAL.TUNE"), QStringLiteral("20"));
         QCOMPARE(Text(*control, "C.TYPE.IN"), QStringLiteral("1"));
         QCOMPARE(Text(*control, "Configuration ID"), QStringLiteral("Saved"));

@@ -71,7 +71,7 @@ private slots:
                                    QStringLiteral("Conversation Count")});
         QCOMPARE(result.status, 0);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\n$")).match(result.out).hasMatch(), qPrintable(result.out));
-        QCOMPARE(Control({QStringLiteral("request"), QStringLiteral("Run Mode")}).out, QStringLiteral("1\n"));
+        QCOMPARE(Control({QStringLiteral("request"), QStringLiteral("Run Mode")}).out, QStringLiteral("0\n"));
     }
 
     void pokeThenRequest()
@@ -94,7 +94,7 @@ private slots:
         QCOMPARE(Control({QStringLiteral("execute"), QStringLiteral("Shutdown")}).status, 0);
         QTRY_COMPARE(Control({QStringLiteral("request"), QStringLiteral("Shutdown.Result")}).out,
                      QStringLiteral("0\n"));
-        QCOMPARE(Control({QStringLiteral("request"), QStringLiteral("Run Mode")}).out, QStringLiteral("0\n"));
+        QCOMPARE(Control({QStringLiteral("request"), QStringLiteral("Run Mode")}).out, QStringLiteral("1\n"));
     }
 
     void itemsPrintsOneNamePerLine()
