@@ -96,3 +96,24 @@ private:
     bool loading = true;
     std::shared_ptr<int> lifeToken = std::make_shared<int>(0);
 };
+
+// One-off access to an item from application code: takes the item from the
+// device by name and gives it back when it goes out of scope.
+//
+//     TKQHeldItem id(device, "Configuration ID");
+//     const QString text = id->Value().toString();
+class TKQHeldItem {
+public:
+    TKQHeldItem(TKQDevice* device, const QString& name) : device(device), name(name), item(device->GetItem(name)) {}
+    ~TKQHeldItem() { device->ReleaseItem(name); }
+    TKQHeldItem(const TKQHeldItem&) = delete;
+    TKQHeldItem& operator=(const TKQHeldItem&) = delete;
+
+    TKQItem* operator->() const { return item; }
+    TKQItem* Item() const { return item; }
+
+private:
+    TKQDevice* device;
+    QString name;
+    TKQItem* item;
+};

@@ -42,6 +42,8 @@ public:
     void SetNetworkDefFiles(const QStringList& files);
     TKRunMode RunMode() const;
     void SetRunMode(TKRunMode mode);
+    // Path of the named server program from the registry; empty when not registered.
+    QString FindServerExecutable(const QString& name) const;
     TKQStatusPanel* StatusPanel() const;
     // Called once the owner has set the published properties. Until then the
     // component counts as being loaded: setting ServerName starts nothing.
@@ -66,7 +68,6 @@ private:
     void PointDisconnectHere();
     void ConnectionFailed();
     bool OtherClientsUseServer();
-    QString FindServerExecutable(const QString& name) const;
     TNetworkConfiguration* FindConfiguration(const QString& topic) const;
     void RemoveConfiguration(TNetworkConfiguration* configuration);
     void CancelConfigurations();

@@ -71,6 +71,7 @@ public:
     bool OpenFile(TFileDialogRequest&) override { return false; }
     bool SaveFile(TFileDialogRequest&) override { return false; }
     bool Password(const QString&, const QString&, QString&) override { return false; }
+    bool PrintSetup(QPrinter&) override { return false; }
 };
 
 void Settle(int milliseconds)

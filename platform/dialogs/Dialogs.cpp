@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 
@@ -73,8 +75,10 @@ void PrepareFileDialog(QFileDialog& dialog, const TFileDialogRequest& request)
     dialog.setWindowTitle(request.title);
     if (!request.initialDir.isEmpty())
         dialog.setDirectory(request.initialDir);
-    if (!request.filters.isEmpty())
+    if (!request.filters.isEmpty()) {
         dialog.setNameFilters(request.filters);
+        dialog.selectNameFilter(request.filters.value(request.filterIndex - 1, request.filters.constFirst()));
+    }
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
@@ -135,6 +139,8 @@ public:
 
     bool Password(const QString& caption, const QString& prompt, QString& password) override
     {
+        if (passwordPrompt)
+            return passwordPrompt(caption, prompt, password);
         bool ok = false;
         const QString text = QInputDialog::getText(Dialogs::ParentWidget(), caption, prompt,
                                                    QLineEdit::Password, QString(), &ok);
@@ -142,6 +148,14 @@ public:
             password = text;
         return ok;
     }
+
+    bool PrintSetup(QPrinter& printer) override
+    {
+        QPrintDialog dialog(&printer, Dialogs::ParentWidget());
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+    TPasswordPrompt passwordPrompt;
 };
 
 TInteractiveDialogs& Interactive()
@@ -160,6 +174,11 @@ namespace Dialogs {
 TDialogService& Current()
 {
     return installed ? *installed : Interactive();
+}
+
+void SetPasswordPrompt(TPasswordPrompt prompt)
+{
+    Interactive().passwordPrompt = std::move(prompt);
 }
 
 void Install(TDialogService* service)

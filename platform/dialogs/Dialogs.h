@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QPrinter;
 class QWidget;
 
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
@@ -43,6 +46,7 @@ struct TFileDialogRequest {
     QString fileName;      // proposed name; the chosen path on return
     QStringList filters;   // "Network files (*.net)" ...
     QString defaultSuffix; // without the dot
+    int filterIndex = 1;   // the filter selected at first, from 1
 };
 
 class TDialogService {
@@ -53,7 +57,13 @@ public:
     virtual bool SaveFile(TFileDialogRequest& request) = 0;
     // Asks for a password; false when cancelled.
     virtual bool Password(const QString& caption, const QString& prompt, QString& password) = 0;
+    // The print dialog: chooses and sets up the printer; false when cancelled.
+    virtual bool PrintSetup(QPrinter& printer) = 0;
 };
+
+// The program's own password window, shown by the interactive service. It
+// returns only once the user entered an accepted password or cancelled.
+using TPasswordPrompt = std::function<bool(const QString& caption, const QString& prompt, QString& password)>;
 
 namespace Dialogs {
 // The service in use; the interactive one unless a test installed its own.
@@ -65,6 +75,8 @@ TDialogService* Installed();
 // Parent for interactive dialogs (the main window, once it exists).
 void SetParentWidget(QWidget* parent);
 QWidget* ParentWidget();
+// The window the interactive service asks passwords with; empty: a plain prompt.
+void SetPasswordPrompt(TPasswordPrompt prompt);
 }
 
 // Shorthands used throughout the program.

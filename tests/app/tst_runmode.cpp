@@ -759,11 +759,9 @@ int main(int argc, char** argv)
         qCritical("the program did not start: %s", qPrintable(fixture.server.Output()));
         return 1;
     }
-    if (!fixture.OpenRunMode() && FMain->OnLine && !FMain->FRunMode) {
-        // The Run command refused a running control as being in program mode:
-        // open the window as the main window's timer would, to test it all the same.
-        qWarning("Run refused: %s", qPrintable(fixture.dialogs.texts().join(" / ")));
-        FMain->OpenRunMode();
+    if (!fixture.OpenRunMode()) {
+        qCritical("Run mode did not open: %s", qPrintable(fixture.dialogs.texts().join(" / ")));
+        return 1;
     }
     if (!FMain->FRunMode || !QTest::qWaitForWindowExposed(FMain->FRunMode)) {
         qCritical("the Run window did not open: %s %s", qPrintable(fixture.dialogs.texts().join(" / ")), qPrintable(fixture.server.Output()));

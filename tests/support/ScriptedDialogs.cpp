@@ -1,5 +1,7 @@
 #include "tests/support/ScriptedDialogs.h"
 
+#include <QPrinter>
+
 #include <QDebug>
 
 TScriptedDialogs::TScriptedDialogs()
@@ -44,6 +46,16 @@ void TScriptedDialogs::addPasswordCancel()
     m_passwordAnswers.enqueue(std::nullopt);
 }
 
+void TScriptedDialogs::addPrintToFile(const QString& path)
+{
+    m_printFiles.enqueue(path);
+}
+
+void TScriptedDialogs::addPrintCancel()
+{
+    m_printFiles.enqueue(std::nullopt);
+}
+
 void TScriptedDialogs::setResponder(Responder responder)
 {
     m_responder = std::move(responder);
@@ -62,6 +74,8 @@ void TScriptedDialogs::clear()
     m_answers.clear();
     m_fileNames.clear();
     m_passwordAnswers.clear();
+    m_printFiles.clear();
+    m_printDialogs = 0;
     m_messages.clear();
     m_files.clear();
     m_passwords.clear();
@@ -150,5 +164,18 @@ bool TScriptedDialogs::Password(const QString& caption, const QString& prompt, Q
     if (!answer)
         return false;
     password = *answer;
+    return true;
+}
+
+bool TScriptedDialogs::PrintSetup(QPrinter& printer)
+{
+    ++m_printDialogs;
+    if (m_printFiles.isEmpty())
+        return false;
+    const auto answer = m_printFiles.dequeue();
+    if (!answer)
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*answer);
     return true;
 }

@@ -11,7 +11,7 @@
 // - message dialogs: the responder function if one is set; otherwise OK when
 //   OK is offered, else Cancel, else No, else the first button offered. This
 //   is the non-committal choice, so an unscripted question never confirms.
-// - file dialogs and password prompts: cancelled.
+// - file, print and password dialogs: cancelled.
 #pragma once
 
 #include "platform/dialogs/Dialogs.h"
@@ -58,6 +58,9 @@ public:
     void addFileCancel();
     void addPassword(const QString& password);
     void addPasswordCancel();
+    // The print dialog: print into a PDF file at path, or cancel.
+    void addPrintToFile(const QString& path);
+    void addPrintCancel();
     // Answers message dialogs once their queue is empty; empty function: defaults.
     void setResponder(Responder responder);
 
@@ -66,6 +69,7 @@ public:
     QStringList texts() const;
     const QList<TShownFileDialog>& fileDialogs() const { return m_files; }
     const QList<TShownPassword>& passwordPrompts() const { return m_passwords; }
+    int printDialogs() const { return m_printDialogs; }
     // Scripted answers not used yet.
     int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
 
@@ -76,6 +80,7 @@ public:
     bool OpenFile(TFileDialogRequest& request) override;
     bool SaveFile(TFileDialogRequest& request) override;
     bool Password(const QString& caption, const QString& prompt, QString& password) override;
+    bool PrintSetup(QPrinter& printer) override;
 
     static int defaultAnswer(TMsgDlgButtons buttons);
 
@@ -86,6 +91,8 @@ private:
     QQueue<int> m_answers;
     QQueue<std::optional<QString>> m_fileNames;
     QQueue<std::optional<QString>> m_passwordAnswers;
+    QQueue<std::optional<QString>> m_printFiles;
+    int m_printDialogs = 0;
     Responder m_responder;
     QList<TShownMessage> m_messages;
     QList<TShownFileDialog> m_files;

@@ -1,0 +1,1194 @@
+#include "app/Rqv_main.h"
+
+#include "app/About.h"
+#include "app/Application.h"
+#include "app/EditorWindow.h"
+#include "app/RQV_pwd.h"
+#include "app/Rqv_run.h"
+#include "app/Working.h"
+#include "controls/K4812SpinEdit.h"
+#include "datalink/KQDatorelConfig.h"
+#include "datalink/KQDatorelControl.h"
+#include "datalink/KQServer.h"
+#include "datalink/KQStatusPanel.h"
+#include "platform/Exception.h"
+#include "platform/Timing.h"
+#include "platform/dialogs/Dialogs.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTime>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TFMain* FMain = nullptr;
+
+namespace {
+
+const QString ServerName = QStringLiteral("URQVDatorel");
+const QString DefaultNetworkFile = QStringLiteral("4812.net");
+const QString DefaultControlId = QStringLiteral("Dflt Control ID");
+const QString ConfigurationIdItem = QStringLiteral("Configuration ID");
+const QString RangeCheckingItem = QStringLiteral("Enable RG Blocks");
+const QString ConfigureEnabledItem = QStringLiteral("Z_CPU_COM.EN_CONFIG.OR");
+const QString ProgramPassword = QStringLiteral("4177");
+const QString ServicePassword = QStringLiteral("4309");
+
+// Frees a mode window with its frame.
+void FreeModeWindow(TModeWindow* window)
+{
+    if (QMdiSubWindow* frame = window->SubWindow())
+        delete frame;
+    else
+        delete window;
+}
+
+// Design size of the main window before screen scaling.
+constexpr int DesignWidth = 649;
+constexpr int DesignHeight = 489;
+
+const QStringList OpenFilters = {QStringLiteral("4812 Configuration Files (*.cfg)"),
+                                 QStringLiteral("Network Definition Files (*.net)"), QStringLiteral("All Files (*)")};
+constexpr int ConfigurationFilter = 1;
+constexpr int NetworkFilter = 2;
+
+enum TPendingAction { paNone = 0, paProgramChange, paProgramViewOnly, paServiceChange, paServiceViewOnly, paRun };
+
+// The fraction of the day, as the status poll keeps its time.
+double TimeOfDay()
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
+}
+
+// a * b / c, rounded to the nearest whole number.
+int MulDiv(int a, int b, int c)
+{
+    if (c == 0)
+        return -1;
+    const qint64 product = qint64(a) * b;
+    return int((product + (product >= 0 ? c / 2 : -c / 2)) / c);
+}
+
+// Folder of the values files, the counterpart of the control's usual folder.
+QString ValuesFolder()
+{
+    return QDir::home().filePath(QStringLiteral("URQV"));
+}
+
+} // namespace
+
+TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
+{
+    FMain = this;
+    setObjectName(QStringLiteral("FMain"));
+    setWindowTitle(QStringLiteral("4812 Turvista"));
+
+    CreateStatusBar();
+    KQServer1 = new TKQServer(this);
+    KQServer1->setObjectName(QStringLiteral("KQServer1"));
+    KQServer1->SetRunMode(TKRunMode::Hidden);
+    KQServer1->StatusPanel()->SetStatusBar(StatusBar1);
+    KQServer1->Loaded();
+    KQDatorelControl1 = new TKQDatorelControl(this);
+    KQDatorelControl1->setObjectName(QStringLiteral("KQDatorelControl1"));
+    KQDatorelControl1->StatusPanel()->SetStatusBar(StatusBar1);
+    KQDatorelControl1->SetServer(KQServer1);
+    KQDatorelControl1->Loaded();
+    KQDatorelConfig1 = new TKQDatorelConfig(this);
+    KQDatorelConfig1->setObjectName(QStringLiteral("KQDatorelConfig1"));
+    KQDatorelConfig1->SetDevice(KQDatorelControl1);
+    KQDatorelConfig1->StatusPanel()->SetStatusBar(StatusBar1);
+
+    auto makeTimer = [this](const char* name, int interval, void (TFMain::*handler)()) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(name));
+        timer->setInterval(interval);
+        connect(timer, &QTimer::timeout, this, handler);
+        return timer;
+    };
+    tPing = makeTimer("tPing", Timing::StatusPollInterval, &TFMain::tPingTimer);
+    tMain = makeTimer("tMain", Timing::DeferredActionInterval, &TFMain::tMainTimer);
+    CCheckTimer = new QTimer(this);
+    CCheckTimer->setObjectName(QStringLiteral("CCheckTimer"));
+    CCheckTimer->setInterval(Timing::ConfigCheckPollInterval);
+
+    CreateMenu();
+    auto* centre = new QWidget(this);
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    CreateToolBar();
+    column->addWidget(MainPanel);
+    MdiArea = new QMdiArea(centre);
+    MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    column->addWidget(MdiArea, 1);
+    setCentralWidget(centre);
+
+    // Scale the design size to the screen and centre the window.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int fullScreenClient = screen ? screen->availableGeometry().height() - style()->pixelMetric(QStyle::PM_TitleBarHeight)
+                                        : DesignHeight;
+    const TScaleFactors factors = ScaleFactorsFor(fullScreenClient);
+    WidthFactor = factors.width;
+    HeightFactor = factors.height;
+    resize(DesignWidth * WidthFactor / 1000, DesignHeight * HeightFactor / 1000);
+    if (screen) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    Communicating = false;
+}
+
+TFMain::~TFMain()
+{
+    Ending = true;
+    // Windows that bind items go before the device, the device before the server.
+    for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode}) {
+        if (window)
+            FreeModeWindow(window);
+    }
+    delete KQDatorelConfig1;
+    delete KQDatorelControl1;
+    delete KQServer1;
+    if (FMain == this)
+        FMain = nullptr;
+}
+
+// ---- construction ---------------------------------------------------------------------
+
+void TFMain::CreateStatusBar()
+{
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    panels[0] = TKQStatusPanel::AddPanel(StatusBar1, 200, QStringLiteral("Not Active."));
+    panels[1] = TKQStatusPanel::AddPanel(StatusBar1, 300, QStringLiteral("Control Status:  Not Communicating"));
+    setStatusBar(StatusBar1);
+}
+
+void TFMain::CreateToolBar()
+{
+    MainPanel = new QWidget(this);
+    MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    auto* row = new QHBoxLayout(MainPanel);
+    row->setContentsMargins(4, 4, 4, 4);
+    auto button = [this, row](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, MainPanel);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setMinimumWidth(120);
+        row->addWidget(b);
+        return b;
+    };
+    ProgramOnLineButton = button("ProgramOnLineButton", QStringLiteral("Program On-Line"));
+    BitBtn1 = button("BitBtn1", QStringLiteral("Program Off-Line"));
+    BitBtn1->setEnabled(false);
+    RunModeButton = button("RunModeButton", QStringLiteral("Run Mode"));
+    ServiceModeButton = button("ServiceModeButton", QStringLiteral("Service Mode"));
+    row->addStretch();
+    connect(ProgramOnLineButton, &QPushButton::clicked, this, &TFMain::ProgramEditClick);
+    connect(RunModeButton, &QPushButton::clicked, this, &TFMain::Run1Click);
+    connect(ServiceModeButton, &QPushButton::clicked, this, &TFMain::ServiceEditClick);
+}
+
+void TFMain::CreateMenu()
+{
+    QMenuBar* bar = menuBar();
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TFMain::*handler)() = nullptr,
+                       const QString& hint = QString()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setStatusTip(hint);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        else
+            action->setEnabled(false);
+        return action;
+    };
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    Save1 = item(file, "Save1", QStringLiteral("&Save values to file"), &TFMain::Save1Click,
+                 QStringLiteral("Save programmable values to a text file"));
+    Loadfromfile1 = item(file, "Loadfromfile1", QStringLiteral("&Load values from file"), &TFMain::Loadfromfile1Click,
+                         QStringLiteral("Load programmable values from saved file"));
+    SendValuesToControl = item(file, "SendValuesToControl", QStringLiteral("S&end values to control"));
+    file->addSeparator();
+    Printcurrentpage1 = item(file, "Printcurrentpage1", QStringLiteral("Print &current page"),
+                             &TFMain::Printcurrentpage1Click);
+    file->addSeparator();
+    Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TFMain::Exit1Click);
+
+    // Choosing a checkable item ticks it (and unticks its group); the ticks
+    // record which mode window is open, so the command puts them back as they
+    // were when the menu opened and sets them itself.
+    auto modeItem = [this](QMenu* menu, const char* name, const QString& caption, void (TFMain::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, handler] {
+            RestoreTicks();
+            (this->*handler)();
+        });
+        return action;
+    };
+    auto group = [this](std::initializer_list<QAction*> actions) {
+        auto* radio = new QActionGroup(this);
+        radio->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        for (QAction* action : actions)
+            radio->addAction(action);
+    };
+
+    QMenu* mode = bar->addMenu(QStringLiteral("&Mode"));
+    connect(mode, &QMenu::aboutToShow, this, &TFMain::RememberTicks);
+    Program1Menu = mode->addMenu(QStringLiteral("&Program"));
+    Program1 = Program1Menu->menuAction();
+    Program1->setObjectName(QStringLiteral("Program1"));
+    Program1->setCheckable(true);
+    connect(Program1Menu, &QMenu::aboutToShow, this, &TFMain::Program1Click);
+    ProgramEdit = modeItem(Program1Menu, "ProgramEdit", QStringLiteral("&Change"), &TFMain::ProgramEditClick);
+    ProgramViewOnly = modeItem(Program1Menu, "ProgramViewOnly", QStringLiteral("&View Only"),
+                               &TFMain::ProgramViewOnlyClick);
+    QMenu* service = mode->addMenu(QStringLiteral("&Service"));
+    Service1 = service->menuAction();
+    Service1->setObjectName(QStringLiteral("Service1"));
+    Service1->setCheckable(true);
+    ServiceEdit = modeItem(service, "ServiceEdit", QStringLiteral("&Change"), &TFMain::ServiceEditClick);
+    ServiceViewOnly = modeItem(service, "ServiceViewOnly", QStringLiteral("&View Only"), &TFMain::ServiceViewOnlyClick);
+    Run1 = modeItem(mode, "Run1", QStringLiteral("&Run"), &TFMain::Run1Click);
+    group({Program1, Service1, Run1});
+    group({ProgramEdit, ProgramViewOnly});
+    group({ServiceEdit, ServiceViewOnly});
+
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+    item(options, "ChangeProgramPassword", QStringLiteral("Change &Program mode password"));
+    item(options, "ChangeRunPassword", QStringLiteral("Change &Run mode password"));
+    item(options, "ChangeServicePassword", QStringLiteral("Change &Service mode password"));
+    options->addSeparator();
+    item(options, "ChangeAdministratorPassword", QStringLiteral("Change &Admisitrator password"));
+
+    QMenu* windows = bar->addMenu(QStringLiteral("&Windows"));
+    item(windows, "Cascade1", QStringLiteral("&Cascade"), &TFMain::Cascade1Click);
+    item(windows, "TileHorizontal", QStringLiteral("Tile &Horizontal"), &TFMain::TileHorizontalClick);
+    item(windows, "TileVertical", QStringLiteral("Tile &Vertical"), &TFMain::TileVerticalClick);
+
+    QMenu* about = bar->addMenu(QStringLiteral("&About"));
+    item(about, "About1", QStringLiteral("About 4812 RQV Tools"), &TFMain::About1Click);
+}
+
+QList<QAction*> TFMain::ModeItems() const
+{
+    return {Program1, ProgramEdit, ProgramViewOnly, Service1, ServiceEdit, ServiceViewOnly, Run1};
+}
+
+void TFMain::RememberTicks()
+{
+    rememberedTicks.clear();
+    for (QAction* item : ModeItems())
+        rememberedTicks << item->isChecked();
+}
+
+void TFMain::RestoreTicks()
+{
+    const QList<QAction*> items = ModeItems();
+    if (rememberedTicks.size() != items.size())
+        return;
+    // Unticking first, so that a group never has two ticks on the way.
+    for (QAction* item : items)
+        item->setChecked(false);
+    for (int i = 0; i < items.size(); ++i) {
+        if (rememberedTicks[i])
+            items[i]->setChecked(true);
+    }
+}
+
+TFMain::TScaleFactors TFMain::ScaleFactorsFor(int fullScreenClientHeight)
+{
+    if (fullScreenClientHeight > 1000)
+        return {1256, 1400};
+    if (fullScreenClientHeight > 700)
+        return {1150, 1210};
+    if (fullScreenClientHeight > 500)
+        return {1050, 990};
+    return {1000, 890};
+}
+
+// ---- activation and going on line -----------------------------------------------------
+
+void TFMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    FormActivate();
+}
+
+void TFMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TFMain::FormActivate()
+{
+    if (!FirstActivate)
+        return;
+    FirstActivate = false;
+    KQDatorelControl1->SetOnCommunicating([this](TObject* sender) { OnCommunicating(sender); });
+    Save1->setEnabled(false);
+    Loadfromfile1->setEnabled(false);
+}
+
+bool TFMain::GoOnLineFirst(int action)
+{
+    if (OnLine)
+        return false;
+    PendingAction = action;
+    GetOnLine();
+    return true;
+}
+
+void TFMain::GetOnLine()
+{
+    if (OnLine)
+        return;
+    TFileDialogRequest request;
+    request.defaultSuffix = QStringLiteral("net");
+    request.filters = OpenFilters;
+    request.filterIndex = NetworkFilter;
+    request.title = QStringLiteral("Select Datorel network definition file");
+    // The default network sits beside the server program.
+    const QString server = KQServer1->FindServerExecutable(ServerName);
+    request.fileName = server.isEmpty() ? DefaultNetworkFile
+                                        : QFileInfo(server).absoluteDir().filePath(DefaultNetworkFile);
+    if (!Dialogs::Current().OpenFile(request))
+        return;
+    lastOpenFileName = request.fileName;
+
+    KQServer1->SetServerName(ServerName);
+    ShowStatus(QStringLiteral("Starting Server"));
+    setCursor(Qt::WaitCursor);
+    KQServer1->NetworkDefFiles() = QStringList{request.fileName};
+
+    // The control's topic: the network file's name with the default control.
+    const QString entry = KQServer1->NetworkDefFiles().constFirst();
+    const int separator = std::max(entry.lastIndexOf(QLatin1Char('/')), entry.lastIndexOf(QLatin1Char('\\')));
+    if (separator < 0)
+        return;
+    const QString identifier = entry.mid(separator + 1) + QLatin1Char('(') + DefaultControlId + QLatin1Char(')');
+    if (KQDatorelControl1->Identifier() == identifier)
+        KQDatorelControl1->Connect(); // an earlier attempt failed: try again
+    else
+        KQDatorelControl1->SetIdentifier(identifier);
+}
+
+void TFMain::OnCommunicating(TObject*)
+{
+    DisablePing();
+    Communicating = true;
+    OnLine = true;
+    Save1->setEnabled(true);
+    Loadfromfile1->setEnabled(true);
+    const int action = PendingAction;
+    PendingAction = paNone;
+    switch (action) {
+    case paProgramChange: ProgramEditClick(); break;
+    case paProgramViewOnly: ProgramViewOnlyClick(); break;
+    case paServiceChange: ServiceEditClick(); break;
+    case paServiceViewOnly: ServiceViewOnlyClick(); break;
+    case paRun: Run1Click(); break;
+    default:
+        NormalStatus();
+        tPing->setInterval(Timing::StatusPollSoon);
+        tPing->start();
+        tMain->start();
+        break;
+    }
+}
+
+// ---- status bar, Working window and the status poll -----------------------------------
+
+QString TFMain::PanelText(int panel) const
+{
+    return panels[panel]->text();
+}
+
+void TFMain::SetPanelText(int panel, const QString& text)
+{
+    panels[panel]->setText(text);
+}
+
+void TFMain::ShowStatus(const QString& text)
+{
+    DisablePing();
+    setCursor(Qt::WaitCursor);
+    if (FWorking)
+        FWorking->ShowText(text);
+    MainPanel->setEnabled(false);
+}
+
+void TFMain::NormalStatus()
+{
+    if (FWorking)
+        FWorking->hide();
+    MainPanel->setEnabled(true);
+    unsetCursor();
+    if (OnLine) {
+        tPing->setInterval(Timing::StatusPollSoon);
+        tPing->start();
+    }
+}
+
+void TFMain::DisablePing()
+{
+    PingBusy = false;
+    tPing->stop();
+}
+
+bool TFMain::WaitTillRequestReady()
+{
+    for (int i = 0; i < Timing::RequestReadyTries; ++i) {
+        if (!KQDatorelControl1->ResultPending())
+            return true;
+        Timing::Pause(Timing::RequestReadyWait);
+    }
+    return false;
+}
+
+bool TFMain::WaitTillPingDone()
+{
+    if (PingBusy) {
+        tPing->setInterval(Timing::StatusPollSoon);
+        tPing->start();
+    }
+    for (int i = 0; i < Timing::PingDoneTries; ++i) {
+        if (!PingBusy)
+            return true;
+        Timing::Pause(Timing::PingDoneWait);
+    }
+    throw Exception(QStringLiteral("Wait for ping to finish timed out."));
+}
+
+void TFMain::tPingTimer()
+{
+    DisablePing();
+    if (!StatusBar1)
+        return;
+    bool failed = false;
+    if (!Communicating) {
+        SetPanelText(1, QStringLiteral("Control Status:  Not communicating"));
+    } else {
+        try {
+            WaitTillRequestReady();
+            PingBusy = true;
+            if (KQDatorelControl1->ControlStatus()) {
+                InConfMode = KQDatorelControl1->IsRunMode();
+                SetPanelText(1, InConfMode ? QStringLiteral("Control Status:  Program Mode")
+                                           : QStringLiteral("Control Status:  Running"));
+                LastPingTime = TimeOfDay();
+            } else {
+                SetPanelText(1, QStringLiteral("Control Status:  Not Communicating"));
+            }
+        } catch (const std::exception&) {
+            SetPanelText(1, QStringLiteral("Communications polling error"));
+            failed = true;
+        }
+    }
+    PingBusy = false;
+    if (failed) {
+        PollErrorTime += tPing->interval();
+        if (PollErrorTime > Timing::PollErrorAlarmTime)
+            MessageDlg(QStringLiteral("Communications with the control appear to be down.  Please close the 4812 RQV "
+                                      "program and restart it."),
+                       TMsgDlgType::mtError, mbOK);
+    } else {
+        PollErrorTime = 0;
+    }
+    tPing->setInterval(Timing::StatusPollInterval);
+    tPing->start();
+}
+
+bool TFMain::bInConfMode()
+{
+    const double age = TimeOfDay() - LastPingTime;
+    if (tPing->isActive() && age >= 0 && age * 86400000.0 < Timing::ConfModeCacheTime)
+        return InConfMode;
+    const bool pingWasEnabled = tPing->isActive();
+    WaitTillPingDone();
+    DisablePing();
+    try {
+        InConfMode = KQDatorelControl1->IsRunMode();
+    } catch (const std::exception& error) {
+        ShowException(error);
+        InConfMode = false;
+    }
+    if (pingWasEnabled)
+        tPing->start();
+    return InConfMode;
+}
+
+void TFMain::SuspendOtherAdvises()
+{
+    setCursor(Qt::WaitCursor);
+    if (FProgramMode)
+        FProgramMode->setCursor(Qt::WaitCursor);
+    DisablePing();
+}
+
+void TFMain::RestartOtherAdvises()
+{
+    unsetCursor();
+    if (FProgramMode)
+        FProgramMode->unsetCursor();
+    tPing->setInterval(Timing::StatusPollAfterAdvises);
+    if (OnLine)
+        tPing->start();
+    else
+        tPing->stop();
+}
+
+void TFMain::RestartMainTimer()
+{
+    tMain->stop();
+    tMain->start();
+}
+
+// ---- mode commands --------------------------------------------------------------------
+
+void TFMain::Program1Click()
+{
+    bool enabled = true;
+    if (FRunMode) {
+        enabled = false;
+    } else if (OnLine && !bInConfMode()) {
+        try {
+            TKQHeldItem item(KQDatorelControl1, ConfigureEnabledItem);
+            enabled = item->Value().toString() == QLatin1String("1");
+        } catch (const std::exception&) {
+            enabled = true;
+        }
+    }
+    ProgramEdit->setEnabled(enabled);
+}
+
+bool TFMain::ConfigureModePrecondition()
+{
+    try {
+        TKQHeldItem item(KQDatorelControl1, ConfigureEnabledItem);
+        if (item->Value().toString() != QLatin1String("1")) {
+            MessageDlg(QStringLiteral("Configure mode is not enabled on the control (Control must be shut down)."),
+                       TMsgDlgType::mtInformation, mbOK);
+            NormalStatus();
+            return false;
+        }
+    } catch (const std::exception&) {
+        MessageDlg(QStringLiteral("Configure mode check failed!"), TMsgDlgType::mtWarning, mbOK);
+    }
+    if (!CheckPassword(ProgramPassword, QStringLiteral("Program"))) {
+        NormalStatus();
+        return false;
+    }
+    return true;
+}
+
+void TFMain::ProgramEditClick()
+{
+    if (GoOnLineFirst(paProgramChange))
+        return;
+    try {
+        if (FRunMode) {
+            MessageDlg(QStringLiteral("The Run window must be closed before entering program mode."),
+                       TMsgDlgType::mtInformation, mbOK);
+            NormalStatus();
+            return;
+        }
+        if (bInConfMode()) {
+            if (!CheckPassword(ProgramPassword, QStringLiteral("Program")))
+                return;
+        } else {
+            if (!ConfigureModePrecondition())
+                return;
+            KQDatorelControl1->Shutdown();
+            tPing->setInterval(Timing::StatusPollSoon);
+        }
+        Program1->setChecked(true);
+        ProgramEdit->setChecked(true);
+        MainPanel->hide();
+        ShowStatus(QStringLiteral("Opening Program Mode"));
+        ProgramModeState = msOpenRequested;
+        RestartMainTimer();
+    } catch (const std::exception& error) {
+        ShowException(error);
+    }
+}
+
+void TFMain::ProgramViewOnlyClick()
+{
+    if (GoOnLineFirst(paProgramViewOnly))
+        return;
+    Program1->setChecked(true);
+    ProgramViewOnly->setChecked(true);
+    MainPanel->hide();
+    ShowStatus(QStringLiteral("Opening Program Monitor Mode"));
+    ProgramModeState = msOpenRequested;
+    RestartMainTimer();
+}
+
+void TFMain::ServiceEditClick()
+{
+    if (GoOnLineFirst(paServiceChange))
+        return;
+    if (!CheckPassword(ServicePassword, QStringLiteral("Service")))
+        return;
+    MainPanel->hide();
+    Service1->setChecked(true);
+    ServiceEdit->setChecked(true);
+    ShowStatus(QStringLiteral("Opening Service Mode"));
+    ServiceModeState = msOpenRequested;
+    RestartMainTimer();
+}
+
+void TFMain::ServiceViewOnlyClick()
+{
+    if (GoOnLineFirst(paServiceViewOnly))
+        return;
+    MainPanel->hide();
+    Service1->setChecked(true);
+    ServiceViewOnly->setChecked(true);
+    ShowStatus(QStringLiteral("Opening Service Monitor Mode"));
+    ServiceModeState = msOpenRequested;
+    RestartMainTimer();
+}
+
+void TFMain::Run1Click()
+{
+    if (GoOnLineFirst(paRun))
+        return;
+    try {
+        if (bInConfMode()) {
+            MessageDlg(QStringLiteral("The control is in program mode.  You must save values from the Program Edit "
+                                      "mode before running."),
+                       TMsgDlgType::mtInformation, mbOK);
+            NormalStatus();
+            return;
+        }
+        MainPanel->hide();
+        ShowStatus(QStringLiteral("Opening Run Mode"));
+        RunModeState = msOpenRequested;
+        RestartMainTimer();
+    } catch (const std::exception& error) {
+        ShowException(error);
+    }
+}
+
+// ---- the mode windows' life cycle ---------------------------------------------------
+
+bool TFMain::UnMaximizeOtherModes(TModeWindow* except)
+{
+    bool any = false;
+    for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode}) {
+        if (!window || window == except || !window->SubWindow())
+            continue;
+        QMdiSubWindow* frame = window->SubWindow();
+        if (frame->isMinimized())
+            continue;
+        frame->showNormal();
+        any = true;
+    }
+    return any;
+}
+
+void TFMain::PlaceModeWindow(TModeWindow* window)
+{
+    QMdiSubWindow* frame = MdiArea->addSubWindow(window);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->adjustSize();
+    QWidget* pages = window->PageControlWidget();
+    window->RecordSizes(frame->size(), pages ? pages->size() + QSize(8, 28) : QSize());
+}
+
+namespace {
+
+// Shows a mode window the way the main window opens it: maximised when it is
+// the only one shown, in front.
+void ShowModeWindow(QMdiArea* area, TModeWindow* window, bool othersShown)
+{
+    QMdiSubWindow* frame = window->SubWindow();
+    if (!othersShown)
+        frame->showMaximized();
+    else
+        frame->show();
+    window->show();
+    frame->raise();
+    area->setActiveSubWindow(frame);
+}
+
+} // namespace
+
+void TFMain::OpenRunMode()
+{
+    const bool othersShown = UnMaximizeOtherModes(FRunMode);
+    if (!FRunMode) {
+        FRunMode = new TFRunMode(*this);
+        PlaceModeWindow(FRunMode);
+    }
+    FRunMode->UpdateFormCaption();
+    Run1->setChecked(true);
+    ShowModeWindow(MdiArea, FRunMode, othersShown);
+    NormalStatus();
+}
+
+void TFMain::OpenProgramEdit()
+{
+    const bool othersShown = UnMaximizeOtherModes(FProgramMode);
+    if (!FProgramMode) {
+        FProgramMode = new TFProgramMode(*this);
+        PlaceModeWindow(FProgramMode);
+    } else {
+        FProgramMode->ResetSheetMonStatus();
+        FProgramMode->UpdateMonStatus(!ProgramEdit->isChecked());
+    }
+    FProgramMode->ExitProgramModeButton->setEnabled(ProgramEdit->isChecked());
+    FProgramMode->UpdateFormCaption();
+    ShowModeWindow(MdiArea, FProgramMode, othersShown);
+    NormalStatus();
+}
+
+void TFMain::OpenServiceMode()
+{
+    const bool othersShown = UnMaximizeOtherModes(FServiceMode);
+    if (!FServiceMode) {
+        FServiceMode = new TFServiceMode(*this);
+        PlaceModeWindow(FServiceMode);
+        FServiceMode->InitMonStatus();
+    } else {
+        FServiceMode->ResetSheetMonStatus();
+        FServiceMode->UpdateMonStatus(!ServiceEdit->isChecked());
+    }
+    FServiceMode->UpdateFormCaption();
+    ShowModeWindow(MdiArea, FServiceMode, othersShown);
+    NormalStatus();
+}
+
+void TFMain::tMainTimer()
+{
+    tMain->stop();
+    tMain->setInterval(Timing::DeferredActionInterval);
+
+    struct TMode {
+        int& state;
+        QPointer<TModeWindow> window;
+        std::initializer_list<QAction*> items;
+        void (TFMain::*open)();
+        bool closeOnlyIfExists;
+    };
+    TMode modes[] = {
+        {ProgramModeState, FProgramMode.data(), {ProgramEdit, ProgramViewOnly, Program1}, &TFMain::OpenProgramEdit, true},
+        {ServiceModeState, FServiceMode.data(), {ServiceEdit, ServiceViewOnly, Service1}, &TFMain::OpenServiceMode, false},
+        {RunModeState, FRunMode.data(), {Run1}, &TFMain::OpenRunMode, false},
+    };
+    bool closed = false;
+    for (TMode& mode : modes) {
+        switch (mode.state) {
+        case msCloseRequested:
+            for (QAction* item : mode.items)
+                item->setChecked(false);
+            if (mode.closeOnlyIfExists && !mode.window) {
+                mode.state = msNone;
+                break;
+            }
+            if (mode.window)
+                FreeModeWindow(mode.window);
+            mode.state = msReenableMain;
+            tMain->setInterval(Timing::ReenableMainDelay);
+            tMain->start();
+            closed = true;
+            break;
+        case msReenableMain:
+            mode.state = msNone;
+            setEnabled(true);
+            break;
+        case msOpenRequested:
+            mode.state = msNone;
+            (this->*mode.open)();
+            break;
+        default:
+            break;
+        }
+    }
+    if (closed)
+        return;
+    bool anyMaximized = false;
+    for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode})
+        anyMaximized |= window && window->SubWindow() && window->SubWindow()->isMaximized();
+    if (anyMaximized) {
+        MainPanel->hide();
+    } else if (MainPanel->isHidden()) {
+        MainPanel->show();
+        ArrangeChildren();
+    }
+    NormalStatus();
+}
+
+void TFMain::ArrangeChildren()
+{
+    if (TileLayout)
+        TileVerticalClick();
+    else
+        Cascade1Click();
+}
+
+void TFMain::Cascade1Click()
+{
+    MdiArea->cascadeSubWindows();
+    TileLayout = false;
+}
+
+namespace {
+
+// Lays the shown child windows one above the other (horizontal) or side by side.
+void Tile(QMdiArea* area, bool horizontal)
+{
+    QList<QMdiSubWindow*> shown;
+    for (QMdiSubWindow* frame : area->subWindowList(QMdiArea::CreationOrder)) {
+        if (frame->isVisible() && !frame->isMinimized())
+            shown << frame;
+    }
+    if (shown.isEmpty())
+        return;
+    const QRect space = area->viewport()->rect();
+    const int count = int(shown.size());
+    for (int i = 0; i < count; ++i) {
+        shown[i]->showNormal();
+        if (horizontal) {
+            const int top = space.height() * i / count;
+            shown[i]->setGeometry(0, top, space.width(), space.height() * (i + 1) / count - top);
+        } else {
+            const int left = space.width() * i / count;
+            shown[i]->setGeometry(left, 0, space.width() * (i + 1) / count - left, space.height());
+        }
+    }
+}
+
+} // namespace
+
+void TFMain::TileHorizontalClick()
+{
+    Tile(MdiArea, true);
+    TileLayout = true;
+}
+
+void TFMain::TileVerticalClick()
+{
+    Tile(MdiArea, false);
+    TileLayout = true;
+}
+
+void TFMain::About1Click()
+{
+    TAboutBox box(this);
+    box.exec();
+}
+
+// ---- access control -------------------------------------------------------------------
+
+bool TFMain::CheckPassword(const QString& password, const QString& modeName)
+{
+    fPassword->PasswordMode = modeName;
+    fPassword->PasswordExpected = password;
+    QString entered;
+    while (Dialogs::Current().Password(QStringLiteral("Security"), fPassword->Prompt(), entered)) {
+        if (fPassword->Accepts(entered))
+            return true;
+        entered.clear();
+    }
+    return false;
+}
+
+void TFMain::UpdateChildrensMonStatus(QWidget* parent, bool monitorOnly)
+{
+    // Classes whose view-only state is switched, in the order they are tried.
+    static const char* const switched[] = {"TK4812SpinEdit",  "TK4812SpinTune",       "TKQEnumComboBox",
+                                           "TKQStringEdit",   "TKQDAOneShotButton",   "TKQOneShotButton",
+                                           "TKQDAMomentaryButton", "TKQMomentaryButton", "TKQToggleButton",
+                                           "TKQCheckBox"};
+    constexpr int ConfigurationLock = 0xDC00;
+    for (QObject* object : parent->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (!child)
+            continue;
+        if (!monitorOnly && (child->property("Tag").toInt() & ConfigurationLock) == ConfigurationLock)
+            continue;
+        bool handled = false;
+        for (const char* className : switched) {
+            if (child->inherits(className)) {
+                child->setProperty("IsMonitorOnly", monitorOnly);
+                handled = true;
+                break;
+            }
+        }
+        if (!handled && !child->children().isEmpty())
+            UpdateChildrensMonStatus(child, monitorOnly);
+    }
+}
+
+// ---- configuration values file --------------------------------------------------------
+
+QString TFMain::ExtractName(const QString& path)
+{
+    QString name = path;
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    int separator = name.lastIndexOf(QLatin1Char('\\'));
+    if (separator < 0)
+        separator = name.lastIndexOf(QLatin1Char('/'));
+    return separator < 0 ? name : name.mid(separator + 1);
+}
+
+void TFMain::EnableRangeChecking(bool enable)
+{
+    try {
+        TKQHeldItem item(KQDatorelControl1, RangeCheckingItem);
+        item->SetValue(enable);
+        if (enable) {
+            Timing::Pause(Timing::RangeCheckSettlePause);
+            item->SetValue(true);
+        }
+    } catch (const std::exception&) {
+        // The load's own messages tell the operator what went wrong.
+    }
+}
+
+bool TFMain::ControlInLoadFromFileState()
+{
+    try {
+        TKQHeldItem item(KQDatorelControl1, RangeCheckingItem);
+        return item->Value().toString() != QLatin1String("1");
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
+namespace {
+
+// The control's "Configuration ID" as a proposed file name; empty when the
+// item has no text, nullopt when it cannot be had.
+std::optional<QString> ConfigurationId(TKQDevice* device)
+{
+    try {
+        TKQHeldItem item(device, ConfigurationIdItem);
+        return item->Value().toString();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void SetConfigurationId(TKQDevice* device, const QString& name)
+{
+    TKQHeldItem item(device, ConfigurationIdItem);
+    item->SetValue(name);
+}
+
+} // namespace
+
+void TFMain::Save1Click()
+{
+    if (MessageDlg(QStringLiteral("Saving values to file may take up to 5 minutes during which interface will be "
+                                  "sluggish and the control should not be re-initialized.  Save anyway?"),
+                   TMsgDlgType::mtConfirmation, mbYes | mbCancel)
+        != mrYes)
+        return;
+    const std::optional<QString> id = ConfigurationId(KQDatorelControl1);
+    if (id && !id->isEmpty())
+        lastSaveFileName = *id + QStringLiteral(".cfg");
+    TFileDialogRequest request;
+    request.title = QStringLiteral("Save configuration values");
+    request.defaultSuffix = QStringLiteral("cfg");
+    request.filters = {QStringLiteral("4812 Configuration File (*.cfg)"), QStringLiteral("All Files (*)")};
+    request.initialDir = ValuesFolder();
+    request.fileName = lastSaveFileName.isEmpty() ? QStringLiteral("4812.cfg") : lastSaveFileName;
+    if (!Dialogs::Current().SaveFile(request))
+        return;
+    lastSaveFileName = request.fileName;
+
+    setCursor(Qt::WaitCursor);
+    DisablePing();
+    try {
+        KQDatorelConfig1->SaveToFile(request.fileName);
+        const QString name = ExtractName(request.fileName);
+        if (!name.isEmpty()) {
+            SetConfigurationId(KQDatorelControl1, name);
+            MessageDlg(request.fileName + QStringLiteral(" file save complete."), TMsgDlgType::mtInformation, mbOK);
+        }
+    } catch (const std::exception&) {
+        SetPanelText(1, QStringLiteral("Error collecting mutable values"));
+        MessageDlg(QStringLiteral("Save to file failed."), TMsgDlgType::mtError, mbOK);
+        SetPanelText(0, QStringLiteral("Active"));
+        tPing->setInterval(Timing::StatusPollAfterFailedSave);
+    }
+    tPing->start();
+    unsetCursor();
+}
+
+void TFMain::Loadfromfile1Click()
+{
+    try {
+        WaitTillPingDone();
+        if (!(KQDatorelControl1->ControlStatus() && KQDatorelControl1->IsRunMode())) {
+            MessageDlg(QStringLiteral("Control must be in program mode for this command."), TMsgDlgType::mtInformation,
+                       mbOK);
+            return;
+        }
+    } catch (const std::exception& error) {
+        ShowException(error);
+        return;
+    }
+    if (MessageDlg(QStringLiteral("Loading values from file may take up to 5 minutes during which time the interface "
+                                  "will be disabled.  Load anyway?"),
+                   TMsgDlgType::mtConfirmation, mbYes | mbCancel)
+        != mrYes)
+        return;
+    if (const std::optional<QString> id = ConfigurationId(KQDatorelControl1))
+        lastOpenFileName = (id->isEmpty() ? QStringLiteral("Dflt Config ID") : *id) + QStringLiteral(".cfg");
+    TFileDialogRequest request;
+    request.defaultSuffix = QStringLiteral("cfg");
+    request.filters = OpenFilters;
+    request.filterIndex = ConfigurationFilter;
+    request.initialDir = ValuesFolder();
+    request.title = QStringLiteral("Select 4812 configuration file");
+    request.fileName = lastOpenFileName;
+    if (!Dialogs::Current().OpenFile(request))
+        return;
+    lastOpenFileName = request.fileName;
+
+    DisablePing();
+    setCursor(Qt::WaitCursor);
+    MainPanel->setEnabled(false);
+    SetPanelText(1, QStringLiteral("Please Wait..."));
+    try {
+        setEnabled(false);
+        EnableRangeChecking(false);
+        KQDatorelConfig1->LoadFromFile(request.fileName);
+        const QString name = ExtractName(request.fileName);
+        if (!name.isEmpty())
+            SetConfigurationId(KQDatorelControl1, name);
+        // A file named only by its extension gives no name; the load itself went well.
+        setEnabled(true);
+        MessageDlg(request.fileName + QStringLiteral(" file load complete."), TMsgDlgType::mtInformation, mbOK);
+        NormalStatus();
+    } catch (const std::exception&) {
+        SetPanelText(1, QStringLiteral("Error loading multable values"));
+        MessageDlg(QStringLiteral("Load from file failed! Verify file compatibility."), TMsgDlgType::mtError, mbOK);
+        setEnabled(true);
+        NormalStatus();
+    }
+    EnableRangeChecking(true);
+    tPing->start();
+}
+
+// ---- printing -------------------------------------------------------------------------
+
+QSize TFMain::FitToPage(QSize picture, QSize page)
+{
+    const int w = picture.width();
+    const int h = picture.height();
+    int width = MulDiv(w, page.height(), h);
+    int height;
+    if (page.width() <= width) {
+        width = page.width();
+        height = MulDiv(h, page.width(), w);
+    } else {
+        height = page.height();
+    }
+    return {width, height};
+}
+
+QWidget* TFMain::PrintTarget() const
+{
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : const_cast<TFMain*>(this);
+}
+
+void TFMain::Printcurrentpage1Click()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (!Dialogs::Current().PrintSetup(printer))
+        return;
+    setCursor(Qt::WaitCursor);
+    repaint();
+    // What the operator sees goes to the clipboard, as a screen capture of the
+    // active window would, and is printed from there.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setImage(PrintTarget()->grab().toImage());
+    QApplication::processEvents();
+    const QImage bitmap = clipboard->image();
+    if (!bitmap.isNull()) {
+        try {
+            Print(bitmap, printer);
+        } catch (const std::exception& error) {
+            ShowException(error);
+        }
+    }
+    unsetCursor();
+}
+
+void TFMain::Print(const QImage& bitmap, QPrinter& printer)
+{
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw Exception(QStringLiteral("Printer is not ready."));
+    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const QSize size = FitToPage(bitmap.size(), page.size());
+    painter.drawImage(QRect(QPoint(0, 0), size), bitmap, bitmap.rect());
+    painter.end();
+}
+
+// ---- closing --------------------------------------------------------------------------
+
+void TFMain::Exit1Click()
+{
+    close();
+}
+
+void TFMain::closeEvent(QCloseEvent* event)
+{
+    const bool pingWasEnabled = tPing->isActive();
+    if (pingWasEnabled)
+        DisablePing();
+    int answer = mrNo;
+    try {
+        if (FProgramMode && ProgramEdit->isChecked() && KQDatorelControl1->ControlStatus())
+            answer = MessageDlg(QStringLiteral("Reset control before exiting program?"), TMsgDlgType::mtConfirmation,
+                                mbYes | mbNo | mbCancel);
+    } catch (const std::exception&) {
+        answer = MessageDlg(QStringLiteral("Exit program?"), TMsgDlgType::mtConfirmation, mbYes | mbCancel) == mrYes
+                     ? mrNo
+                     : mrCancel;
+    }
+    if (answer == mrCancel || answer == mrYes) {
+        event->ignore();
+        if (pingWasEnabled)
+            tPing->start();
+        if (answer == mrYes && FProgramMode)
+            FProgramMode->ExitProgramModeButtonClick();
+        return;
+    }
+    DisablePing();
+    Ending = true;
+    event->accept();
+}

@@ -1,0 +1,95 @@
+// The program as an operator meets it, for GUI tests: the start windows with
+// the dialogs scripted, and the real server (started in private folders) that
+// the main window goes on line with through the build's registry entry.
+//
+//     TAppFixture app;
+//     QVERIFY2(app.Start(), qPrintable(app.server.Output()));
+//     QVERIFY(app.OpenRunMode());
+#pragma once
+
+#include "app/Application.h"
+#include "app/Rqv_main.h"
+#include "app/Working.h"
+#include "datalink/KQDatorelControl.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/support/TestDdeClient.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class TAppFixture {
+public:
+    // A loaded machine may be slow to start the server.
+    static constexpr int Patience = 60000;
+
+    explicit TAppFixture(const ServerProcess::Options& options = {}) : server(options)
+    {
+        qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
+    }
+    ~TAppFixture() { Stop(); }
+    TAppFixture(const TAppFixture&) = delete;
+    TAppFixture& operator=(const TAppFixture&) = delete;
+
+    // Starts the server and makes the start windows; the main window is shown.
+    bool Start()
+    {
+        if (!server.Start())
+            return false;
+        control = std::make_unique<TestDdeClient>(QStringLiteral("URQVDatorel"), ServerProcess::Topic());
+        Application::CreateStartWindows();
+        FMain->show();
+        return QTest::qWaitForWindowExposed(FMain);
+    }
+    // Frees the windows (the server keeps running until the fixture goes).
+    void Stop()
+    {
+        if (FMain) {
+            FMain->Ending = true;
+            Application::FreeStartWindows();
+        }
+    }
+
+    // Runs a mode command off line, answers the network file dialog with the
+    // bundled network and waits until the program is on line.
+    bool GoOnLineWith(void (TFMain::*command)())
+    {
+        dialogs.addFileName(ServerProcess::DefaultNetwork());
+        (FMain->*command)();
+        return QTest::qWaitFor([] { return FMain->OnLine; }, Patience);
+    }
+
+    // No deferred action is pending and the main window is usable again.
+    static bool Settled()
+    {
+        return !FMain->tMain->isActive() && FMain->RunModeState == 0 && FMain->ProgramModeState == 0
+               && FMain->ServiceModeState == 0 && FMain->isEnabled();
+    }
+    static bool WaitSettled() { return QTest::qWaitFor(Settled, Patience); }
+
+    // Goes on line if need be and opens the Run mode window.
+    bool OpenRunMode()
+    {
+        if (FMain->OnLine)
+            FMain->Run1Click();
+        else if (!GoOnLineWith(&TFMain::Run1Click))
+            return false;
+        return QTest::qWaitFor([] { return FMain->FRunMode && Settled(); }, Patience);
+    }
+
+    // The control's value of an item, as another client of the server reads it.
+    QString Read(const QString& item) const
+    {
+        return control->RequestText(item).value_or(QStringLiteral("<failed>"));
+    }
+    bool WaitForValue(const QString& item, const QString& value) const
+    {
+        return QTest::qWaitFor([&] { return Read(item) == value; }, Patience);
+    }
+
+    ServerProcess server;
+    TScriptedDialogs dialogs;
+    std::unique_ptr<TestDdeClient> control;
+};
