@@ -5,6 +5,7 @@
 #include "platform/Assert.h"
 #include "platform/Timing.h"
 #include "tests/support/OnLineProgram.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TestDdeClient.h"
@@ -52,19 +53,6 @@ std::optional<QString> Recorded(const QByteArray& file, const QString& name)
             return text.mid(name.size() + 1);
     }
     return std::nullopt;
-}
-
-template <class F>
-QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return QString();
 }
 
 const QString RefusedText = QStringLiteral("Configuration Error: %1 does not exist or the value being loaded is invalid.");

@@ -11,6 +11,7 @@
 #include "platform/process/winproc.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/OnLineProgram.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TestDdeClient.h"
 
@@ -34,19 +35,6 @@ QList<int> pauses;
 void RecordPause(int milliseconds)
 {
     pauses << milliseconds;
-}
-
-template <class F>
-QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return QString();
 }
 
 HWND ServerWindow()

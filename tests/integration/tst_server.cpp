@@ -19,17 +19,6 @@ const QString Own = QStringLiteral("URQVDatorel");
 const QString System = QStringLiteral("System");
 const QString RampRate = QStringLiteral("C_START.RT_TO_MIN.IN"); // tunable real, 0.1 .. 1000
 
-// The reply's text, or "<failed>", for readable comparisons.
-QString Text(TestDdeClient& client, const QString& item)
-{
-    return client.RequestText(item).value_or(QStringLiteral("<failed>"));
-}
-
-QString Last(const TestDdeClient& client, const QString& item)
-{
-    return client.LastAdvised(item).value_or(QStringLiteral("<nothing yet>"));
-}
-
 bool WriteFile(const QString& path, const QByteArray& text)
 {
     QFile file(path);

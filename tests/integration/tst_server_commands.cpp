@@ -18,16 +18,6 @@ const QString TurbineType = QStringLiteral("C_APPL.TURB_TYPE.IN"); // configure 
 
 constexpr int CommandPollMs = 5;
 
-QString Text(TestDdeClient& client, const QString& item)
-{
-    return client.RequestText(item).value_or(QStringLiteral("<failed>"));
-}
-
-QString Last(const TestDdeClient& client, const QString& item)
-{
-    return client.LastAdvised(item).value_or(QStringLiteral("<nothing yet>"));
-}
-
 // Runs a command the way the program does: execute, then watch the result item
 // until it turns into a number.
 QString RunCommand(TestDdeClient& control, const QString& command)

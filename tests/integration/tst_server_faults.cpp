@@ -19,11 +19,6 @@ constexpr int NoAnswerWaitMs = 300;
 // A reply held back this long cannot come within NoAnswerWaitMs.
 constexpr int SlowReplyMs = 800;
 
-QString Text(TestDdeClient& client, const QString& item)
-{
-    return client.RequestText(item).value_or(QStringLiteral("<failed>"));
-}
-
 } // namespace
 
 class TestServerFaults : public QObject {

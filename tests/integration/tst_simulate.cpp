@@ -12,11 +12,6 @@ namespace {
 const QString Own = QStringLiteral("URQVDatorel");
 constexpr int Patience = 20000; // how long a wait for an advise may last on a loaded machine
 
-QString Text(TestDdeClient& client, const QString& item)
-{
-    return client.RequestText(item).value_or(QStringLiteral("<failed>"));
-}
-
 } // namespace
 
 class TestSimulateThroughDde : public QObject {

@@ -55,3 +55,15 @@ private:
     UINT lastError = 0;
     QMap<QString, QStringList> advised;
 };
+
+// The reply's text, or "<failed>", for readable comparisons.
+inline QString Text(TestDdeClient& client, const QString& item)
+{
+    return client.RequestText(item).value_or(QStringLiteral("<failed>"));
+}
+
+// The last value advised for the item, or "<nothing yet>".
+inline QString Last(const TestDdeClient& client, const QString& item)
+{
+    return client.LastAdvised(item).value_or(QStringLiteral("<nothing yet>"));
+}
