@@ -1087,9 +1087,11 @@ void TFMain::Loadfromfile1Click()
         const QString name = ExtractName(request.fileName);
         if (!name.isEmpty())
             SetConfigurationId(KQDatorelControl1, name);
-        // A file named only by its extension gives no name; the load itself went well.
         setEnabled(true);
-        MessageDlg(request.fileName + QStringLiteral(" file load complete."), TMsgDlgType::mtInformation, mbOK);
+        // A file named only by its extension gives no configuration name and,
+        // as when saving, no message; the window is usable again all the same.
+        if (!name.isEmpty())
+            MessageDlg(request.fileName + QStringLiteral(" file load complete."), TMsgDlgType::mtInformation, mbOK);
         NormalStatus();
     } catch (const std::exception&) {
         SetPanelText(1, QStringLiteral("Error loading multable values"));

@@ -338,6 +338,18 @@ void TestMainWindow::saveAndLoadThroughTheMenu()
     QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
     QVERIFY(!FMain->ControlInLoadFromFileState());
 
+    // A file named only by its extension loads without a name or message,
+    // and leaves the window usable.
+    const QString nameless = folder.filePath(".cfg");
+    QVERIFY(QFile::copy(file, nameless));
+    app->dialogs.clear();
+    app->dialogs.addAnswer(mrYes);
+    app->dialogs.addFileName(nameless);
+    FMain->Loadfromfile1Click();
+    QCOMPARE(app->dialogs.texts().size(), 1);
+    QVERIFY(FMain->isEnabled() && FMain->MainPanel->isEnabled() && FWorking->isHidden());
+    QCOMPARE(app->Read("Configuration ID"), QString("Unit3"));
+
     // A file the control cannot take: the failure is told and the window usable again.
     QFile broken(folder.filePath("broken.cfg"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
