@@ -54,16 +54,20 @@ void TModel::Reset()
     logs.ResetAlarms();
     clearMarkLeft = ClearMarkTime;
     criticalAlarmed = false;
+    // A refused or timed-out test is acknowledged like an alarm.
+    if (overspeedTest == TOverspeedTest::Off
+        && (overspeedStatus == OverspeedTestRefused || overspeedStatus == OverspeedTestEnded))
+        overspeedStatus = OverspeedTestOff;
     const bool stroking = std::any_of(std::begin(valves), std::end(valves), [](const TValve& v) {
         return v.state >= TStroke::Enabled && v.state <= TStroke::Maximum;
     });
-    if (!tripped || speed >= config.overspeedTrip || stroking)
+    // The trip holds until the rotor has come to rest.
+    if (!tripped || speed >= StoppedSpeed || stroking)
         return;
     tripped = false;
     started = false;
     shutdownStatus = QStringLiteral("Not Active");
-    if (!overspeedStatus.startsWith(QLatin1String("Test")))
-        overspeedStatus = QStringLiteral("Test Disabled");
+    overspeedStatus = OverspeedTestOff;
 }
 
 void TModel::StartTurbine()
@@ -262,7 +266,7 @@ void TModel::EnterLpLimiter()
 void TModel::EnableOverspeedTest(TOverspeedTest kind)
 {
     if (!Running() || !aboveMinGovernor || Online() || controlledShutdown) {
-        overspeedStatus = QStringLiteral("Test Not Permitted");
+        overspeedStatus = OverspeedTestRefused;
         return;
     }
     overspeedTest = kind;

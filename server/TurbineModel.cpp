@@ -154,7 +154,7 @@ TModel::TModel(TControlValues& controlValues)
     });
     on("D_OSPD_EN.RQV_EN_E.TRIGGER", [this] { EnableOverspeedTest(TOverspeedTest::Internal); });
     on("D_OSPD_EN.RQV_EN.TRIGGER", [this] { EnableOverspeedTest(TOverspeedTest::External); });
-    on("D_OSPD_EN.RQV_DIS.TRIGGER", [this] { DisableOverspeedTest(QStringLiteral("Test Disabled")); });
+    on("D_OSPD_EN.RQV_DIS.TRIGGER", [this] { DisableOverspeedTest(OverspeedTestOff); });
     on("D_MPU.CNTL_H_RST.IN_1", [this] { peakSpeed = speed; });
     for (int valve = 0; valve < 2; ++valve) {
         const QString block = Name(ValveItems[valve].stroke);
@@ -399,7 +399,7 @@ void TTurbineModel::Start()
         ? Clamp(p.values.Number(QStringLiteral("AA_MONITOR.LP_LIMITER.A_NAME")), 0, 100) : 100.0;
     p.manualDemand = 0;
     p.overspeedTest = TOverspeedTest::Off;
-    p.overspeedStatus = QStringLiteral("Test Disabled");
+    p.overspeedStatus = OverspeedTestOff;
     p.remoteStatus = QStringLiteral("Disabled");
     p.shutdownStatus = QStringLiteral("Not Active");
     p.frequencyArmed = false;

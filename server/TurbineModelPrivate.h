@@ -28,6 +28,7 @@ constexpr double GainSlowRate = 0.2;             // gains change by this share p
 constexpr double GainFastRate = 1.0;
 constexpr double LeastGain = 0.01;
 constexpr double ClearMarkTime = 1.0;            // s the alarm/trip clear mark stays up after a reset
+constexpr double StrokeArrival = 0.05;           // %; a stroked valve this close to its target is "At" it
 
 enum class TStartRoutine { Manual = 1, Semiautomatic = 2, Automatic = 3 };
 enum class TIdleToRated { NoIdle = 1, ManualOnly = 2, IdleRated = 3, AutoSequence = 4 };
@@ -62,6 +63,10 @@ inline const QString OverspeedAlarm = QStringLiteral("Overspeed Alarm");
 inline const QString CriticalBandAlarm = QStringLiteral("Stuck In Critical Band");
 inline const QString OverspeedTestTimedOut = QStringLiteral("Overspeed Test Timed Out");
 inline const QString BreakerOpened = QStringLiteral("Generator Breaker Open");
+// Overspeed test states that the test window shows and a reset acknowledges.
+inline const QString OverspeedTestOff = QStringLiteral("Test Disabled");
+inline const QString OverspeedTestRefused = QStringLiteral("Test Not Permitted");
+inline const QString OverspeedTestEnded = QStringLiteral("Test Timed Out");
 
 // Momentary commands of the Run mode window that several parts read.
 inline const QString RaiseSpeedItem = QStringLiteral("D_SPD_R_L.RQV.IN_1");
@@ -302,6 +307,7 @@ struct TModel {
     QString ControlMessage() const;
     QString LoopName() const;
     QString LoopStatus(const TLoop& loop, bool configured) const;
+    TStroke StrokeShown(int valve, double position) const;
 
     TControlValues& values;
     TTurbineOutputs out;
@@ -371,7 +377,7 @@ struct TModel {
     // Overspeed test
     TOverspeedTest overspeedTest = TOverspeedTest::Off;
     double overspeedTestFor = 0;
-    QString overspeedStatus = QStringLiteral("Test Disabled");
+    QString overspeedStatus = OverspeedTestOff;
 
     // Generator, remote, modes
     bool remoteSpeed = false;

@@ -500,7 +500,7 @@ void TModel::Supervise(double h)
     if (overspeedTest != TOverspeedTest::Off) {
         overspeedTestFor += h;
         if (overspeedTestFor >= config.overspeedTestTime) {
-            DisableOverspeedTest(QStringLiteral("Test Timed Out"));
+            DisableOverspeedTest(OverspeedTestEnded);
             Alarm(OverspeedTestTimedOut);
         }
     }

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <cmath>
+
 #include <iterator>
 
 namespace {
@@ -92,6 +94,22 @@ QString TModel::LoopStatus(const TLoop& loop, bool configured) const
     return loop.enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled");
 }
 
+// A valve sent to a position reads "Stroking Enabled" until it gets there.
+TStroke TModel::StrokeShown(int valve, double position) const
+{
+    const TValve& v = valves[valve];
+    double target = 0;
+    switch (v.state) {
+    case TStroke::Manual:
+        target = Clamp(values.Number(Name(ValveItems[valve].stroke) + QStringLiteral(".MANL_HOLD.TUNE")), 0, 100);
+        break;
+    case TStroke::Minimum: target = 0; break;
+    case TStroke::Maximum: target = 100; break;
+    default: return v.state;
+    }
+    return std::abs(position - target) <= StrokeArrival ? v.state : TStroke::Enabled;
+}
+
 QString TModel::ControlMessage() const
 {
     if (tripped)
@@ -136,16 +154,18 @@ void TModel::Publish()
     out.Number(item("AA_MONITOR.HP_DEMAND.A_NAME"), hpDemand);
     out.Number(item("AA_MONITOR.LP_DEMAND.A_NAME"), lpDemand);
     out.Number(item("AA_MONITOR.SPD_PID.A_NAME"), Clamp(speedPid.output, 0, 100));
-    out.Flag(item("I_START.NOT_STRTD.NOT"), !started);
+    // "Start" is offered to a reset turbine only; a tripped one must be reset first.
+    out.Flag(item("I_START.NOT_STRTD.NOT"), !started && !tripped);
     out.Flag(item("I_V1_LMTR.VLV_RAMP.P_LIM_1"), startRamp != TStartRamp::AtInitial);
     out.Text(item("C_IDLE_RTD.IDL_RTD.B_TO_STR"), IdleRatedText(idleRated));
     out.Number(item("C_IDLE_RTD.IDL_RTD.MSG_SEL"), int(idleRated), 1);
     out.Text(item("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), AutoSeqText(autoSeq));
     out.Number(item("D_AUTOSTAT.AUTO_STRT.MSG_SEL"), int(autoSeq), 1);
-    const bool sequenceRuns = autoSeq == TAutoSeq::ToLowIdle || autoSeq == TAutoSeq::ToHighIdle
-                              || autoSeq == TAutoSeq::ToRated || autoSeq == TAutoSeq::LowHold
-                              || autoSeq == TAutoSeq::HighHold;
-    out.Flag(item("D_AUTOENBL.AUTO_STRT.LATCH_R"), sequenceRuns);
+    // The sequence's enable latch: set unless the operator halted it ("Halt" shown,
+    // "Continue" only while there is something to continue).
+    const bool halted = autoSeq == TAutoSeq::Halted || autoSeq == TAutoSeq::HaltedLow
+                        || autoSeq == TAutoSeq::HaltedHigh;
+    out.Flag(item("D_AUTOENBL.AUTO_STRT.LATCH_R"), !halted);
     const bool low = autoSeq == TAutoSeq::LowHold || autoSeq == TAutoSeq::HaltedLow;
     const bool high = autoSeq == TAutoSeq::HighHold || autoSeq == TAutoSeq::HaltedHigh;
     const bool sequenceStarted = autoSeq != TAutoSeq::NotStarted;
@@ -226,8 +246,9 @@ void TModel::Publish()
         const TValveItems& names = ValveItems[valve];
         const TValve& v = valves[valve];
         const QString stroke = Name(names.stroke) + QLatin1Char('.') + Name(names.message);
-        out.Text(stroke + QStringLiteral(".B_TO_STR"), StrokeText(v.state));
-        out.Number(stroke + QStringLiteral(".MSG_SEL"), int(v.state), 1);
+        const TStroke shown = StrokeShown(valve, position[valve]);
+        out.Text(stroke + QStringLiteral(".B_TO_STR"), StrokeText(shown));
+        out.Number(stroke + QStringLiteral(".MSG_SEL"), int(shown), 1);
         out.Number(Name(names.limiter), position[valve]);
         out.Number(Name(names.readback), v.minCurrent + (v.maxCurrent - v.minCurrent) * position[valve] / 100.0, 0.001);
         out.Number(Name(names.scale) + QStringLiteral(".SEL_MAX.A_SW"), v.maxCurrent, 0.001);

@@ -207,7 +207,7 @@ private slots:
         t.model.Start();
         QVERIFY(t.model.IsShutDown());
         QVERIFY(t.Tripped());
-        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
+        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("0")); // "Start" waits for a reset
         QCOMPARE(t.Text("Z_CPU_COM.EN_CONFIG.OR"), QStringLiteral("1"));
         QCOMPARE(t.TripHistory().value(0), QStringLiteral("Power Up Trip"));
         QCOMPARE(t.CurrentAlarms(), QStringList{QStringLiteral("Power Up Trip")});
@@ -225,6 +225,7 @@ private slots:
         t.model.Start();
         t.Pulse("X_RESET.RQV.IN_1");
         QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
+        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
         t.Pulse("I_START.RQV_EN.TRIGGER");
         QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("0"));
         QVERIFY(!t.model.IsShutDown());
@@ -320,6 +321,7 @@ private slots:
         QCOMPARE(states, (QList<int>{1, 7, 2, 8, 3, 4}));
         QVERIFY(lowHoldCounted);
         QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Auto Seq Complete"));
+        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("1")); // nothing to continue
         t.Run(20);
         QVERIFY(std::abs(t.Speed() - 3600) < 2);
     }
@@ -528,6 +530,8 @@ private slots:
         t.Pulse("X_TRIPS.RQV.IN_1");
         QCOMPARE(t.CurrentAlarms(), QStringList{QStringLiteral("RQV Shutdown Command")});
         const QStringList history = t.AlarmHistory();
+        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("0"));
+        QVERIFY(t.RunUntil([&] { return t.model.IsShutDown(); }, 300));
 
         t.Write("X_RESET.RQV.IN_1", 1);
         QCOMPARE(t.Text("X_RESET.CLR_EVNT_L.B_SW"), QStringLiteral("1"));
@@ -543,6 +547,50 @@ private slots:
         QCOMPARE(t.AlarmHistory(), history);
         QCOMPARE(t.TripHistory().value(0), QStringLiteral("RQV Shutdown Command"));
         QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
+    }
+
+    void aCoastingRotorKeepsTheTrip()
+    {
+        TDriver t;
+        QVERIFY(t.ToRated());
+        t.Pulse("X_TRIPS.RQV.IN_1");
+        t.Run(10);
+        QVERIFY(t.Speed() > 1000);
+        t.Pulse("X_RESET.RQV.IN_1");
+        // The alarms are acknowledged, the trip stays until the rotor stands.
+        QCOMPARE(t.CurrentAlarms(), QStringList());
+        QVERIFY(t.Tripped());
+        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("0"));
+        QVERIFY(t.RunUntil([&] { return t.model.IsShutDown(); }, 300));
+        t.Pulse("X_RESET.RQV.IN_1");
+        QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
+        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
+    }
+
+    void resetAcknowledgesTheOverspeedTestStatus()
+    {
+        TDriver t;
+        t.Define("C_OSPD.MAX_TIME.IN", 1);
+        const char* status = "D_OSPD_EN.TST_STATUS.B_TO_STR";
+        QVERIFY(t.ToIdle());
+        t.Pulse("D_OSPD_EN.RQV_EN_E.TRIGGER"); // below the governor range
+        QCOMPARE(t.Text(status), QStringLiteral("Test Not Permitted"));
+        t.Pulse("X_RESET.RQV.IN_1");
+        QCOMPARE(t.Text(status), QStringLiteral("Test Disabled"));
+
+        t.Pulse("D_IDLE_RTD.RQV_EN.TRIGGER");
+        QVERIFY(t.RunUntil([&] { return t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR") == QLatin1String("At Rated"); }, 200));
+        t.Run(30);
+        t.Pulse("D_OSPD_EN.RQV_EN_E.TRIGGER");
+        QCOMPARE(t.Text(status), QStringLiteral("4812 Test Enabled"));
+        // A reset does not end a test that runs.
+        t.Pulse("X_RESET.RQV.IN_1");
+        QCOMPARE(t.Text(status), QStringLiteral("4812 Test Enabled"));
+        QVERIFY(t.RunUntil([&] { return t.Text(status) == QLatin1String("Test Timed Out"); }, 70));
+        QCOMPARE(t.CurrentAlarms().value(0), QStringLiteral("Overspeed Test Timed Out"));
+        t.Pulse("X_RESET.RQV.IN_1");
+        QCOMPARE(t.Text(status), QStringLiteral("Test Disabled"));
+        QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Speed Control"));
     }
 
     void shutDownOnlyOnceTheRotorStands()
@@ -688,7 +736,11 @@ private slots:
         QCOMPARE(t.Number("I_STRK_V1.ACT1_MSG.MSG_SEL"), 1.0);
         QCOMPARE(t.Text("I_STRK_V1.ACT1_MSG.B_TO_STR"), QStringLiteral("Stroking Enabled"));
         t.Pulse("I_STRK_V1.RQV.IN_3"); // Go Max
-        t.Run(10);
+        // On its way the valve is not yet "At Maximum".
+        QCOMPARE(t.Text("I_STRK_V1.ACT1_MSG.B_TO_STR"), QStringLiteral("Stroking Enabled"));
+        t.Run(2);
+        QCOMPARE(t.Number("I_STRK_V1.ACT1_MSG.MSG_SEL"), 1.0);
+        t.Run(8);
         QCOMPARE(t.Number("I_STRK_V1.ACT1_MSG.MSG_SEL"), 4.0);
         QCOMPARE(t.Number("I_V1DRIVER.ACTR_LMTR.A_LIMITER"), 100.0);
         QCOMPARE(t.Number("A_HP_ACT.ACT_RM.RDBK_MA"), 20.0);
@@ -704,8 +756,10 @@ private slots:
 
         t.Write("I_STRK_V1.MANL_HOLD.TUNE", 40);
         t.Pulse("I_STRK_V1.RQV.IN_1"); // Go Man
+        QCOMPARE(t.Number("I_STRK_V1.ACT1_MSG.MSG_SEL"), 1.0);
         t.Run(10);
         QCOMPARE(t.Number("I_V1DRIVER.ACTR_LMTR.A_LIMITER"), 40.0);
+        QCOMPARE(t.Text("I_STRK_V1.ACT1_MSG.B_TO_STR"), QStringLiteral("At Manual Position"));
         t.Pulse("J_SAVETUNE.RQV.IN_1");
         QVERIFY(std::abs(t.Number("I_V1_SCALE.INIT_4_20M.TUNE") - 20.2) < 0.011);
 
