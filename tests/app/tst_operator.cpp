@@ -1,0 +1,295 @@
+// One operator's shift on the Run mode window against the real server, played
+// only through what the window draws: buttons pressed with the mouse, numbers
+// typed into the entry boxes, pages chosen by their tabs; every check reads what
+// the operator reads (box texts, status texts, lists, which buttons are offered).
+#include "app/Rqv_dynamics.h"
+#include "app/Rqv_ospd.h"
+#include "app/Rqv_run.h"
+#include "controls/KQBoxLabel.h"
+#include "controls/KQMomentaryButton.h"
+#include "controls/KQNumberEdit.h"
+#include "controls/KQOneShotButton.h"
+#include "controls/KQStatusText.h"
+#include "tests/app/AppFixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+constexpr int Patience = TAppFixture::Patience;
+constexpr int FastTick = 10; // ms per control tick: the control runs ten times faster than real time
+// Below this the rotor may come to rest before the next command arrives.
+constexpr double CoastingSpeed = 500;
+TAppFixture* app = nullptr;
+
+template <class T = QWidget>
+T* Find(QObject* in, const QString& name)
+{
+    T* found = in->findChild<T*>(name);
+    if (!found)
+        qFatal("no %s", qPrintable(name));
+    return found;
+}
+template <class T = QWidget>
+T* Find(const QString& name)
+{
+    return Find<T>(FMain->FRunMode, name);
+}
+QString Box(QObject* in, const char* name) { return Find<TKQBoxLabel>(in, name)->text(); }
+QString Box(const char* name) { return Box(FMain->FRunMode, name); }
+double Number(const char* name) { return Box(name).toDouble(); }
+QString Status() { return Find<QLabel>("LNonExtractionType")->text(); }
+bool Offered(const char* button) { return Find<TKQMomentaryButton>(button)->Visible(); }
+QStringList Lines(const char* list)
+{
+    QStringList lines;
+    const auto* shown = Find<QListWidget>(list);
+    for (int row = 0; row < shown->count(); ++row)
+        lines << shown->item(row)->text().section('\t', 1);
+    return lines;
+}
+
+// Presses a drawn button, keeps it down until the condition holds, lets go and
+// waits until the button is at rest again. False when the button was not
+// offered or the condition never held.
+bool Hold(TKQMomentaryButton* button, const std::function<bool()>& until)
+{
+    if (!button->isVisible() || !button->isEnabled()
+        || !QTest::qWaitFor([button] { return button->PulseState() == TPulseState::Idle; }, Patience))
+        return false;
+    QTest::mousePress(button, Qt::LeftButton);
+    const bool reached = QTest::qWaitFor(until, Patience);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    return QTest::qWaitFor([button] { return button->PulseState() == TPulseState::Idle; }, Patience) && reached;
+}
+// A short press: held until the control has the command.
+bool Press(TKQMomentaryButton* button)
+{
+    return Hold(button, [button] { return button->PulseState() == TPulseState::ActiveConfirmed; });
+}
+bool Press(QObject* in, const char* name) { return Press(Find<TKQMomentaryButton>(in, name)); }
+bool Press(const char* name) { return Press(FMain->FRunMode, name); }
+bool Hold(const char* name, const std::function<bool()>& until) { return Hold(Find<TKQMomentaryButton>(name), until); }
+
+void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+void ChooseTab(const char* page)
+{
+    QTabBar* tabs = FMain->FRunMode->PageControl1->tabBar();
+    const int index = FMain->FRunMode->PageControl1->indexOf(Find(page));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+}
+// The turbine's speed as the control has it, for steps that depend on the coasting rotor.
+double ControlSpeed()
+{
+    return app->Read(QStringLiteral("AA_MONITOR.SPEED.A_NAME")).toDouble();
+}
+
+} // namespace
+
+class TestOperatorShift : public QObject {
+    Q_OBJECT
+private slots:
+    void resetStartAndRunUpToRated()
+    {
+        QCOMPARE(Status(), QString("Turbine Shutdown"));
+        QVERIFY(!Offered("KRunButton")); // a tripped turbine must be reset first
+        QVERIFY(Press("BReset"));
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Ready To Start"), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(Offered("KRunButton"), Patience);
+        QVERIFY(Press("KRunButton"));
+        QTRY_VERIFY_WITH_TIMEOUT(!Offered("KRunButton"), Patience);
+        QVERIFY(Find("KPIdleRatedPanel")->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KIdleRatedStatus"), QString("Idle Selected"), Patience);
+        // Semiautomatic start: no steam until the operator opens the limiter.
+        QCOMPARE(Box("KStartSpeed"), QString("0"));
+        QVERIFY(Hold("KStartHPLimiterRaise", [] { return Box("KStartHPLimiter") == "100.0"; }));
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(Number("KStartSpeed") - 1000) <= 2, Patience);
+
+        QVERIFY(Press("BRated"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KIdleRatedStatus"), QString("Ramping To Rated"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KIdleRatedStatus"), QString("At Rated"), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(Number("KStartSpeed") - 3600) <= 2, Patience);
+        QCOMPARE(Status(), QString("Speed Control"));
+    }
+
+    void enterASpeedSetpoint()
+    {
+        Click("BSetSpeed");
+        auto* editor = Find<TKQNumberEdit>("ESetSpeed");
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->window()->focusWidget(), editor);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, "3550");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(app->Read("D_ENTR_SPD.PC_SMP_TUN.TUNE").toDouble(), 3550.0, Patience);
+        QCOMPARE(Box("KStartSetpoint"), QString("3600")); // taken over only on OK
+        QVERIFY(Press("BSetSpeedOK"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KStartSetpoint"), QString("3550"), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(Number("KStartSpeed") - 3550) <= 2, Patience);
+        Click("BSetSpeedCancel");
+        QVERIFY(!editor->isVisible());
+        QVERIFY(Find("BSetSpeed")->isVisible());
+    }
+
+    void tuneAGainBehindTheSecurityLock()
+    {
+        ChooseTab("KPSpeedControl");
+        Click("BSpeedDynamics");
+        TFSpeedDynamics* dynamics = FMain->FRunMode->SpeedDynamics();
+        QVERIFY(dynamics->isVisible());
+        QCOMPARE(Find<TKQStatusText>(dynamics, "ActiveMode")->Text(), QString("Off-Line"));
+        // Gains read with two decimals.
+        const QRegularExpression gain("^\\d+\\.\\d\\d$");
+        QTRY_VERIFY_WITH_TIMEOUT(gain.match(Box(dynamics, "OffPGain")).hasMatch(), Patience);
+        QVERIFY2(gain.match(Box(dynamics, "OffIGain")).hasMatch(), qPrintable(Box(dynamics, "OffIGain")));
+        const double before = Box(dynamics, "OffPGain").toDouble();
+        auto* raise = Find<TKQMomentaryButton>(dynamics, "OffPRaise");
+        QVERIFY(!raise->isEnabled()); // locked
+
+        app->dialogs.addPassword("4309");
+        Click("BSecurityUnlock");
+        QVERIFY(Find("BSecurityLock")->isVisible());
+        QVERIFY(raise->isEnabled());
+        QVERIFY(Hold(raise, [&] { return Box(dynamics, "OffPGain").toDouble() > before * 1.1; }));
+        QCOMPARE(app->Read("D_SPD_DYN.P_GAIN_OFF.RAMP").toDouble() >= before * 1.1, true);
+        dynamics->close();
+        QVERIFY(!dynamics->isVisible());
+    }
+
+    void overspeedTestEndsInATrip()
+    {
+        Click("BOverspeedTest");
+        auto* test = FMain->FRunMode->findChildren<TFOverspeedTest*>(Qt::FindDirectChildrenOnly).value(0);
+        QVERIFY(test && test->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(Box(test, "TestStatus"), QString("Test Disabled"), Patience);
+        QVERIFY(Press(test, "Enable4812TestButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box(test, "TestStatus"), QString("4812 Test Enabled"), Patience);
+        QCOMPARE(Status(), QString("Overspeed Test"));
+        // Past the top of the governor range to the trip.
+        QVERIFY(Hold("KSpeedSetpointRaise", [] { return Status() == "Turbine Shutdown"; }));
+        QTRY_VERIFY_WITH_TIMEOUT(Box(test, "TestStatus").startsWith("Tripped At "), Patience);
+        QVERIFY(Box(test, "PeakSpeed").toDouble() >= 3960);
+        test->close();
+    }
+
+    void alarmsAreShownAndReset()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(Find("PCurrentAlarmsButton")->isVisible(), Patience);
+        QVERIFY(Find("BCurrentAlarms")->isEnabled());
+        Click("BCurrentAlarms");
+        QCOMPARE(FMain->FRunMode->PageControl1->ActivePageName(), QString("KPCurrentAlarms"));
+        QVERIFY(!Find("PCurrentAlarmsButton")->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(Lines("LBCurrentAlarms"), QStringList({"Overspeed Trip", "Overspeed Alarm"}), Patience);
+
+        auto* reset = Find<TKQOneShotButton>("BResetAlarms");
+        QVERIFY(reset->isVisible());
+        const bool coasting = ControlSpeed() > CoastingSpeed;
+        QTest::mouseClick(reset, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(Find<QListWidget>("LBCurrentAlarms")->count(), 0, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(reset->PulseState(), TPulseState::Idle, Patience);
+        if (coasting) {
+            // The trip holds while the rotor coasts, and "Start" is not offered.
+            QCOMPARE(Status(), QString("Turbine Shutdown"));
+            QVERIFY(!Offered("KRunButton"));
+        }
+        ChooseTab("KPSpeedControl");
+        QVERIFY(!Find("PCurrentAlarmsButton")->isVisible());
+    }
+
+    void calibrateTheValveOnceTheRotorStands()
+    {
+        ChooseTab("KPValves");
+        Click("BCalibrate");
+        QVERIFY(Find("KPValve1Cnf")->isVisible());
+        QVERIFY(!Find("KPValve2Cnf")->isVisible()); // single valve
+        const char* goButtons[] = {"BValve1GoMan", "BValve1GoMin", "BValve1GoMax"};
+        const auto goOperable = [&](bool operable) {
+            return std::all_of(std::begin(goButtons), std::end(goButtons),
+                               [operable](const char* go) { return Find(go)->isEnabled() == operable; });
+        };
+        // Unlocked since the gain was tuned; stroking waits for the rotor to stand.
+        if (ControlSpeed() > CoastingSpeed) {
+            QVERIFY(Press("BValve1Enable"));
+            QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Status"), QString("Trip Turbine To Stroke"), Patience);
+            QVERIFY(goOperable(false));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Status"), QString("Stroking Disabled"), Patience);
+        QVERIFY(Press("BValve1Enable"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Status"), QString("Stroking Enabled"), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(goOperable(true), Patience);
+
+        QVERIFY(Press("BValve1GoMax"));
+        // The pressed Go button gives way to the other two.
+        QVERIFY(!Offered("BValve1GoMax"));
+        QVERIFY(Offered("BValve1GoMan") && Offered("BValve1GoMin"));
+        QVERIFY(Number("KValve1Limiter") < 100); // on its way, not yet "At Maximum"
+        QCOMPARE(Box("KValve1Status"), QString("Stroking Enabled"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Status"), QString("At Maximum"), Patience);
+        QCOMPARE(Box("KValve1Limiter"), QString("100.0"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Current"), Box("KValve1MaxCurrent"), Patience);
+
+        QVERIFY(Press("BValve1GoMin"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Status"), QString("At Minimum"), Patience);
+        QCOMPARE(Box("KValve1Limiter"), QString("0.0"));
+        const double least = Number("KValve1MinCurrent");
+        QVERIFY(Hold("KValve1MinCurrentRaise", [least] { return Number("KValve1MinCurrent") >= least + 0.05; }));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Current"), Box("KValve1MinCurrent"), Patience);
+
+        QVERIFY(Press("BValve1Disable"));
+        QTRY_COMPARE_WITH_TIMEOUT(Box("KValve1Status"), QString("Stroking Disabled"), Patience);
+        QVERIFY(goOperable(false));
+        Click("BCloseCalibrate");
+        QVERIFY(Find("BCalibrate")->isVisible());
+
+        ChooseTab("KPStartTurbine");
+        QVERIFY(Press("BReset"));
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Ready To Start"), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(Offered("KRunButton"), Patience);
+    }
+
+    void historiesHoldTheTrip()
+    {
+        ChooseTab("KPAlarmHistory");
+        QTRY_COMPARE_WITH_TIMEOUT(Find<QListWidget>("LBAlarmHistory")->count(), 100, Patience);
+        QCOMPARE(Lines("LBAlarmHistory").mid(0, 3), QStringList({"Overspeed Trip", "Overspeed Alarm", "Power Up Trip"}));
+        ChooseTab("KPTripHistory");
+        QTRY_COMPARE_WITH_TIMEOUT(Find<QListWidget>("LBTripHistory")->count(), 20, Patience);
+        QCOMPARE(Lines("LBTripHistory").mid(0, 3), QStringList({"Overspeed Trip", "Power Up Trip", ""}));
+        QVERIFY(QRegularExpression("^\\d\\d-\\w{3} \\d\\d:\\d\\d:\\d\\d\\t")
+                    .match(Find<QListWidget>("LBTripHistory")->item(0)->text()).hasMatch());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    ServerProcess::Options options;
+    options.tickMs = FastTick;
+    TAppFixture fixture(options);
+    app = &fixture;
+    if (!fixture.Start()) {
+        qCritical("the program did not start: %s", qPrintable(fixture.server.Output()));
+        return 1;
+    }
+    // The plant: a semiautomatic start leaves the HP limiter to the operator; a
+    // quicker idle/rated ramp keeps the run short.
+    if (!fixture.server.Simulate(QStringLiteral("set C_START.START_CONF.IN=2"))
+        || !fixture.server.Simulate(QStringLiteral("set C_IDLE_RTD.IDLRTDRATE.TUNE=100")) || !fixture.OpenRunMode()
+        || !QTest::qWaitForWindowExposed(FMain->FRunMode)) {
+        qCritical("Run mode did not open: %s %s", qPrintable(fixture.dialogs.texts().join(" / ")),
+                  qPrintable(fixture.server.Output()));
+        return 1;
+    }
+    TestOperatorShift test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_operator.moc"
