@@ -569,6 +569,16 @@ void TFMain::RestartMainTimer()
 
 // ---- mode commands --------------------------------------------------------------------
 
+void TFMain::RequestModeWindow(int& state, std::initializer_list<QAction*> ticks, const QString& status)
+{
+    for (QAction* item : ticks)
+        item->setChecked(true);
+    MainPanel->hide();
+    ShowStatus(status);
+    state = msOpenRequested;
+    RestartMainTimer();
+}
+
 void TFMain::Program1Click()
 {
     bool enabled = true;
@@ -625,12 +635,7 @@ void TFMain::ProgramEditClick()
             KQDatorelControl1->Shutdown();
             tPing->setInterval(Timing::StatusPollSoon);
         }
-        Program1->setChecked(true);
-        ProgramEdit->setChecked(true);
-        MainPanel->hide();
-        ShowStatus(QStringLiteral("Opening Program Mode"));
-        ProgramModeState = msOpenRequested;
-        RestartMainTimer();
+        RequestModeWindow(ProgramModeState, {Program1, ProgramEdit}, QStringLiteral("Opening Program Mode"));
     } catch (const std::exception& error) {
         ShowException(error);
     }
@@ -640,12 +645,7 @@ void TFMain::ProgramViewOnlyClick()
 {
     if (GoOnLineFirst(paProgramViewOnly))
         return;
-    Program1->setChecked(true);
-    ProgramViewOnly->setChecked(true);
-    MainPanel->hide();
-    ShowStatus(QStringLiteral("Opening Program Monitor Mode"));
-    ProgramModeState = msOpenRequested;
-    RestartMainTimer();
+    RequestModeWindow(ProgramModeState, {Program1, ProgramViewOnly}, QStringLiteral("Opening Program Monitor Mode"));
 }
 
 void TFMain::ServiceEditClick()
@@ -654,24 +654,14 @@ void TFMain::ServiceEditClick()
         return;
     if (!CheckPassword(ServicePassword, QStringLiteral("Service")))
         return;
-    MainPanel->hide();
-    Service1->setChecked(true);
-    ServiceEdit->setChecked(true);
-    ShowStatus(QStringLiteral("Opening Service Mode"));
-    ServiceModeState = msOpenRequested;
-    RestartMainTimer();
+    RequestModeWindow(ServiceModeState, {Service1, ServiceEdit}, QStringLiteral("Opening Service Mode"));
 }
 
 void TFMain::ServiceViewOnlyClick()
 {
     if (GoOnLineFirst(paServiceViewOnly))
         return;
-    MainPanel->hide();
-    Service1->setChecked(true);
-    ServiceViewOnly->setChecked(true);
-    ShowStatus(QStringLiteral("Opening Service Monitor Mode"));
-    ServiceModeState = msOpenRequested;
-    RestartMainTimer();
+    RequestModeWindow(ServiceModeState, {Service1, ServiceViewOnly}, QStringLiteral("Opening Service Monitor Mode"));
 }
 
 void TFMain::Run1Click()
@@ -686,10 +676,7 @@ void TFMain::Run1Click()
             NormalStatus();
             return;
         }
-        MainPanel->hide();
-        ShowStatus(QStringLiteral("Opening Run Mode"));
-        RunModeState = msOpenRequested;
-        RestartMainTimer();
+        RequestModeWindow(RunModeState, {}, QStringLiteral("Opening Run Mode"));
     } catch (const std::exception& error) {
         ShowException(error);
     }

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <initializer_list>
+
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -157,6 +159,8 @@ private:
     void OnCommunicating(class TObject* sender);
     bool GoOnLineFirst(int action);
     bool ConfigureModePrecondition();
+    // Ticks the mode's menu items and has tMain open the window.
+    void RequestModeWindow(int& state, std::initializer_list<QAction*> ticks, const QString& status);
     void ArrangeChildren();
     void PlaceModeWindow(TModeWindow* window);
     QWidget* PrintTarget() const;
