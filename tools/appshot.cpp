@@ -1,0 +1,478 @@
+// appshot: pictures of the program's windows as an operator sees them, taken
+// offscreen against the bundled server with the simulated turbine at rated speed.
+//
+//   appshot OUTDIR [--scale N]
+//
+// The server is found through the registry store (XDG_CONFIG_DIRS; when it is
+// unset, the build tree's xdg folder beside this program's folder) and started
+// here, in a private runtime folder, with its test commands, a fast tick and the
+// network definition file beside it; the program then shares it. The control is
+// set up as an extraction turbine with cascade and auxiliary control, reset,
+// started, brought to rated speed, and given two alarms. Written to OUTDIR:
+//
+//   run-<page>.png        the main window with the Run window on each page
+//   dialog-<name>.png     the four dynamics windows, overspeed test, time and date
+//   main-window.png       the main window on line with no mode window
+//
+// --scale N renders at N times the normal size (2 for 200 %).
+#include "app/Application.h"
+#include "app/Rqv_dynamics.h"
+#include "app/Rqv_main.h"
+#include "app/Rqv_ospd.h"
+#include "app/Rqv_run.h"
+#include "app/Rqv_timedate.h"
+#include "controls/KQForms.h"
+#include "datalink/KQDatorelControl.h"
+#include "datalink/KQItem.h"
+#include "datalink/KQServer.h"
+#include "platform/ddeml/ddeml.h"
+#include "platform/dialogs/Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitNoServer = 3;
+
+// Real milliseconds per 100 ms control tick: the turbine runs ten times faster.
+constexpr int ServerTickMs = 10;
+// A loaded machine may be slow to start the server and run the control.
+constexpr int Patience = 60000;
+constexpr int PollMs = 20;
+// Time for values to arrive and be shown before a picture is taken.
+constexpr int ShowTime = 1500;
+// The Run window adds one alarm-list line per tick of its own timer.
+constexpr int AlarmHistoryLines = 100;
+constexpr int TripHistoryLines = 20;
+constexpr int DdeTimeoutMs = 5000;
+constexpr int StopTimeoutMs = 10000;
+
+const QString ServerName = QStringLiteral("URQVDatorel");
+
+void Print(const QString& text)
+{
+    std::fprintf(stderr, "appshot: %s\n", qPrintable(text));
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: appshot OUTDIR [--scale N]\n");
+    return ExitUsage;
+}
+
+void Settle(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, int(milliseconds - clock.elapsed()));
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = Patience)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        Settle(PollMs);
+    }
+    return true;
+}
+
+// Nobody is there to answer: the network file dialog gets the bundled network,
+// every message is printed and answered with the non-committal choice.
+class TShotDialogs final : public TDialogService {
+public:
+    QString network;
+
+    int MessageDlg(const QString& text, TMsgDlgType, TMsgDlgButtons buttons) override
+    {
+        Print(QStringLiteral("message: ") + text);
+        if (buttons & mbOK)
+            return mrOk;
+        if (buttons & mbCancel)
+            return mrCancel;
+        return (buttons & mbNo) ? mrNo : mrNone;
+    }
+    bool OpenFile(TFileDialogRequest& request) override
+    {
+        request.fileName = network;
+        return true;
+    }
+    bool SaveFile(TFileDialogRequest&) override { return false; }
+    bool Password(const QString&, const QString&, QString&) override { return false; }
+    bool PrintSetup(QPrinter&) override { return false; }
+};
+
+// The server's System topic, for its test command Simulate.
+class TSystemTopic {
+public:
+    TSystemTopic()
+    {
+        if (DdeInitializeA(&instance, &Callback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+            instance = 0;
+    }
+    ~TSystemTopic()
+    {
+        if (conversation)
+            DdeDisconnect(conversation);
+        if (instance)
+            DdeUninitialize(instance);
+    }
+    TSystemTopic(const TSystemTopic&) = delete;
+    TSystemTopic& operator=(const TSystemTopic&) = delete;
+
+    bool Connect()
+    {
+        if (!instance)
+            return false;
+        HSZ service = DdeCreateStringHandleA(instance, ServerName.toLatin1().constData(), CP_WINANSI);
+        HSZ topic = DdeCreateStringHandleA(instance, "System", CP_WINANSI);
+        conversation = DdeConnect(instance, service, topic, nullptr);
+        DdeFreeStringHandle(instance, service);
+        DdeFreeStringHandle(instance, topic);
+        return conversation != nullptr;
+    }
+    bool Simulate(const QString& command)
+    {
+        QByteArray text = command.toLatin1();
+        text.append('\0');
+        HSZ item = DdeCreateStringHandleA(instance, "Simulate", CP_WINANSI);
+        const HDDEDATA result = DdeClientTransaction(reinterpret_cast<LPBYTE>(text.data()), DWORD(text.size()),
+                                                     conversation, item, CF_TEXT, XTYP_POKE, DdeTimeoutMs, nullptr);
+        DdeFreeStringHandle(instance, item);
+        if (!result)
+            Print(QStringLiteral("the server refused: ") + command);
+        return result != nullptr;
+    }
+
+private:
+    static HDDEDATA Callback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
+
+    DWORD instance = 0;
+    HCONV conversation = nullptr;
+};
+
+// The control, driven through the program's own control device as its buttons drive it.
+class TControl {
+public:
+    explicit TControl(TKQDevice* device) : device(device) {}
+
+    QString Text(const QString& name) const
+    {
+        TKQHeldItem item(device, name);
+        return item->Value().toString();
+    }
+    double Number(const QString& name) const { return Text(name).toDouble(); }
+    bool Write(const QString& name, int value) const
+    {
+        try {
+            TKQHeldItem item(device, name);
+            item->SetValueAcknowledged(value);
+            return true;
+        } catch (const std::exception& error) {
+            Print(name + QStringLiteral(": ") + QString::fromUtf8(error.what()));
+            return false;
+        }
+    }
+    // A one-shot button.
+    bool Pulse(const QString& name) const { return Write(name, 1) && Write(name, 0); }
+    // A momentary button, held until the condition holds.
+    bool HoldUntil(const QString& name, const std::function<bool()>& condition) const
+    {
+        if (!Write(name, 1))
+            return false;
+        const bool reached = WaitFor(condition);
+        return Write(name, 0) && reached;
+    }
+    bool WaitForText(const QString& name, const QString& text) const
+    {
+        return WaitFor([&] { return Text(name) == text; });
+    }
+
+private:
+    TKQDevice* device;
+};
+
+bool Step(bool done, const char* what)
+{
+    if (!done)
+        Print(QStringLiteral("did not get through: ") + QLatin1String(what));
+    return done;
+}
+
+// Reset, start, open the limiter, idle, rated, extraction on, two alarms.
+bool BringToRatedSpeed(const TControl& control, TSystemTopic& system)
+{
+    const QString status = QStringLiteral("J_CONTROL.CNTRL_MESS.B_TO_STR");
+    const QString speed = QStringLiteral("AA_MONITOR.SPEED.A_NAME");
+    const QString limiter = QStringLiteral("AA_MONITOR.HP_LIMITER.A_NAME");
+    return Step(control.Pulse(QStringLiteral("X_RESET.RQV.IN_1"))
+                    && control.WaitForText(status, QStringLiteral("Ready To Start")),
+                "reset")
+        && Step(control.Pulse(QStringLiteral("I_START.RQV_EN.TRIGGER")), "start")
+        && Step(control.HoldUntil(QStringLiteral("I_V1_LMTR.RQV.IN_2"),
+                                  [&] { return control.Number(limiter) >= 100; }),
+                "HP limiter open")
+        && Step(WaitFor([&] { return std::abs(control.Number(speed) - 1000) < 5; }), "idle")
+        && Step(control.Pulse(QStringLiteral("D_IDLE_RTD.RQV_EN.TRIGGER"))
+                    && control.WaitForText(QStringLiteral("C_IDLE_RTD.IDL_RTD.B_TO_STR"), QStringLiteral("At Rated"))
+                    && WaitFor([&] { return std::abs(control.Number(speed) - 3600) < 2; }),
+                "rated")
+        && Step(control.Pulse(QStringLiteral("EXTR_ENBL.RQV_EN.TRIGGER")), "extraction on")
+        && Step(system.Simulate(QStringLiteral("alarm Lube Oil Pressure Low"))
+                    && system.Simulate(QStringLiteral("alarm Exhaust Temperature High")),
+                "alarms");
+}
+
+bool Save(QWidget* window, const QString& folder, const QString& name)
+{
+    // A picture for review shows no text cursor or focus frame.
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+    Settle(PollMs);
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (!window->grab().save(path, "PNG")) {
+        Print(QStringLiteral("cannot write ") + path);
+        return false;
+    }
+    Print(QStringLiteral("wrote ") + path);
+    return true;
+}
+
+// "Start Turbine" -> "start-turbine".
+QString FileNameOf(const QString& caption)
+{
+    return caption.toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+}
+
+bool MainWindowSettled()
+{
+    return !FMain->tMain->isActive() && FMain->RunModeState == 0 && FMain->ProgramModeState == 0
+           && FMain->ServiceModeState == 0 && FMain->isEnabled();
+}
+
+// Opens a panel with its button, takes the picture and closes it again.
+bool ShootOpened(QWidget* page, const char* open, const char* close, const QString& folder, const QString& name)
+{
+    auto* opener = page->findChild<QPushButton*>(QLatin1String(open));
+    auto* closer = page->findChild<QPushButton*>(QLatin1String(close));
+    if (!Step(opener && closer, open))
+        return false;
+    opener->click();
+    Settle(ShowTime);
+    const bool ok = Save(FMain, folder, name);
+    closer->click();
+    Settle(PollMs);
+    return ok;
+}
+
+bool ShootRunPages(TFRunMode* run, const QString& folder)
+{
+    TKQPageControl* pages = run->PageControl1;
+    bool ok = true;
+    for (int index = 0; index < pages->PageCount(); ++index) {
+        TKQTabSheet* page = pages->Page(index);
+        if (!page->TabVisible()) {
+            Print(QStringLiteral("page not shown for this control: ") + page->Caption());
+            continue;
+        }
+        // As the operator's click on the tab.
+        pages->setCurrentIndex(pages->indexOf(page));
+        Settle(ShowTime);
+        const auto lines = page->findChildren<QListWidget*>();
+        if (!lines.isEmpty()) {
+            QListWidget* list = lines.first();
+            int expected = 0;
+            if (page->objectName() == QLatin1String("KPAlarmHistory"))
+                expected = AlarmHistoryLines;
+            else if (page->objectName() == QLatin1String("KPTripHistory"))
+                expected = TripHistoryLines;
+            else
+                expected = TControl(FMain->KQDatorelControl1).Text(QStringLiteral("Y_ALARMS.ALARMS.NUM_EVENTS")).toInt();
+            WaitFor([&] { return list->count() >= expected; });
+        }
+        const QString name = QStringLiteral("run-") + FileNameOf(page->Caption());
+        ok = Save(FMain, folder, name) && ok;
+        // The panels an operator opens on these pages.
+        if (page->objectName() == QLatin1String("KPStartTurbine")) {
+            ok = ShootOpened(page, "BSetSpeed", "BSetSpeedCancel", folder, name + QStringLiteral("-entry")) && ok;
+        } else if (page->objectName() == QLatin1String("KPValves")) {
+            ok = ShootOpened(page, "BCalibrate", "BCloseCalibrate", folder, name + QStringLiteral("-calibrate")) && ok;
+        }
+    }
+    return ok;
+}
+
+bool ShootDialog(QWidget* window, const QString& folder, const QString& name)
+{
+    if (!window)
+        return Step(false, qPrintable(name));
+    Settle(ShowTime);
+    const bool ok = Save(window, folder, QStringLiteral("dialog-") + name);
+    window->hide();
+    return ok;
+}
+
+template <class T>
+T* Newest(QObject* owner)
+{
+    const QList<T*> windows = owner->findChildren<T*>();
+    return windows.isEmpty() ? nullptr : windows.last();
+}
+
+bool ShootDialogs(TFRunMode* run, const QString& folder)
+{
+    bool ok = true;
+    run->BSpeedDynamicsClick();
+    ok = ShootDialog(run->SpeedDynamics(), folder, QStringLiteral("speed-dynamics")) && ok;
+    run->BExtAdmDynamicsClick();
+    ok = ShootDialog(run->ExtAdmDynamics(), folder, QStringLiteral("extadm-dynamics")) && ok;
+    run->BCascadeDynamicsClick();
+    ok = ShootDialog(run->CascadeDynamics(), folder, QStringLiteral("cascade-dynamics")) && ok;
+    run->BAuxiliaryDynamicsClick();
+    ok = ShootDialog(run->AuxiliaryDynamics(), folder, QStringLiteral("auxiliary-dynamics"))
+         && ok;
+    run->BOverspeedTestClick();
+    ok = ShootDialog(Newest<TFOverspeedTest>(run), folder, QStringLiteral("overspeed-test")) && ok;
+    run->BSetTimeDateClick();
+    ok = ShootDialog(Newest<TFTimeDate>(run), folder, QStringLiteral("time-date")) && ok;
+    return ok;
+}
+
+struct TArguments {
+    QString folder;
+    QString scale;
+};
+
+bool Parse(int argc, char** argv, TArguments& arguments)
+{
+    QStringList plain;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("--scale") && i + 1 < argc)
+            arguments.scale = QString::fromLocal8Bit(argv[++i]);
+        else if (argument.startsWith(QLatin1String("--")))
+            return false;
+        else
+            plain << argument;
+    }
+    if (plain.size() != 1)
+        return false;
+    arguments.folder = plain[0];
+    bool ok = true;
+    return arguments.scale.isEmpty() || (arguments.scale.toDouble(&ok) > 0 && ok);
+}
+
+// The control the pictures show: an extraction turbine with cascade and
+// auxiliary control, a start left to the operator's limiter, quick ramps.
+const char* const Configuration[] = {
+    "set C_APPL.TURB_TYPE.IN=3",
+    "set C_APPL.CASC_CONF.IN=2",
+    "set C_APPL.AUX_CONF.IN=2",
+    "set C_START.START_CONF.IN=2",
+    "set C_START.RT_TO_MIN.IN=100",
+    "set C_IDLE_RTD.IDLRTDRATE.TUNE=100",
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TArguments arguments;
+    if (!Parse(argc, argv, arguments))
+        return Usage();
+    if (!arguments.scale.isEmpty())
+        qputenv("QT_SCALE_FACTOR", arguments.scale.toLatin1());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    // Server and program meet in a private runtime folder.
+    QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/turvista-appshot-XXXXXX"));
+    const QString dde = runtime.path() + QStringLiteral("/dde");
+    QDir(runtime.path()).mkpath(QStringLiteral("dde"));
+    QDir(runtime.path()).mkpath(QStringLiteral("state"));
+    QFile::setPermissions(dde, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("TURVISTA_DDE_DIR", dde.toLocal8Bit());
+
+    QApplication application(argc, argv);
+    if (qEnvironmentVariableIsEmpty("XDG_CONFIG_DIRS"))
+        qputenv("XDG_CONFIG_DIRS", (QApplication::applicationDirPath() + QStringLiteral("/../xdg")).toLocal8Bit());
+    if (!QDir().mkpath(arguments.folder)) {
+        Print(QStringLiteral("cannot make ") + arguments.folder);
+        return ExitFailed;
+    }
+
+    TShotDialogs dialogs;
+    Dialogs::Install(&dialogs);
+    Application::CreateStartWindows();
+    FMain->show();
+
+    const QString serverPath = FMain->KQServer1->FindServerExecutable(ServerName);
+    if (serverPath.isEmpty()) {
+        Print(QStringLiteral("the server is not registered; set XDG_CONFIG_DIRS to the build's xdg folder"));
+        Application::FreeStartWindows();
+        return ExitNoServer;
+    }
+    dialogs.network = QFileInfo(serverPath).absolutePath() + QStringLiteral("/4812.net");
+
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.setWorkingDirectory(QFileInfo(serverPath).absolutePath());
+    server.start(serverPath, {QStringLiteral("--tick"), QString::number(ServerTickMs), QStringLiteral("--state-dir"),
+                              runtime.path() + QStringLiteral("/state"), QStringLiteral("--test-faults"),
+                              dialogs.network});
+    TSystemTopic system;
+    int result = ExitOk;
+    if (!server.waitForStarted(Patience) || !WaitFor([&] { return system.Connect(); })) {
+        Print(QStringLiteral("the server did not start: ") + serverPath);
+        result = ExitNoServer;
+    }
+    for (const char* command : Configuration)
+        if (result == ExitOk && !system.Simulate(QString::fromLatin1(command)))
+            result = ExitFailed;
+
+    if (result == ExitOk) {
+        // On line through "Run Mode", as the operator goes.
+        FMain->Run1Click();
+        if (!Step(WaitFor([] { return FMain->OnLine && FMain->FRunMode && MainWindowSettled(); }), "Run window"))
+            result = ExitNoServer;
+    }
+    if (result == ExitOk) {
+        TFRunMode* run = FMain->FRunMode;
+        if (!BringToRatedSpeed(TControl(FMain->KQDatorelControl1), system) || !ShootRunPages(run, arguments.folder)
+            || !ShootDialogs(run, arguments.folder))
+            result = ExitFailed;
+        run->close();
+        if (!Step(WaitFor([] { return !FMain->FRunMode && MainWindowSettled(); }), "Run window closed"))
+            result = ExitFailed;
+        Settle(ShowTime);
+        if (!Save(FMain, arguments.folder, QStringLiteral("main-window")))
+            result = ExitFailed;
+    }
+
+    FMain->Ending = true;
+    Application::FreeStartWindows();
+    Dialogs::Install(nullptr);
+    server.terminate();
+    if (!server.waitForFinished(StopTimeoutMs))
+        server.kill();
+    return result;
+}
