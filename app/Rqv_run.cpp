@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -30,6 +31,8 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -148,6 +151,16 @@ void Guarded(F&& f)
     } catch (const std::exception& error) {
         ShowException(error);
     }
+}
+
+// How far a label's leading blanks push its text to the right.
+int LeadingBlanksWidth(const QLabel* label)
+{
+    const QString text = label->text();
+    qsizetype blanks = 0;
+    while (blanks < text.size() && text.at(blanks) == QLatin1Char(' '))
+        ++blanks;
+    return QFontMetrics(label->font()).horizontalAdvance(text.left(blanks));
 }
 
 // Draws "time<TAB>message" lines with the message in a column of its own.
@@ -538,9 +551,12 @@ void TFRunMode::SetUpAlarmLists()
         to.list->setItemDelegate(new TAlarmLineDelegate(to.list, tabStop));
         const int indent = to.list->frameWidth() + to.list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
         auto* timeHeading = Component<QLabel>(QStringLiteral("L%1Time").arg(QLatin1String(items.list + 2)));
+        auto* titleHeading = Component<QLabel>(QStringLiteral("L%1Title").arg(QLatin1String(items.list + 2)));
         const QLayout* heading = timeHeading->parentWidget()->layout();
-        timeHeading->setIndent(indent);
-        timeHeading->setFixedWidth(indent + int(tabStop) - (heading ? heading->spacing() : 0));
+        // The headings' leading blanks stand before their columns, so that the words line up with the lines.
+        timeHeading->setIndent(std::max(0, indent - LeadingBlanksWidth(timeHeading)));
+        timeHeading->setFixedWidth(indent + int(tabStop) - (heading ? heading->spacing() : 0)
+                                   - LeadingBlanksWidth(titleHeading));
     }
 }
 

@@ -62,6 +62,9 @@ constexpr int AlarmHistoryLines = 100;
 constexpr int TripHistoryLines = 20;
 constexpr int DdeTimeoutMs = 5000;
 constexpr int StopTimeoutMs = 10000;
+// The screen the pictures are taken on, in pixels at 100 %.
+constexpr int ScreenWidth = 1280;
+constexpr int ScreenHeight = 1024;
 
 const QString ServerName = QStringLiteral("URQVDatorel");
 
@@ -101,6 +104,7 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = Patience)
 class TShotDialogs final : public TDialogService {
 public:
     QString network;
+    QString password; // the answer to a password prompt; none when empty
 
     int MessageDlg(const QString& text, TMsgDlgType, TMsgDlgButtons buttons) override
     {
@@ -117,7 +121,11 @@ public:
         return true;
     }
     bool SaveFile(TFileDialogRequest&) override { return false; }
-    bool Password(const QString&, const QString&, QString&) override { return false; }
+    bool Password(const QString&, const QString&, QString& entered) override
+    {
+        entered = password;
+        return !password.isEmpty();
+    }
     bool PrintSetup(QPrinter&) override { return false; }
 };
 
@@ -338,9 +346,15 @@ T* Newest(QObject* owner)
     return windows.isEmpty() ? nullptr : windows.last();
 }
 
-bool ShootDialogs(TFRunMode* run, const QString& folder)
+// The operator's password of Run mode, which unlocks the gain buttons and the clock.
+const QString RunPassword = QStringLiteral("4309");
+
+bool ShootDialogs(TFRunMode* run, TShotDialogs& dialogs, const QString& folder)
 {
-    bool ok = true;
+    dialogs.password = RunPassword;
+    run->BSecurityUnlockClick();
+    dialogs.password.clear();
+    bool ok = Step(!run->SecurityLocked(), "security unlocked");
     run->BSpeedDynamicsClick();
     ok = ShootDialog(run->SpeedDynamics(), folder, QStringLiteral("speed-dynamics")) && ok;
     run->BExtAdmDynamicsClick();
@@ -381,12 +395,22 @@ bool Parse(int argc, char** argv, TArguments& arguments)
     return arguments.scale.isEmpty() || (arguments.scale.toDouble(&ok) > 0 && ok);
 }
 
-// The control the pictures show: an extraction turbine with cascade and
-// auxiliary control, a start left to the operator's limiter, quick ramps.
+// The control the pictures show: an extraction turbine driving a generator,
+// with cascade and auxiliary control, remote setpoints, a synchronising input,
+// first stage pressure and frequency arming; a start left to the operator's
+// limiter, quick ramps.
 const char* const Configuration[] = {
     "set C_APPL.TURB_TYPE.IN=3",
     "set C_APPL.CASC_CONF.IN=2",
     "set C_APPL.AUX_CONF.IN=2",
+    "set C_RMT_SPD.USE_RMTSPD.IN=1",
+    "set C_EXTR.USE_RMTXTR.IN=1",
+    "set C_RMT_CAS.USE_RMTCAS.IN=1",
+    "set C_AUX.USE_RMTAUX.IN=1",
+    "set C_ANIN1.ANIN_CONF.IN=2",
+    "set C_ANIN2.ANIN_CONF.IN=3",
+    "set C_ANIN3.ANIN_CONF.IN=22",
+    "set C_GENLOGIC.USE_ARM.IN=1",
     "set C_START.START_CONF.IN=2",
     "set C_START.RT_TO_MIN.IN=100",
     "set C_IDLE_RTD.IDLRTDRATE.TUNE=100",
@@ -399,13 +423,22 @@ int main(int argc, char** argv)
     TArguments arguments;
     if (!Parse(argc, argv, arguments))
         return Usage();
-    if (!arguments.scale.isEmpty())
-        qputenv("QT_SCALE_FACTOR", arguments.scale.toLatin1());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
     // Server and program meet in a private runtime folder.
     QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/turvista-appshot-XXXXXX"));
+    if (!arguments.scale.isEmpty())
+        qputenv("QT_SCALE_FACTOR", arguments.scale.toLatin1());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        // One screen of the operator's size at every scale, so that the main window takes the same size.
+        const double scale = arguments.scale.isEmpty() ? 1.0 : arguments.scale.toDouble();
+        const QString config = runtime.path() + QStringLiteral("/screen.json");
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QStringLiteral(R"({"screens": [{"name": "appshot", "x": 0, "y": 0, "width": %1, "height": %2}]})")
+                           .arg(qRound(ScreenWidth * scale))
+                           .arg(qRound(ScreenHeight * scale))
+                           .toLatin1());
+        qputenv("QT_QPA_PLATFORM", QStringLiteral("offscreen:configfile=%1").arg(config).toLocal8Bit());
+    }
     const QString dde = runtime.path() + QStringLiteral("/dde");
     QDir(runtime.path()).mkpath(QStringLiteral("dde"));
     QDir(runtime.path()).mkpath(QStringLiteral("state"));
@@ -458,7 +491,7 @@ int main(int argc, char** argv)
     if (result == ExitOk) {
         TFRunMode* run = FMain->FRunMode;
         if (!BringToRatedSpeed(TControl(FMain->KQDatorelControl1), system) || !ShootRunPages(run, arguments.folder)
-            || !ShootDialogs(run, arguments.folder))
+            || !ShootDialogs(run, dialogs, arguments.folder))
             result = ExitFailed;
         run->close();
         if (!Step(WaitFor([] { return !FMain->FRunMode && MainWindowSettled(); }), "Run window closed"))
