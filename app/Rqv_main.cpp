@@ -584,12 +584,14 @@ void TFMain::Program1Click()
     bool enabled = true;
     if (FRunMode) {
         enabled = false;
-    } else if (OnLine && !bInConfMode()) {
+    } else if (OnLine) {
         try {
-            TKQHeldItem item(KQDatorelControl1, ConfigureEnabledItem);
-            enabled = item->Value().toString() == QLatin1String("1");
+            if (!bInConfMode()) {
+                TKQHeldItem item(KQDatorelControl1, ConfigureEnabledItem);
+                enabled = item->Value().toString() == QLatin1String("1");
+            }
         } catch (const std::exception&) {
-            enabled = true;
+            enabled = true; // the command itself checks again
         }
     }
     ProgramEdit->setEnabled(enabled);
@@ -811,7 +813,12 @@ void TFMain::tMainTimer()
             break;
         case msOpenRequested:
             mode.state = msNone;
-            (this->*mode.open)();
+            try {
+                (this->*mode.open)();
+            } catch (const std::exception& error) {
+                ShowException(error);
+                NormalStatus();
+            }
             break;
         default:
             break;
