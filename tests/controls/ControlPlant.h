@@ -7,41 +7,28 @@
 #include "controls/KQForms.h"
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQItem.h"
-#include "platform/Timing.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 #include <memory>
 
-// Long enough for any echo in a test run; QTRY_* return as soon as it arrives.
-constexpr int ReplyWait = 5000;
-
-class TControlPlant {
+class TControlPlant : public TestLink {
 public:
     static constexpr const char* Topic = "4812.net(Dflt Control ID)";
     // Never advised: reading it waits for a round trip through the server, so
     // that everything sent before has been handled.
     static constexpr const char* SettleItem = "SETTLE.ITEM";
 
-    TControlPlant()
+    TControlPlant() : TestLink(Topic, [](int) {})
     {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        Timing::SetPauseFunction([](int) {});
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
         server->SetItem(SettleItem, "0");
         server->SetItem("Control Status", "1");
         server->SetItem("Run Mode", "0");
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
         device = std::make_unique<TKQDatorelControl>();
         device->SetIdentifier(Topic);
         if (opened) {
@@ -60,13 +47,7 @@ public:
         form.reset();
         device->ReleaseItem(SettleItem);
         device.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
-        Timing::SetPauseFunction(nullptr);
     }
-    TControlPlant(const TControlPlant&) = delete;
-    TControlPlant& operator=(const TControlPlant&) = delete;
 
     // A value of the server's control, and its symbol information when given.
     void Define(const QString& item, const QByteArray& value, const QByteArray& symbol = {})
@@ -138,14 +119,8 @@ public:
         return reply;
     }
 
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
     std::unique_ptr<TKQDatorelControl> device;
     std::unique_ptr<TKQForm> form;
     QList<TKComponent*> created;
     TKQItem* settle = nullptr;
-    bool opened = false;
 };
