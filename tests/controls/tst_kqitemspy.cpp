@@ -5,34 +5,25 @@
 #include "controls/KQItemSpy.h"
 #include "datalink/KQDevice.h"
 #include "platform/Assert.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 #include "tests/support/TestRunner.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-constexpr int ReplyWait = 5000;
 const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 const QString Speed = QStringLiteral("SPEED.PV.OUT");
 const QString Setpoint = QStringLiteral("SPEED.SETPT.OUT");
 const QString Barrier = QStringLiteral("SYNC.BARRIER");
 
 // A server and a connected device.
-struct Plant {
-    Plant()
+struct Plant : TestLink {
+    Plant() : TestLink(Topic)
     {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
         server->SetItem(Speed, "3600");
         server->SetItem(Setpoint, "3000");
         server->SetItem(Barrier, "1");
@@ -41,14 +32,6 @@ struct Plant {
         device->Loaded();
         device->ConversationReady(conversation.get());
     }
-    ~Plant()
-    {
-        device.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
-    }
-
     // A spy made as the form loader makes it.
     TKQItemSpy* Spy(QObject* owner, const QString& itemName, bool lockOnAdvise = false)
     {
@@ -74,13 +57,7 @@ struct Plant {
         return server->advised.contains(item);
     }
 
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
     std::unique_ptr<TKQDevice> device;
-    bool opened = false;
     int spies = 0;
 };
 
