@@ -4,21 +4,17 @@
 #include "controls/KQBinding.h"
 #include "controls/KQForms.h"
 #include "datalink/KQDatorelControl.h"
-#include "platform/Timing.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 #include "tests/support/TestRunner.h"
 
 #include <QScopeGuard>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-constexpr int ReplyWait = 5000;
 const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 // Read synchronously to know that the server has seen everything sent before.
 const QString SettleItem = QStringLiteral("SETTLE.ITEM");
@@ -63,20 +59,13 @@ private:
 namespace {
 
 // A server, a conversation and a control device whose items have the conversation.
-struct Plant {
-    Plant()
+struct Plant : TestLink {
+    Plant() : TestLink(Topic, NoPause)
     {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        Timing::SetPauseFunction(NoPause);
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
         for (const char* item : {"A.1", "A.2", "B.1", "B.2", "P.1", "P.2", "G.1", "S.1", "X.1", "X.2", "Y.1"})
             server->SetItem(item, QByteArray(item) + "-value");
         server->SetItem(SettleItem, "0");
         server->SetItem("Control Status", "1");
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
         device = std::make_unique<TKQDatorelControl>();
         device->setObjectName("KQDatorelControl1");
         device->SetIdentifier(Topic);
@@ -89,10 +78,6 @@ struct Plant {
         form.reset(); // controls give their items back first
         device->ReleaseItem(SettleItem);
         device.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
-        Timing::SetPauseFunction(nullptr);
     }
 
     // Everything sent so far has reached the server.
@@ -138,16 +123,10 @@ struct Plant {
         created.clear();
     }
 
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
     std::unique_ptr<TKQDatorelControl> device;
     std::unique_ptr<TKQForm> form;
     QList<TKComponent*> created;
     TKQItem* settle = nullptr;
-    bool opened = false;
 };
 
 using Items = QSet<QString>;
