@@ -7,9 +7,7 @@
 #include "controls/KQForms.h"
 #include "datalink/KQDatorelControl.h"
 #include "platform/Assert.h"
-#include "platform/Timing.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 #include "tests/support/TestRunner.h"
 
 #include <QColor>
@@ -19,14 +17,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-constexpr int ReplyWait = 5000;
 const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 
 QStringList loadedOrder;
@@ -139,18 +135,11 @@ void RegisterTestClasses()
 }
 
 // A control device with a conversation to an in-process server.
-struct Plant {
-    Plant()
+struct Plant : TestLink {
+    Plant() : TestLink(Topic, NoPause)
     {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        Timing::SetPauseFunction(NoPause);
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
         server->SetItem("Control Status", "1");
         server->SetItem("C_SPEED.RATED.IN", "3600");
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
         device = std::make_unique<TKQDatorelControl>();
         device->setObjectName("KQDatorelControl1");
         device->SetIdentifier(Topic);
@@ -161,10 +150,6 @@ struct Plant {
     {
         window.reset();
         device.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
-        Timing::SetPauseFunction(nullptr);
     }
 
     QList<QObject*> Load(const QByteArray& json)
@@ -178,14 +163,8 @@ struct Plant {
         return window->findChild<T*>(name);
     }
 
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
     std::unique_ptr<TKQDatorelControl> device;
     std::unique_ptr<TLoaderWindow> window;
-    bool opened = false;
 };
 
 QString RefusalOf(const std::function<void()>& load)
