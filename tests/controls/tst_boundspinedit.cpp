@@ -5,16 +5,13 @@
 #include "controls/K4812SpinTune.h"
 #include "controls/KQForms.h"
 #include "datalink/KQDatorelControl.h"
-#include "platform/Timing.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 #include "tests/support/TestRunner.h"
 
 #include <QAccessible>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -23,7 +20,6 @@
 
 namespace {
 
-constexpr int ReplyWait = 5000;
 const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 
 // A symbol reply: class, data type, minimum and maximum.
@@ -39,16 +35,9 @@ void NoPause(int) {}
 
 // A server with a control behind it, a control device that has answered, and
 // a form to put spin edits on.
-struct Plant {
-    Plant()
+struct Plant : TestLink {
+    Plant() : TestLink(Topic, NoPause)
     {
-        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
-        Timing::SetPauseFunction(NoPause);
         TKQStatusPanel::AddPanel(&bar, 200);
         control = std::make_unique<TKQDatorelControl>();
         control->SetIdentifier(Topic);
@@ -64,11 +53,7 @@ struct Plant {
     ~Plant()
     {
         form.reset();
-        Timing::SetPauseFunction(nullptr);
         control.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
     }
 
     void Define(const QString& item, const QByteArray& value, const QByteArray& symbol = RealTunable)
@@ -97,16 +82,10 @@ struct Plant {
         form->show();
     }
 
-    TScriptedDialogs dialogs;
-    QTemporaryDir folder;
     QStatusBar bar;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
     std::unique_ptr<TKQDatorelControl> control;
     std::unique_ptr<TKQForm> form;
     std::vector<TKComponent*> components;
-    bool opened = false;
 };
 
 // Returns once the server has handled everything sent before: its reply to a
