@@ -5,10 +5,8 @@
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQStatusPanel.h"
 #include "platform/Assert.h"
-#include "platform/Timing.h"
 #include "tests/support/RaisedText.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 #include "tests/support/TestRunner.h"
 
 #include <QDir>
@@ -120,17 +118,10 @@ private:
 };
 
 // A server, a conversation to it and a connected control device.
-struct Plant {
-    Plant()
+struct Plant : TestLink {
+    Plant() : TestLink(Topic, RecordPause)
     {
-        qputenv("TURVISTA_DDE_DIR", ddeFolder.path().toLocal8Bit());
-        server = std::make_unique<TestDdeServer>("URQVDatorel", Topic);
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conversation = std::make_unique<TKQDdeClientConv>();
-        opened = server->Registered() && conversation->SetLink("URQVDatorel", Topic);
         pauses.clear();
-        Timing::SetPauseFunction(RecordPause);
         TKQStatusPanel::AddPanel(&bar, 200, Before);
         control = std::make_unique<TKQDatorelControl>();
         control->SetIdentifier(Topic);
@@ -143,12 +134,8 @@ struct Plant {
     }
     ~Plant()
     {
-        Timing::SetPauseFunction(nullptr);
         answers.reset();
         control.reset();
-        conversation.reset();
-        manager.reset();
-        server.reset();
     }
 
     // Items the control lists as changeable, with their values.
@@ -165,17 +152,11 @@ struct Plant {
     QString Path(const QString& name) const { return work.filePath(name); }
     QString Status() const { return config.StatusPanel()->Text(); }
 
-    TScriptedDialogs dialogs;
-    QTemporaryDir ddeFolder;
     QTemporaryDir work;
     QStatusBar bar;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TKQDdeClientConv> conversation;
     std::unique_ptr<TKQDatorelControl> control;
     std::unique_ptr<CommandAnswers> answers;
     TKQDatorelConfig config;
-    bool opened = false;
 };
 
 const QString RefusedText = QStringLiteral("Configuration Error: %1 does not exist or the value being loaded is invalid.");
