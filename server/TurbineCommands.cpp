@@ -116,8 +116,14 @@ void TModel::StartTurbine()
         highDelay = ByStandstill(config.highDelay) * 60;
         highRate = ByStandstill(config.highRate);
         ratedRate = ByStandstill(config.ratedRate);
-        autoSeq = TAutoSeq::ToLowIdle;
-        StartRamp(TRampOwner::AutoSeq, config.lowIdle, config.rateToMin);
+        if (sequenceLatch) {
+            autoSeq = TAutoSeq::ToLowIdle;
+            StartRamp(TRampOwner::AutoSeq, config.lowIdle, config.rateToMin);
+        } else {
+            // Halted before the start: the setpoint waits at the speed until Continue.
+            resumeTo = TAutoSeq::ToLowIdle;
+            autoSeq = TAutoSeq::Halted;
+        }
         break;
     }
 }
@@ -153,6 +159,7 @@ void TModel::SelectIdle()
 
 void TModel::HaltSequence()
 {
+    sequenceLatch = false;
     switch (autoSeq) {
     case TAutoSeq::ToLowIdle:
     case TAutoSeq::ToHighIdle:
@@ -170,6 +177,7 @@ void TModel::HaltSequence()
 
 void TModel::ContinueSequence()
 {
+    sequenceLatch = true;
     if (!Running() || controlledShutdown)
         return;
     switch (autoSeq) {
@@ -245,8 +253,17 @@ void TModel::EnterSpeedSetpoint()
     StartRamp(TRampOwner::Entered, Clamp(entered, SpeedFloor(), SpeedCeiling()), config.enteredRate);
     if (autoSeq != TAutoSeq::NotStarted && autoSeq != TAutoSeq::Complete)
         HaltSequence();
-    if (idleRated == TIdleRated::ToIdle || idleRated == TIdleRated::ToRated
-        || (idleRated == TIdleRated::Idle && config.idleToRated == TIdleToRated::IdleRated))
+    if (idleRated == TIdleRated::ToIdle || idleRated == TIdleRated::ToRated)
+        idleRated = TIdleRated::Halted;
+    else if (rampTarget != setpoint)
+        LeaveIdleOrRated();
+}
+
+// Idle and rated are fixed points: a setpoint the operator moves off them no longer is "at" them.
+void TModel::LeaveIdleOrRated()
+{
+    if ((idleRated == TIdleRated::Idle || idleRated == TIdleRated::Rated)
+        && config.idleToRated == TIdleToRated::IdleRated)
         idleRated = TIdleRated::Halted;
 }
 

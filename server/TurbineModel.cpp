@@ -391,6 +391,7 @@ void TTurbineModel::Start()
     p.heldFor.clear();
     p.pressed.clear();
     p.started = false;
+    p.sequenceLatch = true;
     p.speed = 0;
     p.acceleration = 0;
     p.hpValve = p.lpValve = 0;

@@ -258,6 +258,7 @@ struct TModel {
     void SelectIdle();
     void HaltSequence();
     void ContinueSequence();
+    void LeaveIdleOrRated();
     void BeginControlledShutdown();
     void AbortControlledShutdown();
     void EnterSpeedSetpoint();
@@ -368,6 +369,9 @@ struct TModel {
     TIdleRated idleRated = TIdleRated::Idle;
     TAutoSeq autoSeq = TAutoSeq::NotStarted;
     TAutoSeq resumeTo = TAutoSeq::NotStarted;
+    // The operator's Halt/Continue latch. It outlives a sequence: cleared before a
+    // start, it makes the start wait at its first step until Continue.
+    bool sequenceLatch = true;
     double holdLeft = 0;          // s
     double lowDelay = 0, highDelay = 0;   // s, fixed when the sequence starts
     double highRate = 0, ratedRate = 0;   // rpm/s

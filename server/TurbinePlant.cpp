@@ -112,9 +112,11 @@ void TModel::RampDone(TRampOwner owner)
         if (autoSeq == TAutoSeq::ToLowIdle) {
             holdLeft = lowDelay;
             autoSeq = config.autoHalt ? TAutoSeq::HaltedLow : TAutoSeq::LowHold;
+            sequenceLatch = !config.autoHalt;
         } else if (autoSeq == TAutoSeq::ToHighIdle) {
             holdLeft = highDelay;
             autoSeq = config.autoHalt ? TAutoSeq::HaltedHigh : TAutoSeq::HighHold;
+            sequenceLatch = !config.autoHalt;
         } else if (autoSeq == TAutoSeq::ToRated) {
             autoSeq = TAutoSeq::Complete;
         }
@@ -150,9 +152,7 @@ void TModel::MoveSpeedSetpoint(double h)
         }
         if (autoSeq == TAutoSeq::LowHold || autoSeq == TAutoSeq::HighHold)
             HaltSequence();
-        // Idle is a fixed point: a setpoint moved off it by hand is no longer "Idle Selected".
-        if (idleRated == TIdleRated::Idle && config.idleToRated == TIdleToRated::IdleRated)
-            idleRated = TIdleRated::Halted;
+        LeaveIdleOrRated();
         const double held = std::max(raise, lower);
         const double rate = held > config.fastDelay ? config.fastRate : config.slowRate;
         wanted = setpoint + (raise >= 0 ? rate : -rate) * h;

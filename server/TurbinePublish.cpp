@@ -161,11 +161,8 @@ void TModel::Publish()
     out.Number(item("C_IDLE_RTD.IDL_RTD.MSG_SEL"), int(idleRated), 1);
     out.Text(item("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), AutoSeqText(autoSeq));
     out.Number(item("D_AUTOSTAT.AUTO_STRT.MSG_SEL"), int(autoSeq), 1);
-    // The sequence's enable latch: set unless the operator halted it ("Halt" shown,
-    // "Continue" only while there is something to continue).
-    const bool halted = autoSeq == TAutoSeq::Halted || autoSeq == TAutoSeq::HaltedLow
-                        || autoSeq == TAutoSeq::HaltedHigh;
-    out.Flag(item("D_AUTOENBL.AUTO_STRT.LATCH_R"), !halted);
+    // The sequence's enable latch: "Halt" shown while set, "Continue" while cleared.
+    out.Flag(item("D_AUTOENBL.AUTO_STRT.LATCH_R"), sequenceLatch);
     const bool low = autoSeq == TAutoSeq::LowHold || autoSeq == TAutoSeq::HaltedLow;
     const bool high = autoSeq == TAutoSeq::HighHold || autoSeq == TAutoSeq::HaltedHigh;
     const bool sequenceStarted = autoSeq != TAutoSeq::NotStarted;

@@ -321,7 +321,7 @@ private slots:
         QCOMPARE(states, (QList<int>{1, 7, 2, 8, 3, 4}));
         QVERIFY(lowHoldCounted);
         QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Auto Seq Complete"));
-        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("1")); // nothing to continue
+        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("1")); // "Halt", for the next start
         t.Run(20);
         QVERIFY(std::abs(t.Speed() - 3600) < 2);
     }
@@ -346,6 +346,81 @@ private slots:
         t.Run(5);
         t.Pulse("J_CTRLSTOP.RQV_DIS.TRIGGER");
         QCOMPARE(t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR"), QStringLiteral("Idle/Rated Halted"));
+    }
+
+    void ratedStatusFollowsTheSetpoint_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<double>("entered");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("raise") << QByteArray("D_SPD_R_L.RQV.IN_1") << 0.0 << QStringLiteral("Idle/Rated Halted");
+        QTest::newRow("lower") << QByteArray("D_SPD_R_L.RQV.IN_2") << 0.0 << QStringLiteral("Idle/Rated Halted");
+        QTest::newRow("enter other") << QByteArray("D_SPD_R_L.RQV.IN_3") << 3650.0 << QStringLiteral("Idle/Rated Halted");
+        QTest::newRow("enter rated") << QByteArray("D_SPD_R_L.RQV.IN_3") << 3600.0 << QStringLiteral("At Rated");
+    }
+
+    void ratedStatusFollowsTheSetpoint()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(double, entered);
+        QFETCH(QString, status);
+        TDriver t;
+        QVERIFY(t.ToRated());
+        if (entered > 0) {
+            t.Write("D_ENTR_SPD.PC_SMP_TUN.TUNE", entered);
+            t.Pulse(command.constData());
+        } else {
+            t.Hold(command.constData(), 1);
+        }
+        t.Run(10);
+        QCOMPARE(t.Setpoint() != 3600, status != QLatin1String("At Rated"));
+        QCOMPARE(t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR"), status);
+
+        t.Pulse("D_IDLE_RTD.RQV_EN.TRIGGER");
+        QVERIFY(t.RunUntil([&] { return t.Text("C_IDLE_RTD.IDL_RTD.B_TO_STR") == QLatin1String("At Rated"); }, 30));
+        QCOMPARE(t.Setpoint(), 3600.0);
+        QCOMPARE(t.Number("C_IDLE_RTD.IDL_RTD.MSG_SEL"), 4.0);
+    }
+
+    void haltBeforeTheStartHoldsTheStart()
+    {
+        TDriver t;
+        t.Define("C_START.TO_RATED.IN", 4);
+        t.model.Start();
+        t.Pulse("X_RESET.RQV.IN_1");
+        t.Pulse("D_AUTOENBL.RQV_DIS.TRIGGER");
+        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("0")); // "Continue" shown
+        QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Auto Seq Not Started"));
+
+        t.Pulse("I_START.RQV_EN.TRIGGER");
+        t.Run(30);
+        QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Auto Seq Halted"));
+        QCOMPARE(t.Setpoint(), 0.0);
+
+        t.Pulse("D_AUTOENBL.RQV_EN.TRIGGER");
+        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("1")); // "Halt" shown
+        QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Ramping To Low Idle"));
+        QVERIFY(t.RunUntil([&] { return t.Number("D_AUTOSTAT.AUTO_STRT.MSG_SEL") == 7; }, 120));
+    }
+
+    void haltAfterTheSequenceHoldsTheNextStart()
+    {
+        TDriver t;
+        t.Define("C_START.TO_RATED.IN", 4);
+        for (const char* delay : {"C_AUTOSEQ.LO_DLY_C.TUNE", "C_AUTOSEQ.LO_DLY_H.TUNE", "C_AUTOSEQ.HI_DLY_C.TUNE", "C_AUTOSEQ.HI_DLY_H.TUNE"})
+            t.Define(delay, 0.1);
+        t.ResetAndStart();
+        QVERIFY(t.RunUntil([&] { return t.Number("D_AUTOSTAT.AUTO_STRT.MSG_SEL") == 4; }, 600));
+        t.Pulse("D_AUTOENBL.RQV_DIS.TRIGGER");
+        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("0"));
+        QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Auto Seq Complete"));
+
+        t.Pulse("X_TRIPS.RQV.IN_1");
+        QVERIFY(t.RunUntil([&] { return t.Speed() < 0.5; }, 300));
+        t.Pulse("X_RESET.RQV.IN_1");
+        t.Pulse("I_START.RQV_EN.TRIGGER");
+        QCOMPARE(t.Text("D_AUTOSTAT.AUTO_STRT.B_TO_STR"), QStringLiteral("Auto Seq Halted"));
+        QCOMPARE(t.Text("D_AUTOENBL.AUTO_STRT.LATCH_R"), QStringLiteral("0"));
     }
 
     void haltAndContinueTheSequence()
