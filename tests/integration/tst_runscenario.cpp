@@ -391,7 +391,7 @@ private slots:
         QCOMPARE(Text(state), QStringLiteral("9"));
         QVERIFY(Pulse(QStringLiteral("D_AUTOENBL.RQV_EN.TRIGGER")));
         QVERIFY(WaitForText(state, QStringLiteral("4")));
-        QCOMPARE(Text(running), QStringLiteral("1")); // complete: nothing to continue
+        QCOMPARE(Text(running), QStringLiteral("1")); // not halted: "Halt" is offered
         QVERIFY(WaitFor([&] { return std::abs(Number(Speed) - 3600) < 2; }));
     }
 };
