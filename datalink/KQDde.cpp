@@ -1,6 +1,7 @@
 #include "datalink/KQDde.h"
 
 #include "platform/Assert.h"
+#include "platform/ddeml/DdeData.h"
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
 
@@ -133,16 +134,12 @@ HDDEDATA TKQDdeMgr::Callback(UINT type, UINT format, HCONV conv, HSZ, HSZ hsz2, 
     try {
         switch (type) {
         case XTYP_ADVDATA: {
-            DWORD size = 0;
-            const LPBYTE bytes = DdeAccessData(data, &size);
+            const std::optional<QByteArray> bytes = DdeDataBytes(data);
             if (!bytes) {
                 const EDdeError error(DdeErrorText(DdeGetLastError(manager->instance)));
                 owner->DeliverAdvise(hsz2, nullptr, &error);
             } else {
-                QByteArray value(reinterpret_cast<const char*>(bytes), qsizetype(size));
-                if (format == CF_TEXT)
-                    value = QByteArray(value.constData()); // up to the terminating zero
-                DdeUnaccessData(data);
+                const QByteArray value = format == CF_TEXT ? DdeTextOf(*bytes) : *bytes;
                 DdeFreeDataHandle(data);
                 owner->DeliverAdvise(hsz2, &value, nullptr);
             }
@@ -194,8 +191,7 @@ void TKQDdeMgr::TransactionComplete(TKQDdeClientConv* conv, UINT format, HDDEDAT
     }
 
     if (info.wType == XTYP_REQUEST) {
-        DWORD size = 0;
-        const LPBYTE bytes = DdeAccessData(data, &size);
+        const std::optional<QByteArray> bytes = DdeDataBytes(data);
         if (!bytes) {
             const EDdeError error(DdeErrorText(DdeGetLastError(instance)));
             conv->Deliver(id, nullptr, &error);
@@ -203,11 +199,10 @@ void TKQDdeMgr::TransactionComplete(TKQDdeClientConv* conv, UINT format, HDDEDAT
         }
         QByteArray copy;
         if (format == CF_TEXT) {
-            copy = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(qstrnlen(reinterpret_cast<const char*>(bytes), size)));
+            copy = DdeTextOf(*bytes);
         } else if (format == CF_PRIVATEFIRST) {
-            copy = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
+            copy = *bytes;
         } else {
-            DdeUnaccessData(data);
             char item[MaxItemNameQuery + 1] = {};
             DdeQueryStringA(instance, info.hszItem, item, MaxItemNameQuery, CP_WINANSI);
             MessageDlg(QStringLiteral("DDE Error: Unknown format ") + conv->topic + QStringLiteral(": ")
@@ -215,7 +210,6 @@ void TKQDdeMgr::TransactionComplete(TKQDdeClientConv* conv, UINT format, HDDEDAT
                        TMsgDlgType::mtError, mbOK);
             return;
         }
-        DdeUnaccessData(data);
         DdeFreeDataHandle(data);
         conv->Deliver(id, &copy, nullptr);
         return;

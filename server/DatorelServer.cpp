@@ -1,5 +1,6 @@
 #include "server/DatorelServer.h"
 
+#include "platform/ddeml/DdeData.h"
 #include "server/SimulatedControl.h"
 
 #include <QDir>
@@ -393,18 +394,7 @@ QString TDatorelServer::Text(HSZ handle) const
 
 QByteArray TDatorelServer::Bytes(HDDEDATA data)
 {
-    if (!data)
-        return {};
-    DWORD size = 0;
-    const LPBYTE bytes = DdeAccessData(data, &size);
-    if (!bytes)
-        return {};
-    QByteArray copy(reinterpret_cast<const char*>(bytes), int(size));
-    DdeUnaccessData(data);
-    // Texts end at their first zero.
-    if (const qsizetype zero = copy.indexOf('\0'); zero >= 0)
-        copy.truncate(zero);
-    return copy;
+    return DdeTextOf(DdeDataBytes(data).value_or(QByteArray()));
 }
 
 HDDEDATA TDatorelServer::Reply(const QByteArray& bytes, HSZ item, UINT format) const

@@ -6,6 +6,7 @@
 //   ddeq SERVICE TOPIC execute COMMAND
 //   ddeq SERVICE TOPIC advise ITEM [--count N] [--seconds S]
 //   ddeq SERVICE TOPIC items
+#include "platform/ddeml/DdeData.h"
 #include "platform/ddeml/ddeml.h"
 
 #include <QCommandLineParser>
@@ -71,19 +72,7 @@ int Fail(int code, const QString& message)
 
 QByteArray Bytes(HDDEDATA data)
 {
-    DWORD size = 0;
-    const LPBYTE bytes = DdeAccessData(data, &size);
-    if (!bytes)
-        return {};
-    QByteArray copy(reinterpret_cast<const char*>(bytes), int(size));
-    DdeUnaccessData(data);
-    return copy;
-}
-
-QByteArray UpToZero(const QByteArray& bytes)
-{
-    const qsizetype zero = bytes.indexOf('\0');
-    return zero < 0 ? bytes : bytes.left(zero);
+    return DdeDataBytes(data).value_or(QByteArray());
 }
 
 void Print(const QByteArray& line)
@@ -99,7 +88,7 @@ HDDEDATA Callback(UINT type, UINT, HCONV conv, HSZ, HSZ, HDDEDATA data, ULONG_PT
         return nullptr;
     if (type == XTYP_ADVDATA) {
         if (adviseCount != 0) {
-            Print(UpToZero(Bytes(data)));
+            Print(DdeTextOf(Bytes(data)));
             if (adviseCount > 0 && --adviseCount == 0)
                 QTimer::singleShot(0, [] { QCoreApplication::exit(ExitOk); });
         }
@@ -247,7 +236,7 @@ int main(int argc, char* argv[])
         const QString what = QStringLiteral("%1 of \"%2\" failed: ").arg(verb, rest.value(0));
         if (verb == QLatin1String("request")) {
             if (const auto value = Transact(XTYP_REQUEST, rest[0], CF_TEXT, {}, timeoutMs, &error))
-                Print(UpToZero(*value));
+                Print(DdeTextOf(*value));
             else
                 status = Fail(ExitFailed, what + error);
         } else if (verb == QLatin1String("request-binary")) {
@@ -264,7 +253,7 @@ int main(int argc, char* argv[])
         } else if (verb == QLatin1String("items")) {
             if (const auto value = Transact(XTYP_REQUEST, QStringLiteral("MutableItemList"), CF_TEXT, {},
                                             timeoutMs, &error)) {
-                for (const QByteArray& name : UpToZero(*value).split('\t'))
+                for (const QByteArray& name : DdeTextOf(*value).split('\t'))
                     if (!name.isEmpty())
                         Print(name);
             } else {

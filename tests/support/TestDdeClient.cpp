@@ -1,5 +1,7 @@
 #include "tests/support/TestDdeClient.h"
 
+#include "platform/ddeml/DdeData.h"
+
 #include <map>
 
 namespace {
@@ -32,19 +34,12 @@ private:
 
 QByteArray Bytes(HDDEDATA data)
 {
-    DWORD size = 0;
-    const LPBYTE bytes = DdeAccessData(data, &size);
-    if (!bytes)
-        return {};
-    QByteArray copy(reinterpret_cast<const char*>(bytes), int(size));
-    DdeUnaccessData(data);
-    return copy;
+    return DdeDataBytes(data).value_or(QByteArray());
 }
 
 QString UpToZero(const QByteArray& bytes)
 {
-    const qsizetype zero = bytes.indexOf('\0');
-    return QString::fromLatin1(zero < 0 ? bytes : bytes.left(zero));
+    return QString::fromLatin1(DdeTextOf(bytes));
 }
 
 QString ItemText(DWORD instance, HSZ item)

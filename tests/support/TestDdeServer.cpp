@@ -1,5 +1,7 @@
 #include "tests/support/TestDdeServer.h"
 
+#include "platform/ddeml/DdeData.h"
+
 #include <QList>
 #include <QMap>
 
@@ -100,10 +102,7 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
                                    CF_TEXT, 0);
     }
     case XTYP_POKE: {
-        DWORD size = 0;
-        const LPBYTE bytes = DdeAccessData(data, &size);
-        const QByteArray value(reinterpret_cast<const char*>(bytes));
-        DdeUnaccessData(data);
+        const QByteArray value = DdeTextOf(DdeDataBytes(data).value_or(QByteArray()));
         pokes << item + "=" + QString::fromLatin1(value);
         items[item] = value;
         if (!held.contains(item))
@@ -111,10 +110,7 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
         return ack;
     }
     case XTYP_EXECUTE: {
-        DWORD size = 0;
-        const LPBYTE bytes = DdeAccessData(data, &size);
-        executes << QString::fromLatin1(reinterpret_cast<const char*>(bytes));
-        DdeUnaccessData(data);
+        executes << QString::fromLatin1(DdeTextOf(DdeDataBytes(data).value_or(QByteArray())));
         if (onExecute)
             onExecute(executes.last());
         return ack;
