@@ -82,7 +82,7 @@ public:
     // The control's value of an item, as another client of the server reads it.
     QString Read(const QString& item) const
     {
-        return control->RequestText(item).value_or(QStringLiteral("<failed>"));
+        return Text(*control, item);
     }
     bool WaitForValue(const QString& item, const QString& value) const
     {

@@ -41,7 +41,7 @@ struct OnLine {
     std::unique_ptr<TestDdeClient> control;
     TScriptedDialogs dialogs;
 
-    QString Text(const QString& item) const { return control->RequestText(item).value_or("<failed>"); }
+    QString Text(const QString& item) const { return ::Text(*control, item); }
 };
 OnLine* online = nullptr;
 

@@ -118,7 +118,7 @@ QString TestConfigurationTransfer::StoredAfterRestart(const QString& name)
     if (!server->Stop() || !server->Start())
         return QStringLiteral("<no restart>");
     TestDdeClient control(QStringLiteral("URQVDatorel"), ServerProcess::Topic());
-    return control.RequestText(name).value_or(QStringLiteral("<failed>"));
+    return Text(control, name);
 }
 
 void TestConfigurationTransfer::everyChangeableValueRoundTrips()

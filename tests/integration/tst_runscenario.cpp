@@ -35,7 +35,7 @@ private:
     std::unique_ptr<ServerProcess> m_server;
     std::unique_ptr<TestDdeClient> m_control;
 
-    QString Text(const QString& item) { return m_control->RequestText(item).value_or(QStringLiteral("<failed>")); }
+    QString Text(const QString& item) { return ::Text(*m_control, item); }
     double Number(const QString& item) { return Text(item).toDouble(); }
 
     bool Write(const QString& item, const QString& value) { return m_control->Poke(item, value); }
