@@ -5,6 +5,7 @@
 // Buttons are played as the program plays them: one-shot buttons write 1 and 0,
 // momentary buttons hold 1 until what they move has moved.
 #include "tests/support/ServerProcess.h"
+#include "tests/support/ServerTest.h"
 #include "tests/support/TestDdeClient.h"
 
 #include <QTest>
@@ -14,7 +15,6 @@
 
 namespace {
 
-const QString Own = QStringLiteral("URQVDatorel");
 constexpr int Patience = 60000; // a loaded machine may run the control far slower than its tick
 
 const QString Status = QStringLiteral("J_CONTROL.CNTRL_MESS.B_TO_STR");
@@ -28,13 +28,10 @@ const QString StartButton = QStringLiteral("I_START.RQV_EN.TRIGGER");
 
 } // namespace
 
-class TestRunModeScenario : public QObject {
+class TestRunModeScenario : public ServerTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<TestDdeClient> m_control;
-
     QString Text(const QString& item) { return ::Text(*m_control, item); }
     double Number(const QString& item) { return Text(item).toDouble(); }
 
@@ -85,10 +82,7 @@ private:
 private slots:
     void initTestCase()
     {
-        m_server = std::make_unique<ServerProcess>();
-        QVERIFY2(m_server->Start(), qPrintable(m_server->Output()));
-        m_control = std::make_unique<TestDdeClient>(Own, ServerProcess::Topic());
-        QVERIFY(m_control->Connected());
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
         // Semiautomatic start: the limiter waits for the operator; quicker ramps keep the test short.
         QVERIFY(Write(QStringLiteral("C_START.START_CONF.IN"), QStringLiteral("2")));
         QVERIFY(Write(QStringLiteral("C_START.RT_TO_MIN.IN"), QStringLiteral("100")));
@@ -99,8 +93,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        m_control.reset();
-        m_server.reset();
+        StopServer();
     }
 
     void resetMakesTheTurbineReady()

@@ -3,6 +3,7 @@
 #include "platform/process/winproc.h"
 #include "platform/registry/winreg.h"
 #include "tests/support/ServerProcess.h"
+#include "tests/support/ServerTest.h"
 #include "tests/support/TestDdeClient.h"
 
 #include <QDir>
@@ -27,26 +28,18 @@ bool WriteFile(const QString& path, const QByteArray& text)
 
 } // namespace
 
-class TestServerInterface : public QObject {
+class TestServerInterface : public ServerTest {
     Q_OBJECT
-
-private:
-    std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<TestDdeClient> m_control;
 
 private slots:
     void initTestCase()
     {
-        m_server = std::make_unique<ServerProcess>();
-        QVERIFY2(m_server->Start(), qPrintable(m_server->Output()));
-        m_control = std::make_unique<TestDdeClient>(Own, ServerProcess::Topic());
-        QVERIFY(m_control->Connected());
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
     }
 
     void cleanupTestCase()
     {
-        m_control.reset();
-        m_server.reset();
+        StopServer();
     }
 
     void bothServicesAnswerOnSystem()

@@ -1,6 +1,7 @@
 // The server's test faults, as a client sees them: refused, unanswered and slow
 // transactions, and a server that dies in the middle of one.
 #include "tests/support/ServerProcess.h"
+#include "tests/support/ServerTest.h"
 #include "tests/support/TestDdeClient.h"
 
 #include <QTest>
@@ -21,26 +22,18 @@ constexpr int SlowReplyMs = 800;
 
 } // namespace
 
-class TestServerFaults : public QObject {
+class TestServerFaults : public ServerTest {
     Q_OBJECT
-
-private:
-    std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<TestDdeClient> m_control;
 
 private slots:
     void init()
     {
-        m_server = std::make_unique<ServerProcess>();
-        QVERIFY2(m_server->Start(), qPrintable(m_server->Output()));
-        m_control = std::make_unique<TestDdeClient>(Own, ServerProcess::Topic());
-        QVERIFY(m_control->Connected());
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
     }
 
     void cleanup()
     {
-        m_control.reset();
-        m_server.reset();
+        StopServer();
     }
 
     void refusedItemFailsEveryTransaction()
@@ -121,13 +114,10 @@ private slots:
 
     void faultsFromTheCommandLine()
     {
-        m_control.reset();
-        m_server.reset();
+        StopServer();
         ServerProcess::Options options;
         options.faults = QStringLiteral("refuse=Run Mode");
-        m_server = std::make_unique<ServerProcess>(options);
-        QVERIFY2(m_server->Start(), qPrintable(m_server->Output()));
-        m_control = std::make_unique<TestDdeClient>(Own, ServerProcess::Topic());
+        QVERIFY2(StartServer(options), qPrintable(ServerOutput()));
         QVERIFY(!m_control->RequestText(RunMode));
         QCOMPARE(Text(*m_control, Status), QStringLiteral("1"));
     }

@@ -1,6 +1,7 @@
 // Tests force values and raise alarms through the System item "Simulate" of the
 // real server; clients of the control topic see the result as from the control.
 #include "tests/support/ServerProcess.h"
+#include "tests/support/ServerTest.h"
 #include "tests/support/TestDdeClient.h"
 
 #include <QTest>
@@ -14,26 +15,18 @@ constexpr int Patience = 20000; // how long a wait for an advise may last on a l
 
 } // namespace
 
-class TestSimulateThroughDde : public QObject {
+class TestSimulateThroughDde : public ServerTest {
     Q_OBJECT
-
-private:
-    std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<TestDdeClient> m_control;
 
 private slots:
     void initTestCase()
     {
-        m_server = std::make_unique<ServerProcess>();
-        QVERIFY2(m_server->Start(), qPrintable(m_server->Output()));
-        m_control = std::make_unique<TestDdeClient>(Own, ServerProcess::Topic());
-        QVERIFY(m_control->Connected());
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
     }
 
     void cleanupTestCase()
     {
-        m_control.reset();
-        m_server.reset();
+        StopServer();
     }
 
     void forcedValueIsAdvised()
