@@ -53,7 +53,6 @@ TFServiceMode::TFServiceMode(TFMain& main)
     : TEditorWindow(main, main.ServiceModeState, QStringLiteral("Closing Service Mode"), QStringLiteral("Service Mode - "),
                     main.ServiceEdit)
 {
-    resize(560, 380);
 }
 
 void TFServiceMode::InitMonStatus()

@@ -75,7 +75,6 @@ void TScriptedDialogs::clear()
     m_fileNames.clear();
     m_passwordAnswers.clear();
     m_printFiles.clear();
-    m_printDialogs = 0;
     m_messages.clear();
     m_files.clear();
     m_passwords.clear();
@@ -169,7 +168,6 @@ bool TScriptedDialogs::Password(const QString& caption, const QString& prompt, Q
 
 bool TScriptedDialogs::PrintSetup(QPrinter& printer)
 {
-    ++m_printDialogs;
     if (m_printFiles.isEmpty())
         return false;
     const auto answer = m_printFiles.dequeue();

@@ -69,7 +69,6 @@ public:
     QStringList texts() const;
     const QList<TShownFileDialog>& fileDialogs() const { return m_files; }
     const QList<TShownPassword>& passwordPrompts() const { return m_passwords; }
-    int printDialogs() const { return m_printDialogs; }
     // Scripted answers not used yet.
     int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
 
@@ -92,7 +91,6 @@ private:
     QQueue<std::optional<QString>> m_fileNames;
     QQueue<std::optional<QString>> m_passwordAnswers;
     QQueue<std::optional<QString>> m_printFiles;
-    int m_printDialogs = 0;
     Responder m_responder;
     QList<TShownMessage> m_messages;
     QList<TShownFileDialog> m_files;
