@@ -79,12 +79,6 @@ TExeModule::~TExeModule()
     CloseProcessHandles();
 }
 
-void TExeModule::SetStartWait(int rounds, int roundMilliseconds)
-{
-    waitRounds = rounds;
-    waitRound = roundMilliseconds;
-}
-
 bool TExeModule::StartedServer() const
 {
     return state != TState::NotRunning && !serverWindow && processInformation.dwProcessId != 0;
@@ -140,7 +134,7 @@ void TExeModule::Start(const QString& path, WORD showMode, TStartedCallBack call
 
     // A previous wait may still be returning from run().
     thread->wait();
-    thread->Arm(processInformation.hProcess, waitRounds, waitRound, ++startSerial);
+    thread->Arm(processInformation.hProcess, Timing::ServerStartWaitRounds, Timing::ServerStartWaitRound, ++startSerial);
     thread->start();
 }
 

@@ -88,9 +88,6 @@ public:
     bool StartedServer() const;
     const PROCESS_INFORMATION& ProcessInformation() const { return processInformation; }
 
-    // How long a started server is given to come up: rounds x round length.
-    void SetStartWait(int rounds, int roundMilliseconds);
-
 private:
     void WaitEnded(quint64 serial);
     bool ServerAnswers() const;
@@ -101,7 +98,5 @@ private:
     PROCESS_INFORMATION processInformation {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, 0, 0};
     HWND serverWindow = nullptr;
     quint64 startSerial = 0;
-    int waitRounds = Timing::ServerStartWaitRounds;
-    int waitRound = Timing::ServerStartWaitRound;
     std::unique_ptr<TExeModuleThread> thread;
 };

@@ -13,10 +13,6 @@
 
 namespace {
 
-// After the values are written, the control is given this long per value
-// before it is told to store them.
-constexpr int PausePerValueMs = 1;
-
 constexpr char Separator = '\t';
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 
@@ -164,7 +160,7 @@ void TKQDatorelConfig::ConfigureControl(const QStringList& names, const QStringL
         device->ReleaseItem(itemName);
         progress.Step();
     }
-    Timing::Pause(int(values.size()) * PausePerValueMs);
+    Timing::Pause(Timing::ConfigLoadPausePerValue * int(values.size()));
     device->SaveValues();
     progress.Step();
     RestoreStatusText();

@@ -270,8 +270,7 @@ TKQServer::TKQServer(QObject* owner)
       module(std::make_unique<TExeModule>()),
       linkConversation(std::make_unique<TKQDdeClientConv>()),
       serverConversation(std::make_unique<TKQDdeClientConv>()),
-      statusPanel(std::make_unique<TKQStatusPanel>(this)),
-      topicRetryInterval(Timing::TopicRetryInterval)
+      statusPanel(std::make_unique<TKQStatusPanel>(this))
 {
     TKQDdeMgr::SetCurrent(ddeManager.get());
     retryTimer.setInterval(Timing::ServerRetryInterval);
@@ -299,13 +298,6 @@ TKQServer::~TKQServer()
     serverConversation.reset();
     linkConversation.reset();
     module.reset();
-}
-
-void TKQServer::SetRetryIntervals(int serverRetry, int topicRetry, int startWaitRound)
-{
-    retryTimer.setInterval(serverRetry);
-    topicRetryInterval = topicRetry;
-    module->SetStartWait(Timing::ServerStartWaitRounds, startWaitRound);
 }
 
 // ---- properties ----
@@ -406,7 +398,7 @@ void TKQServer::RequestConversation(const QString& topic, TConvCallBack callBack
         return;
     }
     networkConfigurations.Add(
-        new TNetworkConfiguration(this, topic, record, std::move(created), std::move(callBack), topicRetryInterval));
+        new TNetworkConfiguration(this, topic, record, std::move(created), std::move(callBack), Timing::TopicRetryInterval));
 }
 
 void TKQServer::ReleaseConversation(const QString& topic)

@@ -52,11 +52,6 @@ public:
     std::function<void(TObject* sender)> OnConnect;
     std::function<void(TObject* sender)> OnDisconnect;
 
-    // Shorter intervals for tests: between retries of the system conversations
-    // and of a topic, and the length of one round of the wait for a started
-    // server (whose number of rounds stays).
-    void SetRetryIntervals(int serverRetry, int topicRetry, int startWaitRound);
-
 private:
     friend class TNetworkConfiguration;
 
@@ -91,7 +86,6 @@ private:
     bool countFailed = false;
     QString serverName;
     QStringList networkDefFiles;
-    int topicRetryInterval;
     bool loading = true;
     bool destroying = false;
 };

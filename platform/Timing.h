@@ -1,59 +1,87 @@
-// Every interval, time-out and pause of the program, in milliseconds, and the
-// one function through which the user-interface thread is paused.
+// Every interval, time-out and pause of the program, and the one function
+// through which the user-interface thread is paused.
+//
+// Durations are Spans: they read as milliseconds through one time scale, so
+// that tests can run all of the program's clocks faster at once. The program
+// itself never changes the scale.
 #pragma once
 
 namespace Timing {
 
+// Sets the factor every Span is multiplied by (1 = real time); tests only.
+void SetScale(double factor);
+double Scale();
+// Milliseconds of the program's clock, scaled; never less than 1 for a
+// positive duration, so a scaled timer never spins.
+int Scaled(int milliseconds);
+
+class Span {
+public:
+    constexpr explicit Span(int milliseconds) : ms(milliseconds) {}
+    operator int() const { return Scaled(ms); }
+    constexpr int Unscaled() const { return ms; }
+    constexpr Span operator*(int times) const { return Span(ms * times); }
+
+private:
+    int ms;
+};
+
+
 // DDE layer.
-constexpr int SynchronizerDefaultTimeout = 600000;
-constexpr int PokeSyncTimeout = 5000;
-constexpr int DdeConnectTimeout = 5000;
+constexpr Span SynchronizerDefaultTimeout{600000};
+constexpr Span PokeSyncTimeout{5000};
+constexpr Span DdeConnectTimeout{5000};
 
 // Items and devices.
-constexpr int ItemReadTimeout = 5000;
-constexpr int MutableItemListTimeout = 60000;
-constexpr int ConversationLostPause = 1000;
+constexpr Span ItemReadTimeout{5000};
+constexpr Span MutableItemListTimeout{60000};
+constexpr Span ConversationLostPause{1000};
 
 // Control device.
-constexpr int ControlRequestTimeout = 10000;
-constexpr int ControlResultTimeout = 20000;
-constexpr int ConnectPollInterval = 1000;
+constexpr Span ControlRequestTimeout{10000};
+constexpr Span ControlResultTimeout{20000};
+constexpr Span ConnectPollInterval{1000};
 constexpr int ConnectPollTries = 20;
-constexpr int ResetPollInterval = 1000;
+constexpr Span ResetPollInterval{1000};
 constexpr int ResetPollTries = 120;
-constexpr int ResetPrePause = 4000;
+constexpr Span ResetPrePause{4000};
 
 // Server connection.
-constexpr int ServerRetryInterval = 1000;
+constexpr Span ServerRetryInterval{1000};
 constexpr int ServerRetryCount = 25;
-constexpr int TopicRetryInterval = 1000;
+constexpr Span TopicRetryInterval{1000};
 constexpr int TopicRetryTries = 60;
-constexpr int ServerStartWaitRound = 200;
+constexpr Span ServerStartWaitRound{200};
 constexpr int ServerStartWaitRounds = 20;
-constexpr int ConversationCountTimeout = 600000;
-constexpr int SymbolInfoTimeout = 600000;
+constexpr Span ConversationCountTimeout{600000};
+constexpr Span SymbolInfoTimeout{600000};
+
+// Values file: after the values are written, the control is given this long
+// per value before it is told to store them.
+constexpr Span ConfigLoadPausePerValue{1};
 
 // Main window.
-constexpr int StatusPollInterval = 5000;       // tPing between polls
-constexpr int StatusPollSoon = 200;            // first poll after going on line or normal status
-constexpr int StatusPollAfterAdvises = 500;    // first poll after advises restart
-constexpr int StatusPollAfterFailedSave = 4000;
-constexpr int PollErrorAlarmTime = 10000;      // failing polls this long raise the alarm
-constexpr int ConfModeCacheTime = 5000;        // a poll's configure-mode answer stays valid this long
-constexpr int DeferredActionInterval = 100;    // tMain
-constexpr int ReenableMainDelay = 1000;        // main window disabled after a mode window closed
-constexpr int ConfigCheckPollInterval = 2000;  // CCheckTimer
-constexpr int RequestReadyWait = 50;           // WaitTillRequestReady: pause per try
+constexpr Span StatusPollInterval{5000};       // tPing between polls
+constexpr Span StatusPollSoon{200};            // first poll after going on line or normal status
+constexpr Span StatusPollAfterAdvises{500};    // first poll after advises restart
+constexpr Span StatusPollAfterFailedSave{4000};
+constexpr Span PollErrorAlarmTime{10000};      // failing polls this long raise the alarm
+constexpr Span ConfModeCacheTime{5000};        // a poll's configure-mode answer stays valid this long
+constexpr Span DeferredActionInterval{100};    // tMain
+constexpr Span ReenableMainDelay{1000};        // main window disabled after a mode window closed
+constexpr Span ConfigCheckPollInterval{2000};  // CCheckTimer
+constexpr Span RequestReadyWait{50};           // WaitTillRequestReady: pause per try
 constexpr int RequestReadyTries = 20;
-constexpr int PingDoneWait = 50;               // WaitTillPingDone: pause per try
+constexpr Span PingDoneWait{50};               // WaitTillPingDone: pause per try
 constexpr int PingDoneTries = 120;
-constexpr int RangeCheckSettlePause = 2000;    // before range checking is switched on once more
+constexpr Span RangeCheckSettlePause{2000};    // before range checking is switched on once more
 
 // Run mode window: one line of an alarm list per tick.
-constexpr int RunTimerInterval = 100;
+constexpr Span RunTimerInterval{100};
 
-// Blocks the calling thread for the given time. Tests may replace the way it
-// pauses (for example to scale pauses down); nullptr restores the real sleep.
+// Blocks the calling thread for the given (already scaled) milliseconds. Tests
+// may replace the way it pauses, to see the pauses asked for; nullptr restores
+// the real sleep.
 void Pause(int milliseconds);
 using PauseFunction = void (*)(int milliseconds);
 void SetPauseFunction(PauseFunction function);

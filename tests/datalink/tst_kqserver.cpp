@@ -128,7 +128,6 @@ public:
     void MakeServer(bool loaded, TKRunMode mode = TKRunMode::Hidden)
     {
         server = std::make_unique<TKQServer>();
-        server->SetRetryIntervals(1, 1, 50);
         server->SetRunMode(mode);
         server->StatusPanel()->SetStatusBar(&bar);
         server->OnConnect = [this](TObject* sender) { connects << sender; };
@@ -284,7 +283,6 @@ void TestGoingOnLine::windowWithoutLinkServiceIsNoRunningServer()
     plant.InstallProgram();
     const TWindowMarker window(DatorelServer::WindowClass);
     plant.MakeServer(false);
-    plant.server->SetRetryIntervals(50, 1, 50);
     plant.server->RequestConversation(Topic, plant.Into(QStringLiteral("device")));
 
     QTRY_COMPARE_WITH_TIMEOUT(plant.Starts().size(), 1, Patience);

@@ -116,7 +116,6 @@ void TestKQServerWithServer::cleanup()
 void TestKQServerWithServer::MakeServer()
 {
     server = std::make_unique<TKQServer>();
-    server->SetRetryIntervals(500, 100, 50);
     server->SetRunMode(TKRunMode::Hidden);
     server->StatusPanel()->SetStatusBar(bar.get());
     server->Loaded();
@@ -187,7 +186,6 @@ void TestKQServerWithServer::topicThatNeverOpens()
 {
     QVERIFY2(running->Start(), qPrintable(running->Output()));
     MakeServer();
-    server->SetRetryIntervals(500, 1, 50);
     server->SetServerName(ServerName);
     const QString topic = QStringLiteral("missing.net(Dflt Control ID)");
     server->RequestConversation(topic, Into());

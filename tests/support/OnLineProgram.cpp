@@ -2,14 +2,13 @@
 
 #include "datalink/KQStatusPanel.h"
 #include "tests/support/ServerProcess.h"
+#include "tests/support/Wait.h"
 
-#include <QTest>
 
 OnLineProgram::OnLineProgram()
 {
     TKQStatusPanel::AddPanel(&bar, 200);
     link = std::make_unique<TKQServer>();
-    link->SetRetryIntervals(200, 100, 50);
     link->SetRunMode(TKRunMode::Hidden);
     link->StatusPanel()->SetStatusBar(&bar);
     link->Loaded();
@@ -39,7 +38,7 @@ void OnLineProgram::Prepare()
 bool OnLineProgram::GoOnLine()
 {
     Prepare();
-    return QTest::qWaitFor([this] { return communicating > 0; }, Patience);
+    return Harness::WaitFor([this] { return communicating > 0; }, Patience);
 }
 
 QString OnLineProgram::Read(const QString& name)

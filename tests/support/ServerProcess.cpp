@@ -1,11 +1,11 @@
 #include "tests/support/ServerProcess.h"
 
 #include "tests/support/TestDdeClient.h"
+#include "tests/support/Wait.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QTest>
 
 #include <csignal>
 
@@ -122,7 +122,7 @@ bool ServerProcess::Start()
         // The link service is offered last.
         if (ServiceAnswers(QStringLiteral("URQVDatorel")) && ServiceAnswers(QStringLiteral("Datorel")))
             return true;
-        QTest::qWait(StartPollMs);
+        Harness::Wait(StartPollMs);
     }
     Output();
     m_output += QStringLiteral("\n(the server's services did not answer)");

@@ -5,14 +5,22 @@
 // or, where the run needs setting up first, RunTests<App, TestA, TestB>().
 #pragma once
 
+#include "platform/Timing.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTest>
+
+// The program's clocks run ten times faster in tests, as the test server's
+// control does (ServerProcess::Options::tickMs); a test may turn them further
+// down where it waits for a long time-out.
+constexpr double TestTimeScale = 0.1;
 
 template <class App, class... Tests>
 int RunTests(int argc, char** argv)
 {
     App app(argc, argv);
+    Timing::SetScale(TestTimeScale);
     int failed = 0;
     // The test library reports an exception that escapes a test function and
     // then raises it again; catching it here lets the other classes run.
