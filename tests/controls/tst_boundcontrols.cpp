@@ -12,8 +12,10 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 namespace {
@@ -61,42 +63,81 @@ const QStringList TuneLimits{"C_SPEED.GAIN.LO_LIM_OUT", "C_SPEED.GAIN.HI_LIM_OUT
 struct BoundClass {
     const char* name;
     const char* item;
-    QByteArray value; // the item's value at the server
-    QByteArray symbol;
-    const char* properties; // always given
-    const char* formValue;  // a value in the description
+    // The item's first and next value at the server, and what the control shows for each.
+    QByteArray value, next;
+    const char* shown;
+    const char* shownNext;
+    QAccessible::Role role = QAccessible::StaticText;
+    QByteArray symbol = {};
+    const char* properties = ""; // always given
+    const char* formValue = "";  // a value in the description
     // Set at run time, this property writes runWritten.
-    const char* runProperty;
-    QVariant runValue;
-    const char* runWritten;
-    bool ownVisible; // run-time Visible moves the subscription
-    bool ownEnabled; // run-time Enabled moves the subscription
-    Action write;    // what a user does to write; none for indicators
+    const char* runProperty = nullptr;
+    QVariant runValue = {};
+    const char* runWritten = nullptr;
+    bool ownVisible = false; // run-time Visible moves the subscription
+    bool ownEnabled = false; // run-time Enabled moves the subscription
+    Action write = nullptr;  // what a user does to write; none for indicators
 };
 
 const BoundClass Classes[] = {
-    {"TKQSpinEdit", "C_SPEED.RATED.IN", "150", RealTunable, "", R"("Value": 42, "SpinValue": 43)", "Value", 75.0, "75",
-     true, true, StepUp},
-    {"TK4812SpinEdit", "C_SPEED.RATED.IN", "150", RealTunable, "", R"("Value": 42)", "Value", 75.0, "75", true, true,
-     StepUp},
-    {"TK4812SpinTune", Tune, "5", RealTunable, "", R"("Value": 42)", "Value", 7.0, "7", true, true, StepUp},
-    {"TKQEnumComboBox", "C_BRKR.CONFIG.IN", "2", {}, R"("EnumList": ["A", 1, "B", 2, "C", 3])",
-     R"("Value": 1, "EnumValue": 1)", "Value", 1, "1", true, true, ChooseLast},
-    {"TKQOneShotButton", "CMD.PULSE.IN", "0", {}, "", R"("Value": true)", "Value", true, "-1", true, false, Press},
-    {"TKQDAOneShotButton", "CMD.PULSE.IN", "0", {}, "", R"("Value": true)", "Value", true, "-1", true, false, Press},
-    {"TKQMomentaryButton", "CMD.PULSE.IN", "0", {}, "", R"("Value": true)", "Value", true, "-1", true, true, Press},
-    {"TKQDAMomentaryButton", "CMD.PULSE.IN", "0", {}, "", R"("Value": true)", "Value", true, "-1", true, true, Press},
-    {"TKQToggleButton", "CMD.PULSE.IN", "0", {}, "", R"("Value": true)", "Value", true, "-1", false, true, Press},
-    {"TKQCheckBox", "C_HOLD.IN", "0", {}, "", R"("Checked": true)", nullptr, {}, nullptr, true, false, Tick},
-    {"TKQStringEdit", "C_SITE.NAME_1.IN", "North plant", {}, "", R"("Text": "typed")", nullptr, {}, nullptr, false,
-     false, TypeAndEnter},
-    {"TKQNumberEdit", "C_SPEED.RATED.IN", "150", RealTunable, "", R"("Text": "7")", nullptr, {}, nullptr, false, false,
-     TypeAndEnter},
-    {"TKQLabel", "C_SPEED.RATED.IN", "12.5", {}, "", R"("Value": "7")", nullptr, {}, nullptr, true, false, nullptr},
-    {"TKQBoxLabel", "C_SPEED.RATED.IN", "12.5", {}, "", R"("Text": "7")", nullptr, {}, nullptr, true, true, nullptr},
-    {"TKQStatusText", "C_BRKR.CLOSED.OUT", "0", {}, "", R"("Value": true)", nullptr, {}, nullptr, false, true, nullptr},
-    {"TKQItemSpy", "SPEED.PV.OUT", "3600", {}, "", "", nullptr, {}, nullptr, false, false, nullptr},
+    {.name = "TKQSpinEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "3600.5", .shown = "150.00",
+     .shownNext = "3600.50", .role = QAccessible::SpinBox, .symbol = RealTunable,
+     .formValue = R"("Value": 42, "SpinValue": 43)", .runProperty = "Value", .runValue = 75.0, .runWritten = "75",
+     .ownVisible = true, .ownEnabled = true, .write = StepUp},
+    {.name = "TK4812SpinEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "3600.5", .shown = "150.00",
+     .shownNext = "3600.50", .role = QAccessible::SpinBox, .symbol = RealTunable, .formValue = R"("Value": 42)",
+     .runProperty = "Value", .runValue = 75.0, .runWritten = "75", .ownVisible = true, .ownEnabled = true,
+     .write = StepUp},
+    {.name = "TK4812SpinTune", .item = Tune, .value = "5", .next = "7.25", .shown = "5.00", .shownNext = "7.25",
+     .role = QAccessible::SpinBox, .symbol = RealTunable, .formValue = R"("Value": 42)", .runProperty = "Value",
+     .runValue = 7.0, .runWritten = "7", .ownVisible = true, .ownEnabled = true, .write = StepUp},
+    {.name = "TKQEnumComboBox", .item = "C_BRKR.CONFIG.IN", .value = "2", .next = "3", .shown = "B", .shownNext = "C",
+     .role = QAccessible::ComboBox, .properties = R"("EnumList": ["A", 1, "B", 2, "C", 3])",
+     .formValue = R"("Value": 1, "EnumValue": 1)", .runProperty = "Value", .runValue = 1, .runWritten = "1",
+     .ownVisible = true, .ownEnabled = true, .write = ChooseLast},
+    // A command value seen at rest shows nothing: the pulse buttons show their own presses.
+    {.name = "TKQOneShotButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off", .shownNext = "Off",
+     .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
+     .runWritten = "-1", .ownVisible = true, .write = Press},
+    {.name = "TKQDAOneShotButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
+     .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .write = Press},
+    {.name = "TKQMomentaryButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
+     .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press},
+    {.name = "TKQDAMomentaryButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
+     .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press},
+    {.name = "TKQToggleButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off", .shownNext = "On",
+     .role = QAccessible::CheckBox, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
+     .runWritten = "-1", .ownEnabled = true, .write = Press},
+    {.name = "TKQCheckBox", .item = "C_HOLD.IN", .value = "0", .next = "-1", .shown = "false", .shownNext = "true",
+     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .ownVisible = true, .write = Tick},
+    {.name = "TKQStringEdit", .item = "C_SITE.NAME_1.IN", .value = "North plant", .next = "UNIT 2",
+     .shown = "North plant", .shownNext = "UNIT 2", .role = QAccessible::EditableText,
+     .formValue = R"("Text": "typed")", .write = TypeAndEnter},
+    {.name = "TKQNumberEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "12.3456", .shown = "150.00",
+     .shownNext = "12.35", .role = QAccessible::EditableText, .symbol = RealTunable, .formValue = R"("Text": "7")",
+     .write = TypeAndEnter},
+    {.name = "TKQLabel", .item = "C_SPEED.RATED.IN", .value = "12.5", .next = "rpm", .shown = "13", .shownNext = "rpm",
+     .formValue = R"("Value": "7")", .ownVisible = true},
+    {.name = "TKQBoxLabel", .item = "C_SPEED.RATED.IN", .value = "12.5", .next = "7", .shown = "12.50",
+     .shownNext = "7.00", .formValue = R"("Text": "7")", .ownVisible = true, .ownEnabled = true},
+    {.name = "TKQStatusText", .item = "C_BRKR.CLOSED.OUT", .value = "0", .next = "-1", .shown = "Open",
+     .shownNext = "Closed", .properties = R"("BoxOnText": "Closed", "BoxOffText": "Open")",
+     .formValue = R"("Value": true)", .ownEnabled = true},
+    {.name = "TKQItemSpy", .item = "SPEED.PV.OUT", .value = "3600", .next = "3610", .shown = nullptr,
+     .shownNext = nullptr},
 };
+
+// What the control shows, as assistive technology reads it.
+QString Shown(QObject* control)
+{
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        return box->isChecked() ? "true" : "false";
+    return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Value);
+}
 
 // Every test on a fresh plant whose server knows the row's items.
 class BoundClassTest : public QObject {
@@ -157,8 +198,9 @@ private slots:
     }
     void cleanup()
     {
-        QCOMPARE(plant->dialogs.texts(), QStringList());
+        const QStringList shown = plant->dialogs.texts();
         plant.reset();
+        QCOMPARE(shown, QStringList());
     }
 };
 
@@ -170,6 +212,8 @@ class TestBoundClasses : public BoundClassTest {
     Q_OBJECT
 private slots:
     void everyBoundClassHasARow();
+    void showsTheItemAndFollowsIt_data() { AddRows(); }
+    void showsTheItemAndFollowsIt();
     void subscriptionFollowsFormContainerAndOwnState_data() { AddRows(); }
     void subscriptionFollowsFormContainerAndOwnState();
     void valueInTheDescriptionIsNeverWritten_data() { AddRows(); }
@@ -200,6 +244,29 @@ void TestBoundClasses::everyBoundClassHasARow()
         rows << c.name;
     rows.sort();
     QCOMPARE(rows, bound);
+}
+
+void TestBoundClasses::showsTheItemAndFollowsIt()
+{
+    QFETCH(int, row);
+    const BoundClass& c = Classes[row];
+    QObject* control = Load(c);
+    QSignalSpy values(control, SIGNAL(OnValueChange(QObject*)));
+    QVERIFY(ShowWithValue(c));
+    if (c.shown) {
+        QCOMPARE(Shown(control), QString(c.shown));
+        QCOMPARE(QAccessible::queryAccessibleInterface(control)->role(), c.role);
+    }
+    plant->Settle();
+    values.clear();
+    plant->server->SetItem(c.item, c.next);
+    QTRY_COMPARE_WITH_TIMEOUT(values.count(), 1, ReplyWait);
+    QCOMPARE(values.first().first().value<QObject*>(), control);
+    if (c.shownNext)
+        QCOMPARE(Shown(control), QString(c.shownNext));
+    plant->Settle();
+    QCOMPARE(values.count(), 1);
+    QCOMPARE(plant->server->pokes, QStringList());
 }
 
 void TestBoundClasses::subscriptionFollowsFormContainerAndOwnState()

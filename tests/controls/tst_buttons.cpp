@@ -84,8 +84,9 @@ private slots:
     }
     void cleanup()
     {
-        QCOMPARE(plant->dialogs.texts(), QStringList());
+        const QStringList shown = plant->dialogs.texts();
         plant.reset();
+        QCOMPARE(shown, QStringList());
     }
 
 protected:
