@@ -97,16 +97,20 @@ protected:
 
 // ---------------------------------------------------------------------------
 
-class TestPresses : public QObject {
+class TestDrawnButtons : public QObject {
     Q_OBJECT
 private slots:
     void pressAndRelease_data();
     void pressAndRelease();
     void oneShotPulseEndsAfterItsPeriod();
     void disabledButtonsStayOff();
+    void bothCaptionsFit();
+    void roleNameAndValue_data();
+    void roleNameAndValue();
+    void pressActionPresses();
 };
 
-void TestPresses::pressAndRelease_data()
+void TestDrawnButtons::pressAndRelease_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("input");
@@ -124,7 +128,7 @@ void TestPresses::pressAndRelease_data()
     QTest::newRow("toggle, Enter") << int(Toggle) << int(EnterKey) << false << false;
 }
 
-void TestPresses::pressAndRelease()
+void TestDrawnButtons::pressAndRelease()
 {
     QFETCH(int, kind);
     QFETCH(int, input);
@@ -150,7 +154,7 @@ void TestPresses::pressAndRelease()
     }
 }
 
-void TestPresses::oneShotPulseEndsAfterItsPeriod()
+void TestDrawnButtons::oneShotPulseEndsAfterItsPeriod()
 {
     TKOneShotButton button;
     button.SetOneShotPeriod(TestPeriod);
@@ -166,7 +170,7 @@ void TestPresses::oneShotPulseEndsAfterItsPeriod()
     QCOMPARE(changes.last().first().value<QObject*>(), &button);
 }
 
-void TestPresses::disabledButtonsStayOff()
+void TestDrawnButtons::disabledButtonsStayOff()
 {
     for (int kind : {OneShot, Momentary, Toggle}) {
         std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
@@ -177,17 +181,21 @@ void TestPresses::disabledButtonsStayOff()
     }
 }
 
-// ---------------------------------------------------------------------------
+void TestDrawnButtons::bothCaptionsFit()
+{
+    for (const auto& [off, on] : {std::pair{"Reset Alarms", "On"}, std::pair{"Off", "Calibration enabled"}}) {
+        TKToggleButton button;
+        button.SetOffText(off);
+        button.SetOnText(on);
+        button.show();
+        const QFontMetrics metrics(button.font());
+        QVERIFY(button.width() > metrics.horizontalAdvance(off));
+        QVERIFY(button.width() > metrics.horizontalAdvance(on));
+        QVERIFY(button.height() > metrics.height());
+    }
+}
 
-class TestAccessibility : public QObject {
-    Q_OBJECT
-private slots:
-    void roleNameAndValue_data();
-    void roleNameAndValue();
-    void pressActionPresses();
-};
-
-void TestAccessibility::roleNameAndValue_data()
+void TestDrawnButtons::roleNameAndValue_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("role");
@@ -200,7 +208,7 @@ void TestAccessibility::roleNameAndValue_data()
     QTest::newRow("toggle") << int(Toggle) << int(QAccessible::CheckBox) << "Calibrate" << "Calibrate";
 }
 
-void TestAccessibility::roleNameAndValue()
+void TestDrawnButtons::roleNameAndValue()
 {
     QFETCH(int, kind);
     QFETCH(int, role);
@@ -224,7 +232,7 @@ void TestAccessibility::roleNameAndValue()
     QCOMPARE(accessible->text(QAccessible::Name), QString("Named"));
 }
 
-void TestAccessibility::pressActionPresses()
+void TestDrawnButtons::pressActionPresses()
 {
     TKToggleButton toggle;
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&toggle);
@@ -242,9 +250,6 @@ void TestAccessibility::pressActionPresses()
     QCOMPARE(changes.count(), 2);
     QVERIFY(!momentary.ButtonOn());
 }
-
-// ---------------------------------------------------------------------------
-
 
 // ---------------------------------------------------------------------------
 
@@ -631,9 +636,8 @@ void TestToggle::monitorOnlyDisablesAtRunTimeOnly()
 class TestConfirmation : public PlantTest {
     Q_OBJECT
 private slots:
-    void oneShotDialogLooksLikeItsButton();
+    void oneShotDialogLooksLikeItsButtonAndCancels();
     void confirmingAOneShotPulses();
-    void cancellingAOneShotDoesNothing();
     void momentaryDialogStandsInForTheButtonUntilCancelled();
 
 private:
@@ -651,7 +655,7 @@ private:
     }
 };
 
-void TestConfirmation::oneShotDialogLooksLikeItsButton()
+void TestConfirmation::oneShotDialogLooksLikeItsButtonAndCancels()
 {
     auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
     button->SetOffText("Shutdown");
@@ -674,12 +678,18 @@ void TestConfirmation::oneShotDialogLooksLikeItsButton()
         QCOMPARE(copy->OffColor(), QColor(Qt::yellow));
         QCOMPARE(copy->OnTextColor(), QColor(Qt::red));
         QVERIFY(copy->isVisible());
+        // A right press on the dialog's button confirms nothing.
+        QTest::mouseClick(copy, Qt::RightButton);
+        QVERIFY(dialog->isVisible());
         seen = true;
-        confirm->CancelButton()->click();
+        QTest::keyClick(dialog, Qt::Key_Escape);
     });
     QTest::keyClick(button, Qt::Key_Return);
     QVERIFY(seen);
     QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
+    plant->Settle();
+    QCOMPARE(plant->Pokes(), QStringList());
+    QCOMPARE(button->PulseState(), TPulseState::Idle);
 }
 
 void TestConfirmation::confirmingAOneShotPulses()
@@ -695,22 +705,6 @@ void TestConfirmation::confirmingAOneShotPulses()
     QCOMPARE(button->PulseState(), TPulseState::ActiveSent);
     QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
     QCOMPARE(plant->Pokes(), CommandThenRest);
-}
-
-void TestConfirmation::cancellingAOneShotDoesNothing()
-{
-    auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
-    plant->Show();
-    WhenOpen([](TKConfirmDialog* dialog) {
-        // A right press on the dialog's button confirms nothing either.
-        QTest::mouseClick(static_cast<TKConfirmOneShotdlg*>(dialog)->Button(), Qt::RightButton);
-        QVERIFY(dialog->isVisible());
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    QTest::mouseClick(button, Qt::LeftButton);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), QStringList());
-    QCOMPARE(button->PulseState(), TPulseState::Idle);
 }
 
 void TestConfirmation::momentaryDialogStandsInForTheButtonUntilCancelled()
@@ -746,6 +740,6 @@ void TestConfirmation::momentaryDialogStandsInForTheButtonUntilCancelled()
 
 // ---------------------------------------------------------------------------
 
-TURVISTA_TEST_MAIN(TestPresses, TestAccessibility, TestOneShotPulse, TestMomentaryCommand, TestToggle, TestConfirmation)
+TURVISTA_TEST_MAIN(TestDrawnButtons, TestOneShotPulse, TestMomentaryCommand, TestToggle, TestConfirmation)
 
 #include "tst_buttons.moc"

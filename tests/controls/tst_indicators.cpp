@@ -104,6 +104,7 @@ private slots:
     void labelsShowNumbersOrText_data();
     void labelsShowNumbersOrText();
     void decimalPlacesLimits();
+    void onOffBoxFitsBothTexts();
 };
 
 void TestIndicators::labelsShowNumbersOrText_data()
@@ -163,6 +164,19 @@ void TestIndicators::decimalPlacesLimits()
     TKQNumberEdit edit;
     edit.SetDecimalPlaces(7);
     QCOMPARE(edit.DecimalPlaces(), 2);
+}
+
+void TestIndicators::onOffBoxFitsBothTexts()
+{
+    for (const auto& [on, off] : {std::pair{"Energized", "Off"}, std::pair{"On", "De-energized"}}) {
+        TKQStatusText box;
+        box.SetBoxOnText(on);
+        box.SetBoxOffText(off);
+        box.show();
+        const QFontMetrics metrics(box.BoxFont());
+        QVERIFY(box.width() > metrics.horizontalAdvance(on));
+        QVERIFY(box.width() > metrics.horizontalAdvance(off));
+    }
 }
 
 // ---------------------------------------------------------------------------
