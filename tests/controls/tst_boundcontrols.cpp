@@ -1,9 +1,9 @@
 // What every bound control class the form loader knows shares, one row per
-// class, each built by the loader from a form description: its subscription
-// follows the form, its container and its own run-time Visible and Enabled; a
-// value from the description is never written; monitor-only never writes; its
-// accessible name is its label's caption, else its item; destroying it gives
-// its items back.
+// class, each built by the loader from a form description: it shows its item
+// and follows it, telling assistive technology; its subscription follows the
+// form, its container and its own run-time Visible and Enabled; a value from the
+// description is never written; monitor-only never writes; its accessible name
+// is its label's caption, else its item; destroying it gives its items back.
 #include "controls/KConfirmDialog.h"
 #include "controls/KDrawnButton.h"
 #include "controls/KSpinEdit.h"
@@ -177,7 +177,11 @@ protected:
         plant->device->ReleaseItem(c.item);
         return arrived;
     }
-    QStringList Items(const BoundClass& c) const { return c.item == QString(Tune) ? TuneLimits + QStringList{Tune} : QStringList{c.item}; }
+    // The tune also holds its limit items.
+    QStringList Items(const BoundClass& c) const
+    {
+        return c.item == QString(Tune) ? TuneLimits + QStringList{Tune} : QStringList{c.item};
+    }
     // Which of the control's items have an advise loop.
     QStringList Advised(const BoundClass& c)
     {
@@ -339,9 +343,10 @@ void TestBoundClasses::accessibleNameIsTheLabelElseTheItem()
 {
     QFETCH(int, row);
     const BoundClass& c = Classes[row];
-    const QString labelled = QStringLiteral(R"(, {"class": "%1", "name": "Labelled", "label": "Rated speed",
-                                                  "properties": {"Device": "KQDatorelControl1", "ItemName": "%2"%3%4}})")
-                                 .arg(c.name, c.item, *c.properties ? ", " : "", c.properties);
+    const QString labelled =
+        QStringLiteral(R"(, {"class": "%1", "name": "Labelled", "label": "Rated speed",
+                             "properties": {"Device": "KQDatorelControl1", "ItemName": "%2"%3%4}})")
+            .arg(c.name, c.item, *c.properties ? ", " : "", c.properties);
     auto* control = qobject_cast<QWidget*>(Load(c, QString(), labelled));
     QVERIFY(ShowWithValue(c));
     QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), QString(c.item));
@@ -353,12 +358,19 @@ void TestBoundClasses::destroyingGivesTheItemsBack()
 {
     QFETCH(int, row);
     const BoundClass& c = Classes[row];
-    QObject* control = Load(c);
+    // A spy on the same item keeps it.
+    const QString keeper =
+        QStringLiteral(R"(, {"class": "TKQItemSpy", "properties": {"Device": "KQDatorelControl1", "ItemName": "%1"}})")
+            .arg(c.item);
+    QObject* control = Load(c, QString(), keeper);
     QVERIFY(ShowWithValue(c));
     QCOMPARE(Advised(c), Items(c));
     delete control;
     for (const QString& item : Items(c))
-        QCOMPARE(plant->device->RefCount(item), 0);
+        QCOMPARE(plant->device->RefCount(item), item == c.item ? 1 : 0);
+    QCOMPARE(Advised(c), QStringList({c.item}));
+    // The destroyed control is no client either.
+    plant->form->hide();
     QCOMPARE(Advised(c), QStringList());
 }
 

@@ -252,8 +252,9 @@ void TestCheckBox::clickWithoutValueSendsNothing()
     QVERIFY(!box->HasValue());
     QVERIFY(box->isEnabled());
     QCOMPARE(plant->server->pokes, QStringList());
-    QCOMPARE(plant->dialogs.texts(),
-             QStringList({"DDE Error: Start Advise on 4812.net(Dflt Control ID): NO.SUCH.ITEM failed; verify item name."}));
+    // The control does not know the item.
+    QCOMPARE(plant->dialogs.texts().size(), 1);
+    QVERIFY(plant->dialogs.texts().first().contains("NO.SUCH.ITEM"));
     plant->dialogs.clear();
 }
 
