@@ -3,6 +3,8 @@
 // it (properties set while loading, end of loading in creation order, shown).
 #pragma once
 
+#include "controls/FormClasses.h"
+#include "controls/FormLoader.h"
 #include "controls/KComponent.h"
 #include "controls/KQForms.h"
 #include "datalink/KQDatorelControl.h"
@@ -72,6 +74,17 @@ public:
             definition(*control);
         created << control;
         return control;
+    }
+
+    // A form whose root holds the given component entries, built by the form
+    // loader with the device known as "KQDatorelControl1"; not shown yet.
+    QList<QObject*> Load(const QString& children)
+    {
+        RegisterAllFormClasses();
+        created.clear();
+        form = std::make_unique<TKQForm>();
+        const QString json = QStringLiteral(R"({"class": "TKQForm", "name": "FTest", "children": [%1]})").arg(children);
+        return TFormLoader::LoadJson(json.toUtf8(), "FTest", form.get(), {{"KQDatorelControl1", device.get()}});
     }
 
     // End of loading in creation order, then the form is shown.

@@ -1,13 +1,11 @@
 // The form loader: building the tree of a description, property values, events,
-// the end-of-loading calls, no writes while loading, the refusals, and every
-// form stored in the program.
+// the end-of-loading calls, the refusals, and every form stored in the program.
 #include "controls/FormClasses.h"
 #include "controls/FormLoader.h"
 #include "controls/KQBinding.h"
 #include "controls/KQForms.h"
-#include "datalink/KQDatorelControl.h"
 #include "platform/Assert.h"
-#include "tests/support/TestLink.h"
+#include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
 #include <QColor>
@@ -22,21 +20,15 @@
 #include <memory>
 
 namespace {
-
-const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
-
 QStringList loadedOrder;
-
-void NoPause(int) { }
-
-} // namespace
+}
 
 // A bound control with a property of every kind a form sets.
 class TLoaderProbe : public QWidget, public TKComponent {
     Q_OBJECT
     Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
     Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(QString Value READ Value WRITE SetValue)
+    Q_PROPERTY(QString Value MEMBER value)
     Q_PROPERTY(bool IsMonitorOnly MEMBER isMonitorOnly)
     Q_PROPERTY(int Tag READ Tag WRITE SetTag)
     Q_PROPERTY(unsigned char DecimalPlaces MEMBER decimalPlaces)
@@ -56,13 +48,6 @@ public:
     void SetDevice(QObject* device) { binding.SetDevice(device); }
     QString ItemName() const { return binding.ItemName(); }
     void SetItemName(const QString& name) { binding.SetItemName(name); }
-    QString Value() const { return value; }
-    void SetValue(const QString& text)
-    {
-        value = text;
-        setWhileLoading << Loading();
-        binding.Write(text);
-    }
     QString ReadOnly() const { return QString(); }
     int Tag() const { return tag; }
     void SetTag(int value)
@@ -78,7 +63,6 @@ public:
     }
 
     QString value;
-    QList<bool> setWhileLoading;
     bool isMonitorOnly = false;
     int tag = 0;
     unsigned char decimalPlaces = 2;
@@ -134,25 +118,12 @@ void RegisterTestClasses()
     FormClasses::Register<TLoaderWatcher>();
 }
 
-// A control device with a conversation to an in-process server.
-struct Plant : TestLink {
-    Plant() : TestLink(Topic, NoPause)
-    {
-        server->SetItem("Control Status", "1");
-        server->SetItem("C_SPEED.RATED.IN", "3600");
-        device = std::make_unique<TKQDatorelControl>();
-        device->setObjectName("KQDatorelControl1");
-        device->SetIdentifier(Topic);
-        device->ConversationReady(conversation.get());
-        device->ConnectPollTimer();
-    }
-    ~Plant()
-    {
-        window.reset();
-        device.reset();
-    }
+// A control device whose C_SPEED.RATED.IN reads 3600, and a window to load forms into.
+struct Plant : TControlPlant {
+    Plant() { Define("C_SPEED.RATED.IN", "3600"); }
+    ~Plant() { window.reset(); }
 
-    QList<QObject*> Load(const QByteArray& json)
+    QList<QObject*> LoadWindow(const QByteArray& json)
     {
         window = std::make_unique<TLoaderWindow>();
         return TFormLoader::LoadJson(json, "Test", window.get(), {{"KQDatorelControl1", device.get()}});
@@ -163,7 +134,6 @@ struct Plant : TestLink {
         return window->findChild<T*>(name);
     }
 
-    std::unique_ptr<TKQDatorelControl> device;
     std::unique_ptr<TLoaderWindow> window;
 };
 
@@ -224,7 +194,6 @@ private slots:
     void buildsTheComponentsWhereTheDescriptionPutsThem();
     void givesEveryComponentItsEndOfLoadingInCreationOrder();
     void connectsEventsToTheWindow();
-    void aValueInTheDescriptionIsNeverWritten();
 
 private:
     std::unique_ptr<Plant> plant;
@@ -232,7 +201,7 @@ private:
 
 void TestFormTree::buildsTheComponentsWhereTheDescriptionPutsThem()
 {
-    const QList<QObject*> created = plant->Load(TreeForm);
+    const QList<QObject*> created = plant->LoadWindow(TreeForm);
     TLoaderWindow* window = plant->window.get();
     QCOMPARE(window->objectName(), QString("FTree"));
     QCOMPARE(window->Caption(), QString("Tree"));
@@ -269,7 +238,7 @@ void TestFormTree::buildsTheComponentsWhereTheDescriptionPutsThem()
 
 void TestFormTree::givesEveryComponentItsEndOfLoadingInCreationOrder()
 {
-    const QList<QObject*> created = plant->Load(TreeForm);
+    const QList<QObject*> created = plant->LoadWindow(TreeForm);
     QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
     for (QObject* object : created)
         if (auto* component = dynamic_cast<TKComponent*>(object))
@@ -283,7 +252,7 @@ void TestFormTree::givesEveryComponentItsEndOfLoadingInCreationOrder()
 
 void TestFormTree::connectsEventsToTheWindow()
 {
-    plant->Load(TreeForm);
+    plant->LoadWindow(TreeForm);
     plant->window->show();
     auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
     QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
@@ -291,22 +260,6 @@ void TestFormTree::connectsEventsToTheWindow()
 
     QTest::mouseClick(plant->Find<QPushButton>("Button1"), Qt::LeftButton);
     QCOMPARE(plant->window->clicks, 1);
-}
-
-void TestFormTree::aValueInTheDescriptionIsNeverWritten()
-{
-    plant->Load(R"({ "class": "TKQForm", "children": [
-        { "class": "TLoaderProbe", "name": "Probe1",
-          "properties": { "Value": "1500", "Device": "KQDatorelControl1", "ItemName": "C_SPEED.RATED.IN" } } ] })");
-    plant->window->show();
-    auto* probe = plant->Find<TLoaderProbe>("Probe1");
-    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
-    QCOMPARE(probe->setWhileLoading, QList<bool>({true}));
-    QCOMPARE(plant->server->pokes, QStringList());
-
-    // The same property set after loading does write.
-    probe->setProperty("Value", "1200");
-    QTRY_COMPARE_WITH_TIMEOUT(plant->server->pokes, QStringList({"C_SPEED.RATED.IN=1200"}), ReplyWait);
 }
 
 // ---------------------------------------------------------------------------

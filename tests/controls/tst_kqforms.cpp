@@ -1,27 +1,18 @@
 // Bound containers: which bound controls hold a subscription while forms are
 // shown and hidden, panels and group boxes shown, hidden, enabled and disabled,
-// and pages switched; registration with a container; run-time item changes.
+// and pages switched; registration with a container; run-time item changes;
+// and the item spy: firing, LockOnAdvise and its own run-time item changes.
 #include "controls/KQBinding.h"
-#include "controls/KQForms.h"
-#include "datalink/KQDatorelControl.h"
-#include "tests/support/TestLink.h"
+#include "controls/KQItemSpy.h"
+#include "platform/Assert.h"
+#include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTabBar>
-#include <QTest>
 
 #include <memory>
-
-namespace {
-
-const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
-// Read synchronously to know that the server has seen everything sent before.
-const QString SettleItem = QStringLiteral("SETTLE.ITEM");
-
-void NoPause(int) { }
-
-} // namespace
 
 // The smallest bound control: shows its item's value as text.
 class TBoundProbe : public QWidget, public TKComponent {
@@ -58,30 +49,22 @@ private:
 
 namespace {
 
-// A server, a conversation and a control device whose items have the conversation.
-struct Plant : TestLink {
-    Plant() : TestLink(Topic, NoPause)
+const QString Speed = QStringLiteral("SPEED.PV.OUT");
+const QString Setpoint = QStringLiteral("SPEED.SETPT.OUT");
+
+// A control device with items A.1, A.2, B.1 ... whose values are "A.1-value" ...,
+// and Speed and Setpoint.
+struct Plant : TControlPlant {
+    Plant()
     {
         for (const char* item : {"A.1", "A.2", "B.1", "B.2", "P.1", "P.2", "G.1", "S.1", "X.1", "X.2", "Y.1"})
             server->SetItem(item, QByteArray(item) + "-value");
-        server->SetItem(SettleItem, "0");
-        server->SetItem("Control Status", "1");
-        device = std::make_unique<TKQDatorelControl>();
-        device->setObjectName("KQDatorelControl1");
-        device->SetIdentifier(Topic);
-        device->ConversationReady(conversation.get());
-        device->ConnectPollTimer();
-        settle = device->GetItem(SettleItem);
-    }
-    ~Plant()
-    {
-        form.reset(); // controls give their items back first
-        device->ReleaseItem(SettleItem);
-        device.reset();
+        server->SetItem(Speed, "3600");
+        server->SetItem(Setpoint, "3000");
+        form->Loaded();
+        created.clear();
     }
 
-    // Everything sent so far has reached the server.
-    void Settle() { settle->Value(); }
     QSet<QString> Advised()
     {
         Settle();
@@ -89,6 +72,7 @@ struct Plant : TestLink {
         advised.remove(SettleItem);
         return advised;
     }
+    bool Advised(const QString& item) { return TControlPlant::Advised(item); }
 
     // Components are made loading, as the form loader makes them, and get their
     // end-of-loading call in creation order from Finish().
@@ -108,6 +92,17 @@ struct Plant : TestLink {
         probe->SetItemName(item);
         return probe;
     }
+    // A spy made as the form loader makes it.
+    TKQItemSpy* Spy(QObject* owner, const QString& itemName, bool lockOnAdvise = false)
+    {
+        auto* spy = new TKQItemSpy(owner);
+        spy->BeginLoading();
+        spy->setProperty("Device", QVariant::fromValue<QObject*>(device.get()));
+        spy->setProperty("ItemName", itemName);
+        spy->setProperty("LockOnAdvise", lockOnAdvise);
+        spy->Loaded();
+        return spy;
+    }
     TKQForm* Form()
     {
         form = std::make_unique<TKQForm>();
@@ -122,11 +117,6 @@ struct Plant : TestLink {
             component->Loaded();
         created.clear();
     }
-
-    std::unique_ptr<TKQDatorelControl> device;
-    std::unique_ptr<TKQForm> form;
-    QList<TKComponent*> created;
-    TKQItem* settle = nullptr;
 };
 
 using Items = QSet<QString>;
@@ -135,14 +125,16 @@ using Items = QSet<QString>;
 class PlantTest : public QObject {
     Q_OBJECT
 private slots:
-    void init()
+    void init() { MakePlant(); }
+    void cleanup() { plant.reset(); }
+
+protected:
+    void MakePlant()
     {
         plant = std::make_unique<Plant>();
         QVERIFY(plant->opened);
     }
-    void cleanup() { plant.reset(); }
 
-protected:
     std::unique_ptr<Plant> plant;
 };
 
@@ -154,7 +146,6 @@ class TestFormBroadcast : public PlantTest {
     Q_OBJECT
 private slots:
 
-    void aFormNotShownHasNoSubscriptions();
     void showingSubscribesVisiblePanelsAndTheActivePageOnly();
     void hidingOrDisablingTheFormUnsubscribesEverything_data();
     void hidingOrDisablingTheFormUnsubscribesEverything();
@@ -192,18 +183,12 @@ void TestFormBroadcast::Build()
     plant->Finish();
 }
 
-void TestFormBroadcast::aFormNotShownHasNoSubscriptions()
+void TestFormBroadcast::showingSubscribesVisiblePanelsAndTheActivePageOnly()
 {
     Build();
     QCOMPARE(plant->Advised(), Items());
     for (TBoundProbe* probe : plant->form->findChildren<TBoundProbe*>())
         QVERIFY2(!probe->Subscribed(), qPrintable(probe->objectName()));
-    QVERIFY(plant->dialogs.messages().isEmpty());
-}
-
-void TestFormBroadcast::showingSubscribesVisiblePanelsAndTheActivePageOnly()
-{
-    Build();
     plant->form->show();
     QCOMPARE(plant->Advised(), Items({"A.1", "P.1", "G.1", "A.2", "S.1"}));
     auto* nested = plant->form->findChild<TBoundProbe*>("Probe_G.1");
@@ -566,7 +551,6 @@ class TestBindingAtRunTime : public PlantTest {
 private slots:
 
     void changingTheItemMovesTheSubscriptionAndShowsAtOnce();
-    void destroyingAControlGivesItsItemBack();
     void aSubscriptionThatFailsIsReportedAndOthersGoOn();
     void aControlMadeInCodeHoldsOneReference();
 };
@@ -586,23 +570,6 @@ void TestBindingAtRunTime::changingTheItemMovesTheSubscriptionAndShowsAtOnce()
     QCOMPARE(plant->Advised(), Items({"Y.1"}));
     plant->server->SetItem("Y.1", "moved");
     QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("moved"), ReplyWait);
-}
-
-void TestBindingAtRunTime::destroyingAControlGivesItsItemBack()
-{
-    TKQForm* form = plant->Form();
-    TBoundProbe* probe = plant->Probe(form, "X.1");
-    TBoundProbe* other = plant->Probe(form, "X.1");
-    other->setObjectName("Other");
-    plant->Finish();
-    form->show();
-    QCOMPARE(plant->device->RefCount("X.1"), 2);
-    delete probe;
-    QCOMPARE(plant->device->RefCount("X.1"), 1);
-    QCOMPARE(plant->Advised(), Items({"X.1"}));
-    delete other;
-    QCOMPARE(plant->device->RefCount("X.1"), 0);
-    QCOMPARE(plant->Advised(), Items());
 }
 
 void TestBindingAtRunTime::aSubscriptionThatFailsIsReportedAndOthersGoOn()
@@ -643,6 +610,224 @@ void TestBindingAtRunTime::aControlMadeInCodeHoldsOneReference()
     QCOMPARE(plant->Advised(), Items());
 }
 
-TURVISTA_TEST_MAIN(TestFormBroadcast, TestPanelState, TestPageSwitching, TestRegistration, TestBindingAtRunTime)
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Another holder of an item, which keeps it subscribed.
+class Client : public TObject {
+public:
+    TNotifyEvent Event() { return TNotifyEvent(this, &Client::Changed); }
+
+private:
+    void Changed(TObject*) {}
+};
+
+} // namespace
+
+class TestItemSpy : public PlantTest {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        MakePlant();
+        form = plant->form.get();
+    }
+
+    void showingSubscribesAndFiresAtOnceWhenAValueIsHeld();
+    void lockOnAdviseKeepsTheSubscriptionWhateverTheOwnerSays();
+    void lockOnAdviseSetAtRunTimeActsAtOnce();
+    void itemNameChangeMovesTheSubscriptionAndFiresAtOnce();
+    void itemNameChangeOfAnUnsubscribedSpyOnlyFires();
+    void lockedSpyTakesItsNewItemSubscribed();
+    void emptyNameGivesTheItemBack();
+    void whileLoadingOnlyTheNameIsStored();
+    void itemNameWithoutDeviceFailsLoading();
+    void withoutItemNameItTakesNothing();
+    void stateBeforeTheItemIsTakenIsAProgrammingError();
+
+private:
+    TKQForm* form = nullptr;
+};
+
+void TestItemSpy::showingSubscribesAndFiresAtOnceWhenAValueIsHeld()
+{
+    Client other;
+    TKQItem* item = plant->device->GetItem(Speed);
+    item->Advise(other.Event());
+    QTRY_VERIFY_WITH_TIMEOUT(item->HasValue(), ReplyWait);
+    QCOMPARE(item->Value().toString(), QString("3600"));
+
+    TKQItemSpy* spy = plant->Spy(form, Speed);
+    QSignalSpy fired(spy, &TKQItemSpy::OnValueChange);
+    form->show();
+    QCOMPARE(fired.count(), 1); // at once, inside show
+    QCOMPARE(fired.first().first().value<QObject*>(), spy);
+    QVERIFY(spy->HasValue());
+    QCOMPARE(spy->Value().toString(), QString("3600"));
+
+    plant->server->SetItem(Speed, "3610");
+    QTRY_COMPARE_WITH_TIMEOUT(fired.count(), 2, ReplyWait);
+    QCOMPARE(spy->Value().toString(), QString("3610"));
+    plant->device->ReleaseItem(Speed);
+}
+
+void TestItemSpy::lockOnAdviseKeepsTheSubscriptionWhateverTheOwnerSays()
+{
+    TKQItemSpy* locked = plant->Spy(form, Speed, true);
+    TKQItemSpy* plain = plant->Spy(form, Setpoint);
+    QSignalSpy fired(locked, &TKQItemSpy::OnValueChange);
+    form->show();
+    form->hide();
+    QVERIFY(plant->Advised(Speed));
+    QVERIFY(!plant->Advised(Setpoint));
+    form->SetEnabled(false);
+    QVERIFY(plant->Advised(Speed));
+
+    plant->server->SetItem(Speed, "3660");
+    QTRY_COMPARE_WITH_TIMEOUT(locked->Value().toString(), QString("3660"), ReplyWait);
+    QVERIFY(fired.count() >= 1);
+    QVERIFY(!plain->HasValue());
+}
+
+void TestItemSpy::lockOnAdviseSetAtRunTimeActsAtOnce()
+{
+    TKQItemSpy* spy = plant->Spy(form, Speed);
+    QVERIFY(!plant->Advised(Speed));
+    spy->SetLockOnAdvise(true);
+    QVERIFY(plant->Advised(Speed)); // the owner has never been shown
+    spy->SetLockOnAdvise(false);
+    QVERIFY(!plant->Advised(Speed));
+
+    // Clearing it acts at once also on a shown owner; the next broadcast subscribes again.
+    form->show();
+    QVERIFY(plant->Advised(Speed));
+    spy->SetLockOnAdvise(false);
+    QVERIFY(plant->Advised(Speed)); // no change, nothing done
+    spy->SetLockOnAdvise(true);
+    spy->SetLockOnAdvise(false);
+    QVERIFY(!plant->Advised(Speed));
+    form->Broadcast();
+    QVERIFY(plant->Advised(Speed));
+}
+
+void TestItemSpy::itemNameChangeMovesTheSubscriptionAndFiresAtOnce()
+{
+    TKQItemSpy* spy = plant->Spy(form, Speed);
+    form->show();
+    plant->server->SetItem(Speed, "3670");
+    QTRY_VERIFY_WITH_TIMEOUT(spy->HasValue(), ReplyWait);
+
+    // Another holder keeps the new item subscribed, with a value.
+    Client other;
+    TKQItem* setpoint = plant->device->GetItem(Setpoint);
+    setpoint->Advise(other.Event());
+    plant->server->SetItem(Setpoint, "3100");
+    QTRY_VERIFY_WITH_TIMEOUT(setpoint->HasValue(), ReplyWait);
+
+    QSignalSpy fired(spy, &TKQItemSpy::OnValueChange);
+    spy->SetItemName(Setpoint.toLower());
+    QVERIFY(fired.count() >= 1); // at once, so that the handler sees the new value
+    QCOMPARE(spy->Value().toString(), QString("3100"));
+    QVERIFY(!plant->Advised(Speed));
+    QCOMPARE(plant->device->RefCount(Speed), 0); // the old item had no other holder
+    QCOMPARE(plant->device->RefCount(Setpoint), 2);
+    QCOMPARE(spy->ItemName(), Setpoint.toLower());
+
+    setpoint->Unadvise(other.Event());
+    plant->device->ReleaseItem(Setpoint);
+    QVERIFY(plant->Advised(Setpoint)); // the spy's subscription keeps it
+    const int before = int(fired.count());
+    plant->server->SetItem(Setpoint, "3200");
+    QTRY_COMPARE_WITH_TIMEOUT(int(fired.count()), before + 1, ReplyWait);
+}
+
+void TestItemSpy::itemNameChangeOfAnUnsubscribedSpyOnlyFires()
+{
+    TKQItemSpy* spy = plant->Spy(form, Speed);
+    QSignalSpy fired(spy, &TKQItemSpy::OnValueChange);
+    spy->SetItemName(Setpoint);
+    QCOMPARE(fired.count(), 1);
+    QVERIFY(!spy->HasValue());
+    QVERIFY(!plant->Advised(Setpoint));
+    QCOMPARE(plant->device->RefCount(Speed), 0);
+    QCOMPARE(plant->device->RefCount(Setpoint), 1);
+}
+
+void TestItemSpy::lockedSpyTakesItsNewItemSubscribed()
+{
+    TKQItemSpy* spy = plant->Spy(form, Speed, true);
+    spy->SetItemName(Setpoint);
+    QVERIFY(plant->Advised(Setpoint));
+    QVERIFY(!plant->Advised(Speed));
+}
+
+void TestItemSpy::emptyNameGivesTheItemBack()
+{
+    TKQItemSpy* spy = plant->Spy(form, Speed);
+    form->show();
+    QVERIFY(plant->Advised(Speed));
+    QSignalSpy fired(spy, &TKQItemSpy::OnValueChange);
+    spy->SetItemName(QString());
+    QCOMPARE(fired.count(), 0);
+    QVERIFY(!plant->Advised(Speed));
+    QCOMPARE(plant->device->ItemCount(), 1);
+    QVERIFY(!spy->HasValue());
+    QVERIFY(spy->Value().isNull());
+    form->hide(); // the owner's later broadcasts find no item and do nothing
+    QVERIFY(plant->dialogs.texts().isEmpty());
+}
+
+void TestItemSpy::whileLoadingOnlyTheNameIsStored()
+{
+    auto* spy = new TKQItemSpy(form);
+    spy->BeginLoading();
+    spy->SetDevice(plant->device.get());
+    spy->SetItemName(Speed);
+    QCOMPARE(plant->device->ItemCount(), 1);
+    spy->Loaded();
+    QCOMPARE(plant->device->RefCount(Speed), 1);
+    spy->Loaded(); // a second end of loading takes no second reference
+    QCOMPARE(plant->device->RefCount(Speed), 1);
+}
+
+void TestItemSpy::itemNameWithoutDeviceFailsLoading()
+{
+    TKQItemSpy spy(form);
+    spy.BeginLoading();
+    spy.SetItemName(Speed);
+    try {
+        spy.Loaded();
+        QFAIL("no assertion");
+    } catch (const EAssertionFailed& error) {
+        QCOMPARE(error.Message(), QString("Assertion failure"));
+    }
+}
+
+void TestItemSpy::withoutItemNameItTakesNothing()
+{
+    TKQItemSpy* spy = plant->Spy(form, QString());
+    form->show();
+    QCOMPARE(plant->device->ItemCount(), 1); // the plant's own
+    QVERIFY(!spy->HasValue());
+}
+
+void TestItemSpy::stateBeforeTheItemIsTakenIsAProgrammingError()
+{
+    TKQItemSpy spy;
+    spy.BeginLoading();
+    spy.SetItemName(Speed);
+    try {
+        spy.ParentStateChanged(sfShownEnabled);
+        QFAIL("no assertion");
+    } catch (const EAssertionFailed& error) {
+        QCOMPARE(error.Message(), QString("TKQItemSpy.Item = nil"));
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+TURVISTA_TEST_MAIN(TestFormBroadcast, TestPanelState, TestPageSwitching, TestRegistration, TestBindingAtRunTime,
+                   TestItemSpy)
 
 #include "tst_kqforms.moc"

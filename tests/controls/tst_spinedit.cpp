@@ -1,7 +1,11 @@
-// The unbound spin edit: its steps, number formatting, typed entry through the
-// keyboard and the check button, auto-repeat of held arrows, layout, drawing
-// and what it tells assistive technology.
-#include "controls/KSpinEdit.h"
+// The spin edit: its steps, number formatting, typed entry through the
+// keyboard and the check button, auto-repeat of held arrows and what it tells
+// assistive technology; bound to a control device over a DDE server in the same
+// process: values shown from the device, one write per value received,
+// clamping into the item's limits, monitor-only and enabled state, and the
+// tune variant's limit items.
+#include "controls/K4812SpinTune.h"
+#include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
 #include <QAccessible>
@@ -57,13 +61,13 @@ void Type(TKSpinEdit& spin, const QString& keys)
 }
 
 // Shows the spin edit in a window of its own, so that it gets mouse events.
-std::unique_ptr<QWidget> Host(TKSpinEdit*& spin, QSize size = QSize(TKSpinEdit::DefaultWidth, TKSpinEdit::DefaultHeight))
+std::unique_ptr<QWidget> Host(TKSpinEdit*& spin)
 {
     auto window = std::make_unique<QWidget>();
     spin = new ProbeSpin;
     spin->setParent(window.get());
-    spin->setGeometry(QRect(QPoint(0, 0), size));
-    window->resize(size + QSize(10, 10));
+    spin->setGeometry(0, 0, TKSpinEdit::DefaultWidth, TKSpinEdit::DefaultHeight);
+    window->resize(spin->size() + QSize(10, 10));
     window->show();
     return window;
 }
@@ -471,59 +475,14 @@ void TestMouse::eachArrowStepsItsWay()
 
 // ---------------------------------------------------------------------------
 
-class TestLookAndAccess : public QObject {
+class TestAccessibility : public QObject {
     Q_OBJECT
 private slots:
-    void layout_data();
-    void layout();
-    void arrowColours();
     void accessibleSpinEdit();
     void accessibleButtons();
 };
 
-void TestLookAndAccess::layout_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("arrow");
-    QTest::addColumn<int>("half");
-    QTest::newRow("default") << QSize(100, 24) << 20 << 12;
-    QTest::newRow("double") << QSize(200, 48) << 40 << 24;
-    QTest::newRow("odd height") << QSize(120, 27) << 22 << 13; // 22.5 to the even 22
-}
-
-void TestLookAndAccess::layout()
-{
-    QFETCH(QSize, size);
-    QFETCH(int, arrow);
-    QFETCH(int, half);
-    TKSpinEdit spin;
-    spin.resize(size);
-    spin.show(); // a hidden widget gets its resize event when shown
-    const int w = size.width();
-    QCOMPARE(spin.Button(TKSpinEdit::sbCoarseUp)->geometry(), QRect(w - arrow, 0, arrow, half));
-    QCOMPARE(spin.Button(TKSpinEdit::sbCoarseDown)->geometry(), QRect(w - arrow, half, arrow, half));
-    QCOMPARE(spin.Button(TKSpinEdit::sbFineUp)->geometry(), QRect(w - 2 * arrow, 0, arrow, half));
-    QCOMPARE(spin.Button(TKSpinEdit::sbFineDown)->geometry(), QRect(w - 2 * arrow, half, arrow, half));
-    QCOMPARE(spin.Button(TKSpinEdit::sbCheck)->geometry(), QRect(w - 2 * arrow, 0, 2 * arrow, size.height()));
-    QCOMPARE(spin.TextBox()->geometry(), QRect(0, 0, w - 2 * arrow, size.height()));
-    QVERIFY(QFontMetrics(spin.Font()).height() <= size.height() - 6);
-}
-
-void TestLookAndAccess::arrowColours()
-{
-    TKSpinEdit spin;
-    spin.show();
-    // Inside the triangle of a 20 x 12 button: its tip is at (10, 3), its base at y = 8.
-    const auto fillOf = [](TKArrowButton* button) { return button->grab().toImage().pixelColor(10, 6); };
-    QCOMPARE(fillOf(spin.Button(TKSpinEdit::sbCoarseUp)), QColor(0, 0, 0));
-    QCOMPARE(fillOf(spin.Button(TKSpinEdit::sbFineDown)), QColor(192, 192, 192));
-    spin.setEnabled(false);
-    QCOMPARE(fillOf(spin.Button(TKSpinEdit::sbCoarseDown)), QColor(128, 128, 128));
-    QCOMPARE(fillOf(spin.Button(TKSpinEdit::sbFineUp)), QColor(192, 192, 192));
-    QCOMPARE(spin.Button(TKSpinEdit::sbFineUp)->OutlineColor(), QColor(128, 128, 128));
-}
-
-void TestLookAndAccess::accessibleSpinEdit()
+void TestAccessibility::accessibleSpinEdit()
 {
     TKSpinEdit spin;
     spin.setObjectName("SpeedSetpoint");
@@ -545,7 +504,7 @@ void TestLookAndAccess::accessibleSpinEdit()
     QCOMPARE(spin.SpinValue(), 151.5 - 1.515);
 }
 
-void TestLookAndAccess::accessibleButtons()
+void TestAccessibility::accessibleButtons()
 {
     TKSpinEdit spin;
     spin.SetSpinValue(100);
@@ -574,10 +533,331 @@ void TestLookAndAccess::accessibleButtons()
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+const QString Rated = QStringLiteral("C_SPEED.RATED.IN");
+const QByteArray RealTunable = TControlPlant::Symbol(2, 0x20, "0", "1000");
+
+// A control device whose items are real tunables unless said otherwise.
+struct SpinPlant : TControlPlant {
+    void Define(const QString& item, const QByteArray& value, const QByteArray& symbol = RealTunable)
+    {
+        TControlPlant::Define(item, value, symbol);
+    }
+    // Loading: its properties may still be set as a form sets them.
+    template <class T = TK4812SpinEdit>
+    T* Add(const QString& item)
+    {
+        return Make<T>("Spin" + QString::number(created.size()), item);
+    }
+    // End of loading without showing the form.
+    void Finish()
+    {
+        for (TKComponent* component : created)
+            component->Loaded();
+        created.clear();
+    }
+};
+
+void TypeAndEnter(TKSpinEdit& spin, const QString& keys)
+{
+    Type(spin, keys);
+    QTest::keyClick(spin.TextBox(), Qt::Key_Return);
+}
+
+int EnabledButtons(const TKSpinEdit& spin)
+{
+    int enabled = 0;
+    for (auto which : {TKSpinEdit::sbCoarseUp, TKSpinEdit::sbCoarseDown, TKSpinEdit::sbFineUp,
+                       TKSpinEdit::sbFineDown, TKSpinEdit::sbCheck})
+        enabled += spin.Button(which)->isEnabled() ? 1 : 0;
+    return enabled;
+}
+
+QColor TextColor(const TKSpinEdit& spin)
+{
+    return spin.TextBox()->palette().color(QPalette::Active, QPalette::Text);
+}
+
+// Every test on a fresh plant, and none leaves a message behind.
+class SpinPlantTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        plant = std::make_unique<SpinPlant>();
+        QVERIFY(plant->opened);
+    }
+    void cleanup()
+    {
+        const QStringList shown = plant->dialogs.texts();
+        plant.reset();
+        QCOMPARE(shown, QStringList());
+    }
+
+protected:
+    std::unique_ptr<SpinPlant> plant;
+};
+
+} // namespace
+
+#define WAIT_FOR_TEXT(spin, text) QTRY_COMPARE_WITH_TIMEOUT((spin)->Text(), QString(text), ReplyWait)
+
+class TestBoundWrites : public SpinPlantTest {
+    Q_OBJECT
+private slots:
+    void stepWaitsForTheEchoAndSendsOncePerValue();
+    void nothingIsSentBeforeTheFirstValue();
+    void clamping_data();
+    void clamping();
+    void integerItemsStepInWholeNumbers();
+    void failedWriteShowsTheDeviceValue();
+    void typedChangeBand_data();
+    void typedChangeBand();
+};
+
+void TestBoundWrites::stepWaitsForTheEchoAndSendsOncePerValue()
+{
+    plant->Define(Rated, "150");
+    auto* spin = plant->Add(Rated);
+    QSignalSpy changes(spin, &TKSpinEdit::OnChangeValue);
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "150.00");
+
+    spin->StepFineUp();
+    QCOMPARE(spin->Text(), QString("150.00")); // not its own step
+    spin->StepCoarseUp(); // before the echo: not sent
+    QCOMPARE(changes.count(), 2);
+    WAIT_FOR_TEXT(spin, "151.50");
+    QCOMPARE(plant->Pokes(Rated), QStringList({"151.5"}));
+    QCOMPARE(spin->SpinValue(), 151.5); // the echo replaced the unsent step
+
+    spin->StepFineDown();
+    WAIT_FOR_TEXT(spin, "149.99");
+    QCOMPARE(plant->Pokes(Rated), QStringList({"151.5", "149.985"}));
+}
+
+void TestBoundWrites::nothingIsSentBeforeTheFirstValue()
+{
+    plant->Define(Rated, "150");
+    auto* spin = plant->Add(Rated);
+    plant->Finish();
+    spin->StepCoarseUp();
+    TypeAndEnter(*spin, "10");
+    QCOMPARE(spin->Text(), QString("10")); // still as typed: nothing to show from the device
+    plant->form->show();
+    WAIT_FOR_TEXT(spin, "150.00");
+    QVERIFY(plant->server->pokes.isEmpty());
+}
+
+void TestBoundWrites::clamping_data()
+{
+    QTest::addColumn<QByteArray>("min");
+    QTest::addColumn<QByteArray>("max");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("sent");
+
+    QTest::newRow("above the maximum") << QByteArray("0") << QByteArray("50") << "80" << "50";
+    QTest::newRow("below the minimum") << QByteArray("0") << QByteArray("50") << "-5" << "0";
+    QTest::newRow("inside") << QByteArray("0") << QByteArray("50") << "49.5" << "49.5";
+    QTest::newRow("no limits: both 0") << QByteArray("0") << QByteArray("0") << "80" << "80";
+    QTest::newRow("no limits: both equal") << QByteArray("10") << QByteArray("10") << "-80" << "-80";
+    QTest::newRow("negative range") << QByteArray("-100.0") << QByteArray("-10.0") << "-150" << "-100";
+}
+
+void TestBoundWrites::clamping()
+{
+    QFETCH(QByteArray, min);
+    QFETCH(QByteArray, max);
+    QFETCH(QString, typed);
+    QFETCH(QString, sent);
+    plant->Define("C_SPEED.MIN_GOV.IN", "20", TControlPlant::Symbol(3, 0x20, min, max));
+    auto* spin = plant->Add("C_SPEED.MIN_GOV.IN");
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "20.00");
+    TypeAndEnter(*spin, typed);
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes("C_SPEED.MIN_GOV.IN"), QStringList({sent}), ReplyWait);
+    WAIT_FOR_TEXT(spin, TKSpinEdit::FormatValue(sent.toDouble(), 2));
+    QVERIFY(!spin->Typing());
+}
+
+void TestBoundWrites::integerItemsStepInWholeNumbers()
+{
+    plant->Define("C_START.TRIES.IN", "250", TControlPlant::Symbol(3, 0x03, "0", "1000"));
+    auto* spin = plant->Add("C_START.TRIES.IN");
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "250.00");
+    spin->StepFineUp();
+    QCOMPARE(spin->DecimalPlaces(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes("C_START.TRIES.IN"), QStringList({"252"}), ReplyWait);
+    WAIT_FOR_TEXT(spin, "252");
+}
+
+void TestBoundWrites::failedWriteShowsTheDeviceValue()
+{
+    plant->Define(Rated, "20");
+    auto* spin = plant->Add(Rated);
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "20.00");
+    QCOMPARE(spin->GetMaxValue(), 1000.0); // limits known before the conversation goes
+    plant->device->ConversationLost();
+    TypeAndEnter(*spin, "80");
+    QCOMPARE(spin->Text(), QString("20.00"));
+    QVERIFY(!spin->Typing());
+    QVERIFY(plant->server->pokes.isEmpty());
+}
+
+void TestBoundWrites::typedChangeBand_data()
+{
+    QTest::addColumn<bool>("page");
+    QTest::addColumn<bool>("rangeChecking");
+    QTest::addColumn<QByteArray>("runMode");
+    QTest::addColumn<QString>("sent");
+
+    QTest::newRow("checked, configure mode: kept") << false << true << QByteArray("0") << "100";
+    QTest::newRow("checked, run mode: taken") << false << true << QByteArray("1") << "150";
+    QTest::newRow("not checked: taken") << false << false << QByteArray("0") << "150";
+    QTest::newRow("page spin edit: taken") << true << true << QByteArray("0") << "150";
+}
+
+void TestBoundWrites::typedChangeBand()
+{
+    QFETCH(bool, page);
+    QFETCH(bool, rangeChecking);
+    QFETCH(QByteArray, runMode);
+    QFETCH(QString, sent);
+    plant->server->SetItem("Run Mode", runMode);
+    plant->Define("S_SPEED.SETPT.IN", "100");
+    TKQSpinEdit* spin = nullptr;
+    if (page)
+        spin = plant->Add<TK4812SpinEdit>("S_SPEED.SETPT.IN");
+    else
+        spin = plant->Add<TKQSpinEdit>("S_SPEED.SETPT.IN");
+    spin->setProperty("DoRangeChecking", rangeChecking);
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "100.00");
+    TypeAndEnter(*spin, "150");
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes("S_SPEED.SETPT.IN"), QStringList({sent}), ReplyWait);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestBoundState : public SpinPlantTest {
+    Q_OBJECT
+private slots:
+    void monitorOnlyAppliesAtTheEndOfLoading();
+    void editingComesBackOnlyWhenEnabled();
+};
+
+void TestBoundState::monitorOnlyAppliesAtTheEndOfLoading()
+{
+    plant->Define(Rated, "150");
+    auto* spin = plant->Add(Rated);
+    spin->setProperty("IsMonitorOnly", true);
+    const QColor writable = TextColor(*spin);
+    QCOMPARE(EnabledButtons(*spin), 5);
+    QVERIFY(!spin->TextBox()->isReadOnly());
+    plant->Show();
+    QCOMPARE(EnabledButtons(*spin), 0);
+    QVERIFY(spin->TextBox()->isReadOnly());
+    QCOMPARE(TextColor(*spin), QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    QVERIFY(TextColor(*spin) != writable);
+    WAIT_FOR_TEXT(spin, "150.00"); // still shows the item
+}
+
+void TestBoundState::editingComesBackOnlyWhenEnabled()
+{
+    plant->Define(Rated, "150");
+    auto* spin = plant->Add(Rated);
+    const QColor writable = TextColor(*spin);
+    plant->Show();
+    spin->SetEnabled(false);
+    QCOMPARE(EnabledButtons(*spin), 0);
+    QVERIFY(!spin->isEnabled());
+    spin->SetIsMonitorOnly(true);
+    spin->SetIsMonitorOnly(false);
+    QCOMPARE(EnabledButtons(*spin), 0); // own Enabled is still false
+    QVERIFY(spin->TextBox()->isReadOnly());
+    spin->SetEnabled(true);
+    QCOMPARE(EnabledButtons(*spin), 5);
+    QVERIFY(!spin->TextBox()->isReadOnly());
+    QCOMPARE(TextColor(*spin), writable);
+}
+
+// ---------------------------------------------------------------------------
+
+class TestTune : public SpinPlantTest {
+    Q_OBJECT
+private slots:
+    void limitItemsGiveTheRange();
+    void otherNamesHaveNoLimitItems();
+    void clampUsesTheItemsOwnLimits();
+
+private:
+    // A tunable from 0 to 100 whose limit items say 1 to 9.
+    TK4812SpinTune* AddTune(const QString& item = QStringLiteral("C_SPEED.GAIN.TUNE"))
+    {
+        plant->Define(item, "5", TControlPlant::Symbol(2, 0x20, "0", "100"));
+        plant->server->SetItem("C_SPEED.GAIN.LO_LIM_OUT", "1");
+        plant->server->SetItem("C_SPEED.GAIN.HI_LIM_OUT", "9");
+        return plant->Add<TK4812SpinTune>(item);
+    }
+};
+
+void TestTune::limitItemsGiveTheRange()
+{
+    auto* spin = AddTune();
+    QSignalSpy limitChanges(spin, &TK4812SpinTune::OnLimitChange);
+    plant->Finish();
+    QCOMPARE(plant->device->RefCount("C_SPEED.GAIN.LO_LIM_OUT"), 1);
+    QCOMPARE(plant->device->RefCount("C_SPEED.GAIN.HI_LIM_OUT"), 1);
+    // Without limit values: the item's own limits.
+    QCOMPARE(spin->GetMinValue(), 0.0);
+    QCOMPARE(spin->GetMaxValue(), 100.0);
+
+    plant->form->show();
+    WAIT_FOR_TEXT(spin, "5.00");
+    QTRY_COMPARE_WITH_TIMEOUT(spin->GetMaxValue(), 9.0, ReplyWait);
+    QTRY_COMPARE_WITH_TIMEOUT(spin->GetMinValue(), 1.0, ReplyWait);
+    const int before = int(limitChanges.count());
+    QVERIFY(before >= 2);
+
+    plant->server->SetItem("C_SPEED.GAIN.HI_LIM_OUT", "8");
+    QTRY_COMPARE_WITH_TIMEOUT(spin->GetMaxValue(), 8.0, ReplyWait);
+    QCOMPARE(limitChanges.count(), before + 1);
+    QCOMPARE(limitChanges.last().first().value<QObject*>(), spin);
+}
+
+void TestTune::otherNamesHaveNoLimitItems()
+{
+    auto* spin = AddTune("C_SPEED.GAIN.IN");
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "5.00");
+    QVERIFY(!spin->LowLimitItem());
+    QVERIFY(!spin->HighLimitItem());
+    QCOMPARE(plant->device->RefCount("C_SPEED.GAIN.LO_LIM_OUT"), 0);
+    QCOMPARE(spin->GetMaxValue(), 100.0);
+}
+
+void TestTune::clampUsesTheItemsOwnLimits()
+{
+    auto* spin = AddTune();
+    plant->Show();
+    WAIT_FOR_TEXT(spin, "5.00");
+    QTRY_COMPARE_WITH_TIMEOUT(spin->GetMaxValue(), 9.0, ReplyWait);
+    TypeAndEnter(*spin, "50");
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes("C_SPEED.GAIN.TUNE"), QStringList({"50"}), ReplyWait);
+    TypeAndEnter(*spin, "500"); // without a band, only the item's limits
+    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes("C_SPEED.GAIN.TUNE"), QStringList({"50", "100"}), ReplyWait);
+}
+
+// ---------------------------------------------------------------------------
+
 int main(int argc, char** argv)
 {
     QLocale::setDefault(QLocale::c());
-    return RunTests<QApplication, TestSteps, TestFormatting, TestTyping, TestMouse, TestLookAndAccess>(argc, argv);
+    return RunTests<QApplication, TestSteps, TestFormatting, TestTyping, TestMouse, TestAccessibility, TestBoundWrites,
+                    TestBoundState, TestTune>(argc, argv);
 }
 
 #include "tst_spinedit.moc"
