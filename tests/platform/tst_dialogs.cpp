@@ -1,241 +1,121 @@
-#include "platform/Timing.h"
+// The dialog seam: every message goes to the installed service, and the
+// interactive service shows it as a message box.
 #include "platform/dialogs/Dialogs.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestRunner.h"
 
-#include <QAbstractButton>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTimer>
-#include <QtTest>
 
-class TestScriptedDialogs : public QObject {
+class TestDialogSeam : public QObject {
     Q_OBJECT
 
 private slots:
-    void recordsMessagesAndAnswersInOrder()
-    {
-        TScriptedDialogs dialogs;
-        dialogs.addAnswers({mrYes, mrNo});
-
-        QCOMPARE(MessageDlg("Reset the control?", TMsgDlgType::mtConfirmation, mbYes | mbNo), int(mrYes));
-        ShowMessage("Incorrect password.");
-        QCOMPARE(MessageDlg("Save changes?", TMsgDlgType::mtWarning, mbYes | mbNo | mbCancel), int(mrNo));
-
-        QCOMPARE(dialogs.texts(), QStringList({"Reset the control?", "Incorrect password.", "Save changes?"}));
-        const auto& shown = dialogs.messages();
-        QCOMPARE(shown.size(), 3);
-        QCOMPARE(shown[0].type, TMsgDlgType::mtConfirmation);
-        QCOMPARE(shown[0].buttons, TMsgDlgButtons(mbYes | mbNo));
-        QCOMPARE(shown[0].answer, int(mrYes));
-        // ShowMessage is an information box with OK only: it takes no scripted answer.
-        QCOMPARE(shown[1].type, TMsgDlgType::mtInformation);
-        QCOMPARE(shown[1].buttons, TMsgDlgButtons(mbOK));
-        QCOMPARE(shown[1].answer, int(mrOk));
-        QCOMPARE(shown[2].answer, int(mrNo));
-        QCOMPARE(dialogs.pendingAnswers(), 0);
-    }
-
-    void defaultAnswerWhenNothingIsScripted_data()
-    {
-        QTest::addColumn<unsigned>("buttons");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("OK") << unsigned(mbOK) << int(mrOk);
-        QTest::newRow("OK Cancel") << unsigned(mbOK | mbCancel) << int(mrOk);
-        QTest::newRow("Yes No Cancel") << unsigned(mbYes | mbNo | mbCancel) << int(mrCancel);
-        QTest::newRow("Yes No") << unsigned(mbYes | mbNo) << int(mrNo);
-        QTest::newRow("Abort Retry Ignore") << unsigned(mbAbort | mbRetry | mbIgnore) << int(mrAbort);
-        QTest::newRow("none") << 0u << int(mrOk);
-    }
-
-    void defaultAnswerWhenNothingIsScripted()
-    {
-        QFETCH(unsigned, buttons);
-        QFETCH(int, answer);
-        TScriptedDialogs dialogs;
-        QCOMPARE(MessageDlg("question", TMsgDlgType::mtConfirmation, buttons), answer);
-    }
-
-    void responderAnswersOnceQueueIsEmpty()
-    {
-        TScriptedDialogs dialogs;
-        dialogs.addAnswer(mrNo);
-        dialogs.setResponder([](const QString& text, TMsgDlgType, TMsgDlgButtons) {
-            return text.startsWith("Reset") ? mrYes : mrCancel;
-        });
-        QCOMPARE(MessageDlg("Reset now?", TMsgDlgType::mtConfirmation, mbYes | mbNo), int(mrNo));
-        QCOMPARE(MessageDlg("Reset now?", TMsgDlgType::mtConfirmation, mbYes | mbNo), int(mrYes));
-        QCOMPARE(MessageDlg("Other?", TMsgDlgType::mtConfirmation, mbOK | mbCancel), int(mrCancel));
-    }
-
-    void fileDialogsTakeScriptedNames()
-    {
-        TScriptedDialogs dialogs;
-        dialogs.addFileName("/tmp/plant.net");
-        dialogs.addFileCancel();
-
-        TFileDialogRequest open{"Open network", "/tmp", "", {"Network files (*.net)"}, "net"};
-        QVERIFY(Dialogs::Current().OpenFile(open));
-        QCOMPARE(open.fileName, QString("/tmp/plant.net"));
-
-        TFileDialogRequest save{"Save values", "", "unit.cfg", {}, "cfg"};
-        QVERIFY(!Dialogs::Current().SaveFile(save));
-        QCOMPARE(save.fileName, QString("unit.cfg"));
-        QVERIFY(!Dialogs::Current().SaveFile(save)); // nothing scripted: cancelled
-
-        QCOMPARE(dialogs.fileDialogs().size(), 3);
-        QCOMPARE(dialogs.fileDialogs()[0].save, false);
-        QCOMPARE(dialogs.fileDialogs()[0].request.title, QString("Open network"));
-        QCOMPARE(dialogs.fileDialogs()[0].request.filters, QStringList{"Network files (*.net)"});
-        QCOMPARE(dialogs.fileDialogs()[1].save, true);
-        QCOMPARE(dialogs.fileDialogs()[1].request.fileName, QString("unit.cfg"));
-    }
-
-    void passwordPromptTakesScriptedAnswers()
-    {
-        TScriptedDialogs dialogs;
-        dialogs.addPassword("4177");
-        dialogs.addPasswordCancel();
-
-        QString password = "old";
-        QVERIFY(Dialogs::Current().Password("Security", "Enter password for Program mode:", password));
-        QCOMPARE(password, QString("4177"));
-        password = "kept";
-        QVERIFY(!Dialogs::Current().Password("Security", "again", password));
-        QCOMPARE(password, QString("kept"));
-
-        QCOMPARE(dialogs.passwordPrompts().size(), 2);
-        QCOMPARE(dialogs.passwordPrompts()[0].caption, QString("Security"));
-        QCOMPARE(dialogs.passwordPrompts()[0].prompt, QString("Enter password for Program mode:"));
-    }
-
-    void clearForgetsShownAndScripted()
-    {
-        TScriptedDialogs dialogs;
-        ShowMessage("first");
-        dialogs.addAnswer(mrYes);
-        dialogs.clear();
-        QVERIFY(dialogs.texts().isEmpty());
-        QCOMPARE(dialogs.pendingAnswers(), 0);
-        // The scripted Yes is gone, so the default No answers.
-        QCOMPARE(MessageDlg("q", TMsgDlgType::mtConfirmation, mbYes | mbNo), int(mrNo));
-    }
-
-    void nestedRespondersRestoreTheOuterOne()
+    void messagesGoToTheInstalledService()
     {
         QCOMPARE(Dialogs::Installed(), nullptr);
-        TScriptedDialogs outer;
         {
-            TScriptedDialogs inner;
-            QCOMPARE(Dialogs::Installed(), &inner);
-            ShowMessage("to inner");
-            QCOMPARE(inner.texts(), QStringList{"to inner"});
+            TScriptedDialogs dialogs;
+            QCOMPARE(Dialogs::Installed(), static_cast<TDialogService*>(&dialogs));
+            QCOMPARE(&Dialogs::Current(), static_cast<TDialogService*>(&dialogs));
+            dialogs.addAnswer(mrNo);
+            QCOMPARE(MessageDlg("Save changes?", TMsgDlgType::mtWarning, mbYes | mbNo | mbCancel), int(mrNo));
+            ShowMessage("Incorrect password.");
+            QCOMPARE(dialogs.messages().size(), 2);
+            QCOMPARE(dialogs.messages()[0].type, TMsgDlgType::mtWarning);
+            QCOMPARE(dialogs.messages()[0].buttons, TMsgDlgButtons(mbYes | mbNo | mbCancel));
+            // ShowMessage is an information box with OK alone.
+            QCOMPARE(dialogs.messages()[1].text, QString("Incorrect password."));
+            QCOMPARE(dialogs.messages()[1].type, TMsgDlgType::mtInformation);
+            QCOMPARE(dialogs.messages()[1].buttons, TMsgDlgButtons(mbOK));
         }
-        QCOMPARE(Dialogs::Installed(), &outer);
-        ShowMessage("to outer");
-        QCOMPARE(outer.texts(), QStringList{"to outer"});
+        QCOMPARE(Dialogs::Installed(), nullptr);
     }
-};
 
-// The interactive service, driven offscreen: the box is answered as soon as it is shown.
-class TestInteractiveDialogs : public QObject {
-    Q_OBJECT
-
-    static constexpr int operatorCheckInterval = 0;
-
-private slots:
-    void messageBoxShowsTypeAndButtons_data()
+    // Driven offscreen: the box is answered as soon as it is shown.
+    void interactiveMessageBox_data()
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<unsigned>("buttons");
         QTest::addColumn<int>("icon");
         QTest::addColumn<QString>("caption");
-        QTest::addColumn<int>("press");
+        QTest::addColumn<int>("enter");  // the default button
+        QTest::addColumn<int>("escape");
+        QTest::addColumn<int>("press");  // 0: Escape
         QTest::addColumn<int>("result");
-        QTest::newRow("confirmation, No") << int(TMsgDlgType::mtConfirmation) << unsigned(mbYes | mbNo)
-                                          << int(QMessageBox::Question) << "Confirm" << int(QMessageBox::No) << int(mrNo);
-        QTest::newRow("warning, Cancel") << int(TMsgDlgType::mtWarning) << unsigned(mbYes | mbNo | mbCancel)
-                                         << int(QMessageBox::Warning) << "Warning" << int(QMessageBox::Cancel)
-                                         << int(mrCancel);
-        QTest::newRow("error, OK") << int(TMsgDlgType::mtError) << unsigned(mbOK) << int(QMessageBox::Critical)
-                                   << "Error" << int(QMessageBox::Ok) << int(mrOk);
-        QTest::newRow("information, Retry") << int(TMsgDlgType::mtInformation) << unsigned(mbAbort | mbRetry | mbIgnore)
-                                            << int(QMessageBox::Information) << "Information"
-                                            << int(QMessageBox::Retry) << int(mrRetry);
+
+        QTest::newRow("confirmation") << int(TMsgDlgType::mtConfirmation) << unsigned(mbYes | mbNo)
+                                      << int(QMessageBox::Question) << "Confirm" << int(QMessageBox::Yes)
+                                      << int(QMessageBox::No) << 0 << int(mrNo);
+        QTest::newRow("warning") << int(TMsgDlgType::mtWarning) << unsigned(mbYes | mbNo | mbCancel)
+                                 << int(QMessageBox::Warning) << "Warning" << int(QMessageBox::Yes)
+                                 << int(QMessageBox::Cancel) << 0 << int(mrCancel);
+        QTest::newRow("error") << int(TMsgDlgType::mtError) << unsigned(mbOK | mbCancel) << int(QMessageBox::Critical)
+                               << "Error" << int(QMessageBox::Ok) << int(QMessageBox::Cancel) << int(QMessageBox::Ok)
+                               << int(mrOk);
+        QTest::newRow("information") << int(TMsgDlgType::mtInformation) << unsigned(mbAbort | mbRetry | mbIgnore)
+                                     << int(QMessageBox::Information) << "Information" << int(QMessageBox::Retry)
+                                     << -1 << int(QMessageBox::Ignore) << int(mrIgnore);
+        QTest::newRow("no buttons: OK") << int(TMsgDlgType::mtInformation) << 0u << int(QMessageBox::Information)
+                                        << "Information" << int(QMessageBox::Ok) << int(QMessageBox::Ok) << 0
+                                        << int(mrOk);
     }
 
-    void messageBoxShowsTypeAndButtons()
+    void interactiveMessageBox()
     {
         QFETCH(int, type);
         QFETCH(unsigned, buttons);
         QFETCH(int, icon);
         QFETCH(QString, caption);
+        QFETCH(int, enter);
+        QFETCH(int, escape);
         QFETCH(int, press);
         QFETCH(int, result);
 
         QVERIFY(Dialogs::Installed() == nullptr);
-        int shownIcon = -1;
+        QMessageBox* shown = nullptr;
+        int shownIcon = -1, shownEnter = -1, shownEscape = -1;
         QString shownCaption, shownText;
         QMessageBox::StandardButtons shownButtons;
-        // Looks for the box on every turn of its event loop until it is up.
-        QTimer operatorHand;
-        operatorHand.setInterval(operatorCheckInterval);
+        QTimer operatorHand; // looks for the box on every turn of its event loop
+        operatorHand.setInterval(0);
         connect(&operatorHand, &QTimer::timeout, this, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
+            shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!shown || !shown->isVisible())
                 return;
             operatorHand.stop();
-            shownIcon = box->icon();
-            shownCaption = box->windowTitle();
-            shownText = box->text();
-            shownButtons = box->standardButtons();
-            if (QAbstractButton* button = box->button(QMessageBox::StandardButton(press)))
-                button->click();
+            shownIcon = shown->icon();
+            shownCaption = shown->windowTitle();
+            shownText = shown->text();
+            shownButtons = shown->standardButtons();
+            shownEnter = shown->standardButton(shown->defaultButton());
+            shownEscape = shown->escapeButton() ? int(shown->standardButton(shown->escapeButton())) : -1;
+            if (press)
+                shown->button(QMessageBox::StandardButton(press))->click();
             else
-                box->reject();
+                QTest::keyClick(shown, Qt::Key_Escape);
         });
         operatorHand.start();
         QCOMPARE(MessageDlg("Ready?", TMsgDlgType(type), buttons), result);
         QCOMPARE(shownIcon, icon);
         QCOMPARE(shownCaption, caption);
         QCOMPARE(shownText, QString("Ready?"));
+        QCOMPARE(shownEnter, enter);
+        QCOMPARE(shownEscape, escape);
 
         QMessageBox::StandardButtons expected;
-        if (buttons & mbYes) expected |= QMessageBox::Yes;
-        if (buttons & mbNo) expected |= QMessageBox::No;
-        if (buttons & mbOK) expected |= QMessageBox::Ok;
-        if (buttons & mbCancel) expected |= QMessageBox::Cancel;
-        if (buttons & mbAbort) expected |= QMessageBox::Abort;
-        if (buttons & mbRetry) expected |= QMessageBox::Retry;
-        if (buttons & mbIgnore) expected |= QMessageBox::Ignore;
+        const std::pair<unsigned, QMessageBox::StandardButton> offered[] = {
+            {mbYes, QMessageBox::Yes},       {mbNo, QMessageBox::No},         {mbOK, QMessageBox::Ok},
+            {mbCancel, QMessageBox::Cancel}, {mbAbort, QMessageBox::Abort},   {mbRetry, QMessageBox::Retry},
+            {mbIgnore, QMessageBox::Ignore}};
+        for (const auto& [button, standard] : offered)
+            if ((buttons ? buttons : unsigned(mbOK)) & button)
+                expected |= standard;
         QCOMPARE(shownButtons, expected);
     }
 };
 
-namespace {
-int pausedFor = -1;
-void RecordPause(int milliseconds)
-{
-    pausedFor = milliseconds;
-}
-}
-
-class TestPause : public QObject {
-    Q_OBJECT
-
-private slots:
-    void replacedPauseFunctionIsCalled()
-    {
-        Timing::SetPauseFunction(RecordPause);
-        Timing::Pause(Timing::ConversationLostPause);
-        Timing::SetPauseFunction(nullptr);
-        QCOMPARE(pausedFor, Timing::ConversationLostPause);
-
-        pausedFor = -1;
-        Timing::Pause(1); // the real sleep again
-        QCOMPARE(pausedFor, -1);
-    }
-};
-
-TURVISTA_TEST_MAIN(TestScriptedDialogs, TestInteractiveDialogs, TestPause)
+TURVISTA_TEST_MAIN(TestDialogSeam)
 
 #include "tst_dialogs.moc"
