@@ -2,31 +2,18 @@
 // and how it is read and written, and every way a save or a load can fail.
 #include "datalink/KConfigureProgress.h"
 #include "datalink/KQDatorelConfig.h"
-#include "datalink/KQDatorelControl.h"
-#include "datalink/KQStatusPanel.h"
-#include "tests/support/RaisedText.h"
-#include "tests/support/TestLink.h"
-#include "tests/support/TestRunner.h"
+#include "tests/datalink/LinkFixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
-#include <QStatusBar>
-#include <QTimer>
 
-#include <memory>
+using namespace fixture;
 
 namespace {
 
-const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 const QString Before = QStringLiteral("Active.");
 const QByteArray Missing = QByteArrayLiteral("<missing>");
-
-QList<int> pauses;
-void RecordPause(int milliseconds)
-{
-    pauses << milliseconds;
-}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -70,62 +57,13 @@ struct ProgressRecord {
     }
 };
 
-// Plays the server's part of the control's commands: once the client's advise
-// loop on a command's result item runs, the result is set.
-class CommandAnswers : public QObject {
-public:
-    explicit CommandAnswers(TestDdeServer& server) : server(server)
+// A connected control device and a values file component on it.
+struct Plant : ControlPlant {
+    Plant() : ControlPlant(Before)
     {
-        for (const char* command : {"Shutdown", "SaveValues"})
-            server.SetItem(QString::fromLatin1(command) + ".Result", "");
-        server.onExecute = [this](const QString& command) {
-            if (onCommand)
-                onCommand(command);
-            pending << command;
-        };
-        timer.setInterval(1);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            for (const QString& command : QStringList(pending)) {
-                const QString result = command + ".Result";
-                if (!this->server.advised.contains(result.toUpper()))
-                    continue;
-                pending.removeAll(command);
-                // A result is a change: clear it first so that equal results advise again.
-                this->server.SetItem(result, "");
-                this->server.SetItem(result, results.value(command, "0"));
-            }
-        });
-        timer.start();
-    }
-
-    QMap<QString, QByteArray> results;
-    std::function<void(const QString& command)> onCommand;
-
-private:
-    TestDdeServer& server;
-    QStringList pending;
-    QTimer timer;
-};
-
-// A server, a conversation to it and a connected control device.
-struct Plant : TestLink {
-    Plant() : TestLink(Topic, RecordPause)
-    {
-        pauses.clear();
-        TKQStatusPanel::AddPanel(&bar, 200, Before);
-        control = std::make_unique<TKQDatorelControl>();
-        control->SetIdentifier(Topic);
-        answers = std::make_unique<CommandAnswers>(*server);
-        server->SetItem("Control Status", "1");
-        control->ConversationReady(conversation.get());
-        control->ConnectPollTimer();
+        Connect();
         config.SetDevice(control.get());
         config.StatusPanel()->SetStatusBar(&bar);
-    }
-    ~Plant()
-    {
-        answers.reset();
-        control.reset();
     }
 
     // The control's list of changeable items, with their values.
@@ -142,9 +80,6 @@ struct Plant : TestLink {
     QStringList Files() const { return QDir(work.path()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir work;
-    QStatusBar bar;
-    std::unique_ptr<TKQDatorelControl> control;
-    std::unique_ptr<CommandAnswers> answers;
     TKQDatorelConfig config;
 };
 
