@@ -180,7 +180,7 @@ void TestValuesFile::fileFormat()
         for (qsizetype at = 0; at < names.size(); ++at)
             pokes << names[at].toUpper() + '=' + values[at];
         QCOMPARE(order, QStringList({"Shutdown", "", "SaveValues", pokes.join(',')}));
-        QCOMPARE(pauses, QList<int>({int(names.size())}));
+        QCOMPARE(pauses, QList<int>({int(Timing::ConfigLoadPausePerValue * int(names.size()))}));
         QCOMPARE(plant.control->ItemCount(), 0);
     }
     QCOMPARE(plant.config.FileName(), path);

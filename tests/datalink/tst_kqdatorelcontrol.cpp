@@ -6,59 +6,15 @@
 #include "tests/datalink/LinkFixture.h"
 
 #include <QScopeGuard>
-#include <QStatusBar>
-#include <QTimer>
 
 using namespace fixture;
 
 namespace {
 
-// A link and a control device with a status panel.
-struct Plant : Link {
-    Plant()
-    {
-        TKQStatusPanel::AddPanel(&bar, 200);
-        control = std::make_unique<TKQDatorelControl>();
-        control->SetIdentifier(Topic);
-        control->StatusPanel()->SetStatusBar(&bar);
-    }
-    ~Plant() { control.reset(); }
-
-    // Hands the conversation over and answers the connect poll.
-    void Connect()
-    {
-        server->SetItem("Control Status", "1");
-        control->ConversationReady(Conv());
-        control->ConnectPollTimer();
-    }
-
+// A control device that shows its state in the status bar.
+struct Plant : ControlPlant {
+    Plant() { control->StatusPanel()->SetStatusBar(&bar); }
     QString Status() const { return control->StatusPanel()->Text(); }
-
-    QStatusBar bar;
-    std::unique_ptr<TKQDatorelControl> control;
-};
-
-// Plays the server's part of a command: once the client's advise loop on the
-// result item runs, runs before() and then sets the result.
-class ResultAnswer : public QObject {
-public:
-    ResultAnswer(TestDdeServer& server, const QString& item, const QByteArray& value,
-                 std::function<void()> before = {})
-    {
-        timer.setInterval(1);
-        connect(&timer, &QTimer::timeout, this, [this, &server, item, value, before] {
-            if (!server.advised.contains(item.toUpper()))
-                return;
-            timer.stop();
-            if (before)
-                before();
-            server.SetItem(item, value);
-        });
-        timer.start();
-    }
-
-private:
-    QTimer timer;
 };
 
 void Run(TKQDatorelControl& control, const QString& command)
@@ -82,11 +38,10 @@ private slots:
     void cleanup() { plant.reset(); }
 
     void itemsGetTheConversationOnlyOnceTheControlAnswers();
-    void unansweredStatusGivesUpAfterItsTries();
     void failureInsideATickIsShownNotThrown();
     void statusAnswers_data();
     void statusAnswers();
-    void statusQueryFailures();
+    void failedStatusQueriesAndAPollThatGivesUp();
 
 private:
     std::unique_ptr<Plant> plant;
@@ -123,21 +78,6 @@ void TestConnectPoll::itemsGetTheConversationOnlyOnceTheControlAnswers()
     QVERIFY(plant->dialogs.texts().isEmpty());
 }
 
-// A control that refuses keeps being polled (the integration tests prove it);
-// one that cannot be asked at all is given up.
-void TestConnectPoll::unansweredStatusGivesUpAfterItsTries()
-{
-    plant->control->ConversationReady(plant->Conv());
-    plant->conversation->CloseLink(); // every request now fails at once
-    for (int tick = 0; tick <= Timing::ConnectPollTries; ++tick) {
-        QVERIFY(plant->control->IsConnectPolling());
-        plant->control->ConnectPollTimer();
-        QCOMPARE(plant->dialogs.texts().count(NotRespondingToConnection), tick == Timing::ConnectPollTries ? 1 : 0);
-    }
-    QVERIFY(!plant->control->IsConnectPolling());
-    QCOMPARE(plant->dialogs.messages().last().type, TMsgDlgType::mtError);
-}
-
 void TestConnectPoll::failureInsideATickIsShownNotThrown()
 {
     plant->control->SetOnCommunicating([](TObject*) { throw Exception(QStringLiteral("Window could not open.")); });
@@ -172,15 +112,25 @@ void TestConnectPoll::statusAnswers()
     QCOMPARE(status, !yes);
 }
 
-void TestConnectPoll::statusQueryFailures()
+// A control that refuses is polled on (the integration tests prove it); one
+// that cannot be asked at all is given up after the poll's tries.
+void TestConnectPoll::failedStatusQueriesAndAPollThatGivesUp()
 {
     plant->control->ConversationReady(plant->Conv());
     plant->server->refused = {"CONTROL STATUS", "RUN MODE"};
     QCOMPARE(plant->control->ControlStatus(), false); // the server refused: no
     QCOMPARE(RaisedText([&] { plant->control->IsRunMode(); }), QString("Message was not processed."));
-    plant->conversation->CloseLink();
+    plant->conversation->CloseLink(); // every request now fails at once
     QCOMPARE(RaisedText([&] { plant->control->IsRunMode(); }), QString("Request of Run Mode failed."));
     QCOMPARE(RaisedText([&] { plant->control->ControlStatus(); }), QString("Request of control status failed."));
+
+    for (int tick = 0; tick <= Timing::ConnectPollTries; ++tick) {
+        QVERIFY(plant->control->IsConnectPolling());
+        plant->control->ConnectPollTimer();
+        QCOMPARE(plant->dialogs.texts().count(NotRespondingToConnection), tick == Timing::ConnectPollTries ? 1 : 0);
+    }
+    QVERIFY(!plant->control->IsConnectPolling());
+    QCOMPARE(plant->dialogs.messages().last().type, TMsgDlgType::mtError);
 }
 
 // ---------------------------------------------------------------------------
@@ -242,10 +192,9 @@ void TestCommands::results()
     QFETCH(QString, status);
 
     // The server first sends an empty result, which the control ignores.
-    plant->server->SetItem(command + ".Result", "");
+    plant->answers->results[command] = result;
     bool pendingMeanwhile = false;
-    ResultAnswer answer(*plant->server, command + ".Result", result,
-                        [&] { pendingMeanwhile = plant->control->ResultPending(); });
+    plant->answers->beforeResult = [&](const QString&) { pendingMeanwhile = plant->control->ResultPending(); };
     QCOMPARE(RaisedText([&] { Run(*plant->control, command); }), raised);
     QCOMPARE(plant->Status(), status);
     QCOMPARE(plant->server->executes, QStringList({command}));
@@ -278,7 +227,6 @@ void TestCommands::notRespondingStopsTheCommand()
     QFETCH(QString, raised);
 
     // A successful earlier command leaves "0" as the result text; it must not count.
-    plant->server->SetItem("Shutdown.Result", "0");
     plant->control->Shutdown();
     plant->conversation->CloseLink();
     QCOMPARE(RaisedText([&] { Run(*plant->control, command); }), raised);
@@ -301,7 +249,6 @@ void TestCommands::resetWatchesTheControlAndReAdvisesAfterTwoAnswers()
     QList<TObject*> completed;
     control.OnResetComplete = [&](TObject* sender) { completed << sender; };
 
-    plant->server->SetItem("Reset.Result", "0");
     plant->server->SetItem("Control Status", "0");
     control.Reset();
     QCOMPARE(pauses, QList<int>({int(Timing::ConversationLostPause), int(Timing::ResetPrePause)}));
@@ -334,7 +281,6 @@ void TestCommands::resetWatchesTheControlAndReAdvisesAfterTwoAnswers()
 
 void TestCommands::resetPollGivesUpAfterItsTries()
 {
-    plant->server->SetItem("Reset.Result", "0");
     plant->server->SetItem("Control Status", "0");
     int completed = 0;
     plant->control->OnResetComplete = [&](TObject*) { ++completed; };
@@ -358,7 +304,6 @@ void TestCommands::timedOutResultWaitRecoversWhenTheControlAnswersAgain()
     const auto restore = qScopeGuard([] { Timing::SetScale(TestTimeScale); });
     Plant fast;
     fast.Connect();
-    fast.server->SetItem("Shutdown.Result", "");
     fast.server->unanswered.insert("SHUTDOWN.RESULT");
     QCOMPARE(RaisedText([&] { fast.control->Shutdown(); }), QString("TKQDatorelControl.Shutdown: Shutdown Failed"));
     QCOMPARE(fast.dialogs.texts(),
@@ -366,7 +311,6 @@ void TestCommands::timedOutResultWaitRecoversWhenTheControlAnswersAgain()
     QVERIFY(fast.control->ResultPending());
 
     // The timed-out wait stays locked: the next command fails at once.
-    fast.server->SetItem("SaveValues.Result", "0");
     QCOMPARE(RaisedText([&] { fast.control->SaveValues(); }), QString("TKQDatorelControl.SaveValues: SaveValues Failed"));
     QCOMPARE(fast.dialogs.texts().last(), QString("Error occured during SaveValues. Server is not responding."));
 

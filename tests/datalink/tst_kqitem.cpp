@@ -5,6 +5,7 @@
 #include "tests/datalink/LinkFixture.h"
 
 #include <QLocale>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -152,6 +153,8 @@ void TestItem::unansweredReadTimesOutAndASecondReadMeanwhileIsReentrant()
 {
     link->server->SetItem("SLOW.ITEM", "1");
     link->server->unanswered.insert("SLOW.ITEM");
+    Timing::SetScale(0.01); // the read time-out is read when the item is made
+    const auto restore = qScopeGuard([] { Timing::SetScale(TestTimeScale); });
     TKQItem slow("SLOW.ITEM");
     slow.ConversationReady(link->Conv());
     QString secondRead; // runs inside the first read's wait, as a user action would
