@@ -63,6 +63,13 @@ QByteArray Prefix(DWORD length)
     return out;
 }
 
+// A good frame with one more byte after its last field.
+QByteArray Trailing(const QByteArray& frame)
+{
+    const QByteArray payload = frame.mid(4) + 'x';
+    return Prefix(DWORD(payload.size())) + payload;
+}
+
 // A partner that speaks the wire protocol by hand, to misbehave on purpose.
 class RawServer {
 public:
@@ -180,6 +187,14 @@ void TestDdeml::dataHandlesCopyAndFree()
     QVERIFY(DdeFreeDataHandle(data));
     QVERIFY(!DdeFreeDataHandle(data));
     QVERIFY(!DdeAccessData(data, &size));
+
+    // A data handle holds its item's string handle until it is freed.
+    HSZ item = DdeCreateStringHandleA(client, "ITEM", CP_WINANSI);
+    data = DdeCreateDataHandle(client, source, 3, 0, item, CF_TEXT, 0);
+    QVERIFY(DdeFreeStringHandle(client, item));
+    QCOMPARE(DdeQueryStringA(client, item, nullptr, 0, CP_WINANSI), DWORD(4));
+    QVERIFY(DdeFreeDataHandle(data));
+    QCOMPARE(DdeQueryStringA(client, item, nullptr, 0, CP_WINANSI), DWORD(0));
 }
 
 void TestDdeml::synchronousRequestAndTimeout()
@@ -263,6 +278,7 @@ void TestDdeml::serverSurvivesMalformedClientFrames_data()
     QTest::newRow("field overrun") << Prefix(9) + QByteArray("\x03\x01\0\0\0\x01\0\0\0", 9) << false;
     QTest::newRow("reply to a server") << ddeml::wire::Encode(Frame{FrameType::ReplyAck, 1, 0, 1, {}, {}, {}, {}})
                                        << false;
+    QTest::newRow("bytes after the last field") << Trailing(request) << false;
 }
 
 void TestDdeml::serverSurvivesMalformedClientFrames()
@@ -305,6 +321,8 @@ void TestDdeml::clientEndsConversationOnMalformedServerFrames_data()
     QTest::newRow("request to a client")
         << ddeml::wire::Encode(Frame{FrameType::Request, 1, CF_TEXT, 0, {}, {}, "A", {}});
     QTest::newRow("truncated then gone") << Prefix(40) + QByteArray("\x08\x01");
+    QTest::newRow("bytes after the last field")
+        << Trailing(ddeml::wire::Encode(Frame{FrameType::ReplyAck, 1, 0, 1, {}, {}, {}, {}}));
 }
 
 void TestDdeml::clientEndsConversationOnMalformedServerFrames()
