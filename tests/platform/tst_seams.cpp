@@ -1,5 +1,7 @@
-// The dialog seam: every message goes to the installed service, and the
-// interactive service shows it as a message box.
+// The seams tests turn: every message goes to the installed dialog service
+// (the interactive one shows it as a message box), and every duration of the
+// program reads through one time scale.
+#include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestRunner.h"
@@ -116,6 +118,59 @@ private slots:
     }
 };
 
-TURVISTA_TEST_MAIN(TestDialogSeam)
+namespace {
+int pausedFor = -1;
+void RecordPause(int milliseconds)
+{
+    pausedFor = milliseconds;
+}
+}
 
-#include "tst_dialogs.moc"
+class TestClockScale : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Timing::SetScale(TestTimeScale); }
+
+    void durationsReadThroughTheScale_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("milliseconds");
+        QTest::addColumn<int>("scaled");
+        QTest::newRow("real time") << 1.0 << 20000 << 20000;
+        QTest::newRow("a hundredth") << 0.01 << 5000 << 50;
+        QTest::newRow("rounded") << 0.01 << 1250 << 13;
+        QTest::newRow("never below 1") << 0.01 << 10 << 1;
+        QTest::newRow("zero stays") << 0.01 << 0 << 0;
+        QTest::newRow("slower, within int") << 1e6 << 600000 << 0x7fffffff;
+        QTest::newRow("no factor: real time") << 0.0 << 1000 << 1000;
+        QTest::newRow("negative factor: real time") << -2.0 << 1000 << 1000;
+    }
+
+    void durationsReadThroughTheScale()
+    {
+        QFETCH(double, scale);
+        QFETCH(int, milliseconds);
+        QFETCH(int, scaled);
+        Timing::SetScale(scale);
+        QCOMPARE(int(Timing::Span(milliseconds)), scaled);
+        // A product of durations is scaled once, as a whole.
+        QCOMPARE(int(Timing::Span(milliseconds / 2) * 2), Timing::Scaled(milliseconds / 2 * 2));
+    }
+
+    void pausesGoThroughTheReplaceableFunction()
+    {
+        Timing::SetScale(0.01);
+        Timing::SetPauseFunction(RecordPause);
+        Timing::Pause(Timing::ConversationLostPause);
+        Timing::SetPauseFunction(nullptr);
+        QCOMPARE(pausedFor, 10);
+        pausedFor = -1;
+        Timing::Pause(1); // the real sleep again
+        QCOMPARE(pausedFor, -1);
+    }
+};
+
+TURVISTA_TEST_MAIN(TestDialogSeam, TestClockScale)
+
+#include "tst_seams.moc"
