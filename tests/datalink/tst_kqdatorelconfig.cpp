@@ -237,7 +237,8 @@ void TestValuesFile::faults_data()
     syntax("load: first error wins", "A\r\nB\r\n", 1);
     QTest::newRow("load: no such file") << false << true << "values.cfg" << Missing << "" << 0
                                         << "Cannot open file \"%1\"." << none << none << Missing;
-    QTest::newRow("load: a folder") << false << true << "" << Missing << "" << 0 << "Cannot " << none << none << Missing;
+    QTest::newRow("load: a folder") << false << true << "" << Missing << "" << 0 << "Cannot open file \"%1\"." << none
+                                    << none << Missing;
     QTest::newRow("load without control only parses") << false << false << "values.cfg" << three << "" << 0 << ""
                                                       << none << none << three;
     QTest::newRow("load without control, syntax error") << false << false << "values.cfg" << QByteArray("A.B.IN 1\r\n")
