@@ -1,61 +1,31 @@
 // The control device over a DDE server in the same process: the connect poll,
 // the status queries, the three commands with their results, the reset poll,
-// and the symbol information of its items.
+// and the symbol information of its items. The end-to-end runs against the
+// real server are in the integration tests.
 #include "datalink/KQDatorelControl.h"
 #include "tests/datalink/LinkFixture.h"
 
-#include <QStatusBar>
-#include <QTimer>
+#include <QScopeGuard>
 
 using namespace fixture;
 
 namespace {
 
-// A link and a control device with a status panel.
-struct Plant : Link {
-    Plant()
-    {
-        TKQStatusPanel::AddPanel(&bar, 200);
-        control = std::make_unique<TKQDatorelControl>();
-        control->SetIdentifier(Topic);
-        control->StatusPanel()->SetStatusBar(&bar);
-    }
-    ~Plant() { control.reset(); }
-
-    // Hands the conversation over and answers the connect poll.
-    void Connect()
-    {
-        server->SetItem("Control Status", "1");
-        control->ConversationReady(Conv());
-        control->ConnectPollTimer();
-    }
-
-    QStatusBar bar;
-    std::unique_ptr<TKQDatorelControl> control;
+// A control device that shows its state in the status bar.
+struct Plant : ControlPlant {
+    Plant() { control->StatusPanel()->SetStatusBar(&bar); }
+    QString Status() const { return control->StatusPanel()->Text(); }
 };
 
-// Plays the server's part of a command: once the client's advise loop on the
-// result item runs, runs before() and then sets the result.
-class ResultAnswer : public QObject {
-public:
-    ResultAnswer(TestDdeServer& server, const QString& item, const QByteArray& value,
-                 std::function<void()> before = {})
-    {
-        timer.setInterval(1);
-        connect(&timer, &QTimer::timeout, this, [this, &server, item, value, before] {
-            if (!server.advised.contains(item.toUpper()))
-                return;
-            timer.stop();
-            if (before)
-                before();
-            server.SetItem(item, value);
-        });
-        timer.start();
-    }
-
-private:
-    QTimer timer;
-};
+void Run(TKQDatorelControl& control, const QString& command)
+{
+    if (command == "Shutdown")
+        control.Shutdown();
+    else if (command == "SaveValues")
+        control.SaveValues();
+    else
+        control.Reset();
+}
 
 const QString NotRespondingToConnection = QStringLiteral("Control is not responding to request of connection");
 
@@ -68,12 +38,10 @@ private slots:
     void cleanup() { plant.reset(); }
 
     void itemsGetTheConversationOnlyOnceTheControlAnswers();
-    void refusedStatusKeepsPolling();
-    void unansweredStatusGivesUpAfterItsTries();
     void failureInsideATickIsShownNotThrown();
     void statusAnswers_data();
     void statusAnswers();
-    void statusQueryFailures();
+    void failedStatusQueriesAndAPollThatGivesUp();
 
 private:
     std::unique_ptr<Plant> plant;
@@ -105,34 +73,9 @@ void TestConnectPoll::itemsGetTheConversationOnlyOnceTheControlAnswers()
     QVERIFY(!control.IsConnectPolling());
     QCOMPARE(communicating, 1);
     QCOMPARE(control.State(), 0);
-    QCOMPARE(control.StatusPanel()->Text(), QString("Active."));
+    QCOMPARE(plant->Status(), QString("Active."));
     QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"3600"}), ReplyWait);
     QVERIFY(plant->dialogs.texts().isEmpty());
-}
-
-void TestConnectPoll::refusedStatusKeepsPolling()
-{
-    plant->server->refused.insert("CONTROL STATUS");
-    plant->control->ConversationReady(plant->Conv());
-    for (int tick = 0; tick < Timing::ConnectPollTries + 5; ++tick) {
-        plant->control->ConnectPollTimer();
-        QVERIFY(plant->control->IsConnectPolling());
-    }
-    QVERIFY(!plant->dialogs.texts().contains(NotRespondingToConnection));
-    QVERIFY(!plant->control->IsConnected());
-}
-
-void TestConnectPoll::unansweredStatusGivesUpAfterItsTries()
-{
-    plant->control->ConversationReady(plant->Conv());
-    plant->conversation->CloseLink(); // every request now fails at once
-    for (int tick = 0; tick <= Timing::ConnectPollTries; ++tick) {
-        QVERIFY(plant->control->IsConnectPolling());
-        plant->control->ConnectPollTimer();
-        QCOMPARE(plant->dialogs.texts().count(NotRespondingToConnection), tick == Timing::ConnectPollTries ? 1 : 0);
-    }
-    QVERIFY(!plant->control->IsConnectPolling());
-    QCOMPARE(plant->dialogs.messages().last().type, TMsgDlgType::mtError);
 }
 
 void TestConnectPoll::failureInsideATickIsShownNotThrown()
@@ -169,15 +112,25 @@ void TestConnectPoll::statusAnswers()
     QCOMPARE(status, !yes);
 }
 
-void TestConnectPoll::statusQueryFailures()
+// A control that refuses is polled on (the integration tests prove it); one
+// that cannot be asked at all is given up after the poll's tries.
+void TestConnectPoll::failedStatusQueriesAndAPollThatGivesUp()
 {
     plant->control->ConversationReady(plant->Conv());
     plant->server->refused = {"CONTROL STATUS", "RUN MODE"};
     QCOMPARE(plant->control->ControlStatus(), false); // the server refused: no
     QCOMPARE(RaisedText([&] { plant->control->IsRunMode(); }), QString("Message was not processed."));
-    plant->conversation->CloseLink();
+    plant->conversation->CloseLink(); // every request now fails at once
     QCOMPARE(RaisedText([&] { plant->control->IsRunMode(); }), QString("Request of Run Mode failed."));
     QCOMPARE(RaisedText([&] { plant->control->ControlStatus(); }), QString("Request of control status failed."));
+
+    for (int tick = 0; tick <= Timing::ConnectPollTries; ++tick) {
+        QVERIFY(plant->control->IsConnectPolling());
+        plant->control->ConnectPollTimer();
+        QCOMPARE(plant->dialogs.texts().count(NotRespondingToConnection), tick == Timing::ConnectPollTries ? 1 : 0);
+    }
+    QVERIFY(!plant->control->IsConnectPolling());
+    QCOMPARE(plant->dialogs.messages().last().type, TMsgDlgType::mtError);
 }
 
 // ---------------------------------------------------------------------------
@@ -203,19 +156,8 @@ private slots:
     void timedOutResultWaitRecoversWhenTheControlAnswersAgain();
 
 private:
-    void Run(const QString& command);
     std::unique_ptr<Plant> plant;
 };
-
-void TestCommands::Run(const QString& command)
-{
-    if (command == "Shutdown")
-        plant->control->Shutdown();
-    else if (command == "SaveValues")
-        plant->control->SaveValues();
-    else
-        plant->control->Reset();
-}
 
 void TestCommands::results_data()
 {
@@ -250,12 +192,11 @@ void TestCommands::results()
     QFETCH(QString, status);
 
     // The server first sends an empty result, which the control ignores.
-    plant->server->SetItem(command + ".Result", "");
+    plant->answers->results[command] = result;
     bool pendingMeanwhile = false;
-    ResultAnswer answer(*plant->server, command + ".Result", result,
-                        [&] { pendingMeanwhile = plant->control->ResultPending(); });
-    QCOMPARE(RaisedText([&] { Run(command); }), raised);
-    QCOMPARE(plant->control->StatusPanel()->Text(), status);
+    plant->answers->beforeResult = [&](const QString&) { pendingMeanwhile = plant->control->ResultPending(); };
+    QCOMPARE(RaisedText([&] { Run(*plant->control, command); }), raised);
+    QCOMPARE(plant->Status(), status);
     QCOMPARE(plant->server->executes, QStringList({command}));
     QVERIFY(pendingMeanwhile);
     QVERIFY(!plant->control->ResultPending());
@@ -286,10 +227,9 @@ void TestCommands::notRespondingStopsTheCommand()
     QFETCH(QString, raised);
 
     // A successful earlier command leaves "0" as the result text; it must not count.
-    plant->server->SetItem("Shutdown.Result", "0");
     plant->control->Shutdown();
     plant->conversation->CloseLink();
-    QCOMPARE(RaisedText([&] { Run(command); }), raised);
+    QCOMPARE(RaisedText([&] { Run(*plant->control, command); }), raised);
     QCOMPARE(plant->dialogs.texts(), QStringList({dialog}));
     QCOMPARE(plant->dialogs.messages().first().type, TMsgDlgType::mtError);
     QVERIFY(!plant->control->IsResetPolling());
@@ -309,11 +249,9 @@ void TestCommands::resetWatchesTheControlAndReAdvisesAfterTwoAnswers()
     QList<TObject*> completed;
     control.OnResetComplete = [&](TObject* sender) { completed << sender; };
 
-    plant->server->SetItem("Reset.Result", "0");
     plant->server->SetItem("Control Status", "0");
     control.Reset();
-    QCOMPARE(pauses, QList<int>({1000, 4000}));
-    QCOMPARE(plant->server->executes, QStringList({"Reset"}));
+    QCOMPARE(pauses, QList<int>({int(Timing::ConversationLostPause), int(Timing::ResetPrePause)}));
     QVERIFY(control.IsResetPolling());
     QCOMPARE(control.State(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(!plant->server->advised.contains("SPEED.PV.OUT"), ReplyWait);
@@ -329,7 +267,7 @@ void TestCommands::resetWatchesTheControlAndReAdvisesAfterTwoAnswers()
     QVERIFY(!control.OnResetComplete);
     QVERIFY(!control.IsResetPolling());
     QVERIFY(control.IsConnectPolling());
-    QCOMPARE(control.StatusPanel()->Text(), QString("Active."));
+    QCOMPARE(plant->Status(), QString("Active."));
     QCOMPARE(control.State(), 0);
     QVERIFY(!plant->server->advised.contains("SPEED.PV.OUT"));
     QCOMPARE(communicating, 0);
@@ -343,7 +281,6 @@ void TestCommands::resetWatchesTheControlAndReAdvisesAfterTwoAnswers()
 
 void TestCommands::resetPollGivesUpAfterItsTries()
 {
-    plant->server->SetItem("Reset.Result", "0");
     plant->server->SetItem("Control Status", "0");
     int completed = 0;
     plant->control->OnResetComplete = [&](TObject*) { ++completed; };
@@ -362,22 +299,26 @@ void TestCommands::resetPollGivesUpAfterItsTries()
 
 void TestCommands::timedOutResultWaitRecoversWhenTheControlAnswersAgain()
 {
-    // Takes the full result time-out once.
-    plant->server->SetItem("Shutdown.Result", "");
-    plant->server->unanswered.insert("SHUTDOWN.RESULT");
-    QCOMPARE(RaisedText([&] { plant->control->Shutdown(); }), QString("TKQDatorelControl.Shutdown: Shutdown Failed"));
-    QCOMPARE(plant->dialogs.texts(),
+    // The result time-out is read when the control is made: a fresh one, on a fast clock.
+    Timing::SetScale(0.01);
+    const auto restore = qScopeGuard([] { Timing::SetScale(TestTimeScale); });
+    Plant fast;
+    fast.Connect();
+    fast.server->unanswered.insert("SHUTDOWN.RESULT");
+    QCOMPARE(RaisedText([&] { fast.control->Shutdown(); }), QString("TKQDatorelControl.Shutdown: Shutdown Failed"));
+    QCOMPARE(fast.dialogs.texts(),
              QStringList({"Error occured while attempting to enter configure mode. Server is not responding."}));
-    QVERIFY(plant->control->ResultPending());
+    QVERIFY(fast.control->ResultPending());
 
-    plant->server->SetItem("SaveValues.Result", "0");
-    QCOMPARE(RaisedText([&] { plant->control->SaveValues(); }), QString("TKQDatorelControl.SaveValues: SaveValues Failed"));
-    QCOMPARE(plant->dialogs.texts().last(), QString("Error occured during SaveValues. Server is not responding."));
+    // The timed-out wait stays locked: the next command fails at once.
+    QCOMPARE(RaisedText([&] { fast.control->SaveValues(); }), QString("TKQDatorelControl.SaveValues: SaveValues Failed"));
+    QCOMPARE(fast.dialogs.texts().last(), QString("Error occured during SaveValues. Server is not responding."));
 
-    plant->Connect(); // the control answers the connect poll again
-    QVERIFY(!plant->control->ResultPending());
-    plant->control->SaveValues();
-    QCOMPARE(plant->control->StatusPanel()->Text(), QString("Active."));
+    Timing::SetScale(TestTimeScale); // the rest waits for answers that come
+    fast.Connect(); // the control answers the connect poll again
+    QVERIFY(!fast.control->ResultPending());
+    fast.control->SaveValues();
+    QCOMPARE(fast.Status(), QString("Active."));
 }
 
 // ---------------------------------------------------------------------------
@@ -388,9 +329,8 @@ private slots:
     void init() { plant = std::make_unique<Plant>(); QVERIFY(plant->opened); }
     void cleanup() { plant.reset(); }
 
-    void codes_data();
-    void codes();
-    void askedForOnceEvenWhenItFails();
+    void codesAskedForOnce_data();
+    void codesAskedForOnce();
     void withoutConversationIsAnAssertion();
     void conversationReadyCallsTheWaitingOnce();
 
@@ -398,7 +338,7 @@ private:
     std::unique_ptr<Plant> plant;
 };
 
-void TestSymbolInformation::codes_data()
+void TestSymbolInformation::codesAskedForOnce_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<int>("classType");
@@ -410,6 +350,7 @@ void TestSymbolInformation::codes_data()
     auto reply = [](char kind, char type, const char* min, const char* max) {
         return QByteArray(1, kind) + QByteArray(1, type) + min + QByteArray(1, '\0') + max + QByteArray(1, '\0');
     };
+    const QString empty = QStringLiteral("Reply was empty C_SPEED.RATED.IN");
     QTest::newRow("tunable real") << reply(2, 0x20, "0.0", "100.0") << int(vctTunable) << int(vdtReal) << "0.0" << "100.0" << "";
     QTest::newRow("monitor boolean") << reply(1, 0x01, "0", "1") << int(vctMonitor) << int(vdtBoolean) << "0" << "1" << "";
     QTest::newRow("configure integer") << reply(3, 0x84, "-5", "5") << int(vctConfigure) << int(vdtInteger) << "-5" << "5" << "";
@@ -425,11 +366,12 @@ void TestSymbolInformation::codes_data()
     QTest::newRow("unknown type 0x22") << reply(2, 0x22, "a", "z") << int(vctTunable) << int(vdtString) << "a" << "z" << "";
     QTest::newRow("bytes after the maximum") << reply(2, 0x20, "0", "9") + "junk" << int(vctTunable) << int(vdtReal)
                                              << "0" << "9" << "";
-    QTest::newRow("no bytes") << QByteArray() << 0 << 0 << "" << "" << "Reply was empty C_SPEED.RATED.IN";
-    QTest::newRow("zero first") << reply(0, 0x20, "1", "2") << 0 << 0 << "" << "" << "Reply was empty C_SPEED.RATED.IN";
+    QTest::newRow("no bytes") << QByteArray() << 0 << 0 << "" << "" << empty;
+    QTest::newRow("zero first") << reply(0, 0x20, "1", "2") << 0 << 0 << "" << "" << empty;
+    QTest::newRow("refused") << QByteArray("refused") << 0 << 0 << "" << "" << "Message was not processed.";
 }
 
-void TestSymbolInformation::codes()
+void TestSymbolInformation::codesAskedForOnce()
 {
     QFETCH(QByteArray, reply);
     QFETCH(int, classType);
@@ -438,34 +380,21 @@ void TestSymbolInformation::codes()
     QFETCH(QString, maximum);
     QFETCH(QString, error);
 
-    plant->server->SetBinary("C_SPEED.RATED.IN", reply);
+    if (reply == "refused")
+        plant->server->refused.insert("C_SPEED.RATED.IN");
+    else
+        plant->server->SetBinary("C_SPEED.RATED.IN", reply);
     TKQDatorelItem item("C_SPEED.RATED.IN");
     item.ConversationReady(plant->Conv());
     QCOMPARE(RaisedText([&] { item.ClassType(); }), error);
-    if (!error.isEmpty())
-        return;
+    // Asked for once, even when that failed: later answers change nothing.
+    plant->server->refused.clear();
+    plant->server->SetBinary("C_SPEED.RATED.IN", QByteArray("\x03\x50" "x\0" "y\0", 6));
+    QCOMPARE(RaisedText([&] { item.ClassType(); }), QString());
     QCOMPARE(int(item.ClassType()), classType);
     QCOMPARE(int(item.DataType()), dataType);
-    QCOMPARE(item.MinValue(), QVariant(minimum));
-    QCOMPARE(item.MaxValue(), QVariant(maximum));
-}
-
-void TestSymbolInformation::askedForOnceEvenWhenItFails()
-{
-    plant->server->SetBinary("GAIN.IN", QByteArray("\x02\x20" "1\0" "2\0", 6));
-    TKQDatorelItem good("GAIN.IN");
-    good.ConversationReady(plant->Conv());
-    QCOMPARE(good.MaxValue(), QVariant(QStringLiteral("2")));
-    plant->server->SetBinary("GAIN.IN", QByteArray("\x03\x01" "0\0" "1\0", 6));
-    QCOMPARE(good.ClassType(), vctTunable);
-    QCOMPARE(good.MaxValue(), QVariant(QStringLiteral("2")));
-
-    plant->server->refused.insert("LOST.IN");
-    TKQDatorelItem bad("LOST.IN");
-    bad.ConversationReady(plant->Conv());
-    QCOMPARE(RaisedText([&] { bad.DataType(); }), QString("Message was not processed."));
-    QCOMPARE(bad.DataType(), vdtUnassigned);
-    QVERIFY(!bad.MinValue().isValid());
+    QCOMPARE(item.MinValue().toString(), minimum);
+    QCOMPARE(item.MaxValue().toString(), maximum);
 }
 
 void TestSymbolInformation::withoutConversationIsAnAssertion()

@@ -1,20 +1,22 @@
-// The DDE conversation layer against a server in the same process, over the
-// real sockets of the DDE work-alike.
+// The conversation layer over the real sockets of the DDE work-alike, against
+// a server in the same process, and the synchronizer that its synchronous
+// calls wait in.
 #include "datalink/KQDde.h"
 #include "datalink/Synchro.h"
-#include "platform/Assert.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDdeServer.h"
+#include "tests/support/TestRunner.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QTimer>
 
 namespace {
 
+constexpr int ReplyWait = 5000;
+
 struct Result {
     bool arrived = false;
-    bool failed = false;
     QByteArray data;
     QString error;
 };
@@ -23,15 +25,12 @@ TDdeCallBack Into(Result& result)
 {
     return [&result](const QByteArray* data, const EDdeError* error) {
         result.arrived = true;
-        result.failed = error != nullptr;
         if (data)
             result.data = *data;
         if (error)
             result.error = error->Message();
     };
 }
-
-constexpr int ReplyWait = 5000;
 
 } // namespace
 
@@ -42,19 +41,12 @@ private slots:
     void init();
     void cleanup();
 
-    void requestDeliversTextUpToItsZero();
-    void binaryRequestKeepsEveryByte();
-    void pokeAsynchronousAndSynchronous();
-    void executeReachesTheServer();
+    void transactionsReachTheServer();
     void adviseStartDataAndStop();
-    void failedTransactionReachesDialogAndCallBack();
-    void failedTransactionGoesToOnDdeErrorWhenAssigned();
-    void failedPokeWithoutCallBackStillReportsPoke();
-    void failedSynchronousPokeRaises();
+    void failedTransactions_data();
+    void failedTransactions();
     void twoConversationsAreRoutedByHandle();
-    void transactionsOnAClosedConversationAreAssertions();
-    void openLinkFailsQuietlyWithoutServer();
-    void closeLinkFiresOnCloseAndForgetsNames();
+    void linkOpensAndCloses();
     void errorTexts_data();
     void errorTexts();
 
@@ -62,6 +54,7 @@ private:
     std::unique_ptr<QTemporaryDir> folder;
     std::unique_ptr<TKQDdeMgr> manager;
     std::unique_ptr<TestDdeServer> server;
+    std::unique_ptr<TKQDdeClientConv> conv;
 };
 
 void TestKQDde::init()
@@ -72,77 +65,46 @@ void TestKQDde::init()
     QVERIFY(server->Registered());
     manager = std::make_unique<TKQDdeMgr>();
     TKQDdeMgr::SetCurrent(manager.get());
+    conv = std::make_unique<TKQDdeClientConv>();
+    QVERIFY(conv->SetLink("TestService", "Plant"));
 }
 
 void TestKQDde::cleanup()
 {
+    conv.reset();
     manager.reset();
     server.reset();
     folder.reset();
 }
 
-void TestKQDde::requestDeliversTextUpToItsZero()
+void TestKQDde::transactionsReachTheServer()
 {
     server->SetItem("SPEED.PV.OUT", "3600.0");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("testservice", "plant")); // names without regard to case
-    Result result;
-    conv.Request("speed.pv.out", Into(result));
-    QTRY_VERIFY_WITH_TIMEOUT(result.arrived, ReplyWait);
-    QVERIFY(!result.failed);
-    QCOMPARE(result.data, QByteArray("3600.0"));
-}
-
-void TestKQDde::binaryRequestKeepsEveryByte()
-{
     const QByteArray symbol("\x02\x20" "0.0\0" "100.0\0", 13);
     server->SetBinary("GAIN.IN", symbol);
     server->SetItem("GAIN.IN", "5");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    Result binary;
-    conv.RequestBinary("GAIN.IN", Into(binary));
-    QTRY_VERIFY_WITH_TIMEOUT(binary.arrived, ReplyWait);
-    QCOMPARE(binary.data, symbol);
-    QCOMPARE(binary.data.size(), 13);
-}
+    Result text, binary, poke, execute;
+    conv->Request("speed.pv.out", Into(text));
+    conv->RequestBinary("GAIN.IN", Into(binary));
+    conv->Poke("SETPOINT.IN", "1234.5", Into(poke));
+    conv->Execute("[open(\"/tmp/a.net\")]", Into(execute));
+    conv->Execute("Reset"); // no call-back
+    QTRY_VERIFY_WITH_TIMEOUT(text.arrived && binary.arrived && poke.arrived && execute.arrived, ReplyWait);
+    QCOMPARE(text.data, QByteArray("3600.0")); // up to its zero
+    QCOMPARE(binary.data, symbol);             // every byte
+    QVERIFY(poke.data.isEmpty() && poke.error.isEmpty() && execute.error.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(server->executes, QStringList({"[open(\"/tmp/a.net\")]", "Reset"}), ReplyWait);
 
-void TestKQDde::pokeAsynchronousAndSynchronous()
-{
-    server->SetItem("SETPOINT.IN", "0");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    Result poke;
-    conv.Poke("SETPOINT.IN", "1234.5", Into(poke));
-    QTRY_VERIFY_WITH_TIMEOUT(poke.arrived, ReplyWait);
-    QVERIFY(!poke.failed);
-    QVERIFY(poke.data.isEmpty());
-    QCOMPARE(server->Item("SETPOINT.IN"), QByteArray("1234.5"));
-
-    conv.PokeSync("SETPOINT.IN", "42");
+    conv->PokeSync("SETPOINT.IN", "42");
     QCOMPARE(server->Item("SETPOINT.IN"), QByteArray("42")); // acknowledged before the call returns
     QCOMPARE(server->pokes, QStringList({"SETPOINT.IN=1234.5", "SETPOINT.IN=42"}));
-}
-
-void TestKQDde::executeReachesTheServer()
-{
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    Result done;
-    conv.Execute("[open(\"/tmp/a.net\")]", Into(done));
-    conv.Execute("Reset"); // no call-back
-    QTRY_VERIFY_WITH_TIMEOUT(done.arrived, ReplyWait);
-    QVERIFY(!done.failed);
-    QTRY_COMPARE_WITH_TIMEOUT(server->executes, QStringList({"[open(\"/tmp/a.net\")]", "Reset"}), ReplyWait);
 }
 
 void TestKQDde::adviseStartDataAndStop()
 {
     server->SetItem("ALARM.COUNT", "0");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
     QList<QByteArray> values;
-    const HSZ handle = conv.StartAdvise("Alarm.Count", [&values](const QByteArray* data, const EDdeError*) {
+    const HSZ handle = conv->StartAdvise("Alarm.Count", [&values](const QByteArray* data, const EDdeError*) {
         values << (data ? *data : QByteArray("<error>"));
     });
     QVERIFY(handle != nullptr);
@@ -151,76 +113,65 @@ void TestKQDde::adviseStartDataAndStop()
     server->SetItem("ALARM.COUNT", "2");
     QTRY_COMPARE_WITH_TIMEOUT(values, QList<QByteArray>({"0", "1", "2"}), ReplyWait);
 
-    conv.StopAdvise(handle);
+    conv->StopAdvise(handle);
     QTRY_VERIFY_WITH_TIMEOUT(!server->advised.contains("ALARM.COUNT"), ReplyWait);
     server->SetItem("ALARM.COUNT", "3");
     Result probe; // a round trip, so that any stray advise would have arrived
-    conv.Request("ALARM.COUNT", Into(probe));
+    conv->Request("ALARM.COUNT", Into(probe));
     QTRY_VERIFY_WITH_TIMEOUT(probe.arrived, ReplyWait);
     QCOMPARE(values.size(), 3);
 }
 
-void TestKQDde::failedTransactionReachesDialogAndCallBack()
+void TestKQDde::failedTransactions_data()
 {
-    TScriptedDialogs dialogs;
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    Result result;
-    conv.Request("NO.SUCH.ITEM", Into(result));
-    QTRY_VERIFY_WITH_TIMEOUT(result.arrived, ReplyWait);
-    QVERIFY(result.failed);
-    QCOMPARE(result.error, QString("Message was not processed."));
-    QCOMPARE(dialogs.texts(), QStringList({"DDE Error: Request on Plant: NO.SUCH.ITEM failed; verify item name."}));
-    QCOMPARE(dialogs.messages().first().type, TMsgDlgType::mtError);
+    QTest::addColumn<QString>("transaction");
+    QTest::addColumn<bool>("handler"); // OnDdeError assigned
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("callBackError");
 
-    server->SetItem("KNOWN", "1");
-    Result advise;
-    conv.StartAdvise("UNKNOWN.ITEM", Into(advise));
-    QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts().size(), 2, ReplyWait);
-    QCOMPARE(dialogs.texts().last(), QString("DDE Error: Start Advise on Plant: UNKNOWN.ITEM failed; verify item name."));
+    const QString notProcessed = QStringLiteral("Message was not processed.");
+    QTest::newRow("request") << "Request" << false
+                             << "DDE Error: Request on Plant: LOCKED.IN failed; verify item name." << notProcessed;
+    QTest::newRow("start advise") << "StartAdvise" << false
+                                  << "DDE Error: Start Advise on Plant: LOCKED.IN failed; verify item name." << "";
+    QTest::newRow("poke without call-back") << "Poke" << false
+                                            << "DDE Error: Poke on Plant: LOCKED.IN failed; verify item name." << "";
+    QTest::newRow("poke, handler assigned") << "Poke" << true << "Poke|Plant|LOCKED.IN" << notProcessed;
+    QTest::newRow("synchronous poke raises") << "PokeSync" << false << "" << notProcessed;
 }
 
-void TestKQDde::failedTransactionGoesToOnDdeErrorWhenAssigned()
+void TestKQDde::failedTransactions()
 {
+    QFETCH(QString, transaction);
+    QFETCH(bool, handler);
+    QFETCH(QString, shown);
+    QFETCH(QString, callBackError);
+
     TScriptedDialogs dialogs;
     QStringList reported;
-    manager->OnDdeError = [&reported](const QString& name, const QString& topic, const QString& item) {
-        reported << name + "|" + topic + "|" + item;
-    };
+    if (handler)
+        manager->OnDdeError = [&reported](const QString& name, const QString& topic, const QString& item) {
+            reported << name + "|" + topic + "|" + item;
+        };
     server->refused.insert("LOCKED.IN");
-    server->SetItem("LOCKED.IN", "0");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
     Result result;
-    conv.Poke("LOCKED.IN", "1", Into(result));
-    QTRY_VERIFY_WITH_TIMEOUT(result.arrived, ReplyWait);
-    QVERIFY(result.failed);
-    QCOMPARE(reported, QStringList({"Poke|Plant|LOCKED.IN"}));
-    QVERIFY(dialogs.texts().isEmpty());
-}
+    const TDdeCallBack callBack = callBackError.isEmpty() ? TDdeCallBack() : Into(result);
+    if (transaction == "Request")
+        conv->Request("LOCKED.IN", callBack);
+    else if (transaction == "StartAdvise")
+        conv->StartAdvise("LOCKED.IN", callBack);
+    else if (transaction == "Poke")
+        conv->Poke("LOCKED.IN", "1", callBack);
+    else
+        result.error = RaisedText([&] { conv->PokeSync("LOCKED.IN", "1"); });
 
-void TestKQDde::failedPokeWithoutCallBackStillReportsPoke()
-{
-    TScriptedDialogs dialogs;
-    server->refused.insert("LOCKED.IN");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    conv.Poke("LOCKED.IN", "1");
-    QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(), QStringList({"DDE Error: Poke on Plant: LOCKED.IN failed; verify item name."}),
-                              ReplyWait);
-}
-
-void TestKQDde::failedSynchronousPokeRaises()
-{
-    server->refused.insert("LOCKED.IN");
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    try {
-        conv.PokeSync("LOCKED.IN", "1");
-        QFAIL("a refused synchronous poke must raise");
-    } catch (const EDdeError& error) {
-        QCOMPARE(error.Message(), QString("Message was not processed."));
-    }
+    auto seen = [&] { return handler ? reported : dialogs.texts(); };
+    QTRY_COMPARE_WITH_TIMEOUT(seen(), shown.isEmpty() ? QStringList() : QStringList{shown}, ReplyWait);
+    if (!handler && !shown.isEmpty())
+        QCOMPARE(dialogs.messages().first().type, TMsgDlgType::mtError);
+    if (handler)
+        QVERIFY(dialogs.texts().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(result.error, callBackError, ReplyWait);
 }
 
 void TestKQDde::twoConversationsAreRoutedByHandle()
@@ -229,16 +180,14 @@ void TestKQDde::twoConversationsAreRoutedByHandle()
     QVERIFY(second.Registered());
     server->SetItem("VALUE", "plant");
     second.SetItem("VALUE", "line");
-    TKQDdeClientConv a;
-    TKQDdeClientConv b;
-    QVERIFY(a.SetLink("TestService", "Plant"));
-    QVERIFY(b.SetLink("OtherService", "Line"));
-    QVERIFY(a.Handle() != b.Handle());
-    QCOMPARE(manager->Lookup(a.Handle()), &a);
-    QCOMPARE(manager->Lookup(b.Handle()), &b);
+    TKQDdeClientConv other;
+    QVERIFY(other.SetLink("OtherService", "Line"));
+    QVERIFY(conv->Handle() != other.Handle());
+    QCOMPARE(manager->Lookup(conv->Handle()), conv.get());
+    QCOMPARE(manager->Lookup(other.Handle()), &other);
     QByteArray fromA, fromB;
-    a.StartAdvise("VALUE", [&fromA](const QByteArray* data, const EDdeError*) { fromA = *data; });
-    b.StartAdvise("VALUE", [&fromB](const QByteArray* data, const EDdeError*) { fromB = *data; });
+    conv->StartAdvise("VALUE", [&fromA](const QByteArray* data, const EDdeError*) { fromA = *data; });
+    other.StartAdvise("VALUE", [&fromB](const QByteArray* data, const EDdeError*) { fromB = *data; });
     QTRY_COMPARE_WITH_TIMEOUT(fromA, QByteArray("plant"), ReplyWait);
     QTRY_COMPARE_WITH_TIMEOUT(fromB, QByteArray("line"), ReplyWait);
     second.SetItem("VALUE", "line 2");
@@ -246,51 +195,34 @@ void TestKQDde::twoConversationsAreRoutedByHandle()
     QCOMPARE(fromA, QByteArray("plant"));
 }
 
-void TestKQDde::transactionsOnAClosedConversationAreAssertions()
-{
-    TKQDdeClientConv conv;
-    for (auto send : {+[](TKQDdeClientConv& c) { c.Request("X", {}); },
-                      +[](TKQDdeClientConv& c) { c.Poke("X", "1"); },
-                      +[](TKQDdeClientConv& c) { c.Execute("Reset"); },
-                      +[](TKQDdeClientConv& c) { c.StartAdvise("X", {}); }}) {
-        try {
-            send(conv);
-            QFAIL("a transaction on a closed conversation must raise");
-        } catch (const EAssertionFailed& error) {
-            QCOMPARE(error.Message(), QString("Assertion failure"));
-        }
-    }
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, conv.StartAdvise("", {}));
-    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, conv.OpenLink());
-}
-
-void TestKQDde::openLinkFailsQuietlyWithoutServer()
+void TestKQDde::linkOpensAndCloses()
 {
     TScriptedDialogs dialogs;
-    TKQDdeClientConv conv;
-    QVERIFY(!conv.SetLink("NobodyHere", "System"));
-    QVERIFY(!conv.SetLink("TestService", "UnknownTopic"));
-    QVERIFY(!conv.Connected());
-    QVERIFY(dialogs.texts().isEmpty());
-}
+    TKQDdeClientConv closed;
+    QVERIFY(TKQDdeClientConv().SetLink("testservice", "PLANT")); // names without regard to case
+    QVERIFY(!closed.SetLink("NobodyHere", "System"));
+    QVERIFY(!closed.SetLink("TestService", "UnknownTopic"));
+    QVERIFY(!closed.Connected());
+    QVERIFY(dialogs.texts().isEmpty()); // quietly
+    for (auto send : {+[](TKQDdeClientConv& c) { c.Request("X", {}); }, +[](TKQDdeClientConv& c) { c.Poke("X", "1"); },
+                      +[](TKQDdeClientConv& c) { c.Execute("Reset"); },
+                      +[](TKQDdeClientConv& c) { c.StartAdvise("X", {}); }})
+        QCOMPARE(RaisedText([&] { send(closed); }), QString("Assertion failure"));
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, conv->StartAdvise("", {}));
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, conv->OpenLink());
 
-void TestKQDde::closeLinkFiresOnCloseAndForgetsNames()
-{
-    TKQDdeClientConv conv;
-    QVERIFY(conv.SetLink("TestService", "Plant"));
-    const HCONV handle = conv.Handle();
+    const HCONV handle = conv->Handle();
     bool connectedDuringClose = false;
     int closes = 0;
-    conv.OnClose = [&](TObject*) {
+    conv->OnClose = [&](TObject*) {
         ++closes;
-        connectedDuringClose = conv.Connected();
+        connectedDuringClose = conv->Connected();
     };
-    conv.CloseLink();
+    conv->CloseLink();
     QCOMPARE(closes, 1);
     QVERIFY(connectedDuringClose);
-    QVERIFY(!conv.Connected());
-    QVERIFY(conv.Service().isEmpty() && conv.Topic().isEmpty());
+    QVERIFY(!conv->Connected());
+    QVERIFY(conv->Service().isEmpty() && conv->Topic().isEmpty());
     QCOMPARE(manager->Lookup(handle), nullptr);
     QTRY_COMPARE_WITH_TIMEOUT(server->disconnects, 1, ReplyWait);
 }
@@ -300,25 +232,10 @@ void TestKQDde::errorTexts_data()
     QTest::addColumn<uint>("code");
     QTest::addColumn<QString>("text");
     QTest::newRow("none") << 0u << "No error found.";
-    QTest::newRow("advack") << 0x4000u << "Start advise ack timeout.";
-    QTest::newRow("busy") << 0x4001u << "Busy.";
-    QTest::newRow("dataack") << 0x4002u << "Data ack timeout.";
-    QTest::newRow("notinit") << 0x4003u << "Dll was not initialized.";
-    QTest::newRow("usage") << 0x4004u << "Dll usage incorrect.";
-    QTest::newRow("execack") << 0x4005u << "Execute ack timeout.";
-    QTest::newRow("param") << 0x4006u << "Invalid parameter.";
-    QTest::newRow("low") << 0x4007u << "Memory is low.";
-    QTest::newRow("memory") << 0x4008u << "Memory error.";
-    QTest::newRow("notprocessed") << 0x4009u << "Message was not processed.";
-    QTest::newRow("noconv") << 0x400Au << "No conversation was established.";
-    QTest::newRow("pokeack") << 0x400Bu << "Poke ack timeout.";
-    QTest::newRow("postmsg") << 0x400Cu << "Post message failed.";
-    QTest::newRow("reentrancy") << 0x400Du << "Re entrancy.";
-    QTest::newRow("died") << 0x400Eu << "Server died.";
-    QTest::newRow("sys") << 0x400Fu << "System error.";
-    QTest::newRow("unadv") << 0x4010u << "Unadvise ack timeout.";
-    QTest::newRow("queue") << 0x4011u << "Unfound queue id.";
-    QTest::newRow("other") << 0x4012u << "Error code not in list of error values.";
+    QTest::newRow("first") << 0x4000u << "Start advise ack timeout.";
+    QTest::newRow("not processed") << 0x4009u << "Message was not processed.";
+    QTest::newRow("last") << 0x4011u << "Unfound queue id.";
+    QTest::newRow("past the last") << 0x4012u << "Error code not in list of error values.";
 }
 
 void TestKQDde::errorTexts()
@@ -328,5 +245,82 @@ void TestKQDde::errorTexts()
     QCOMPARE(DdeErrorText(code), text);
 }
 
-QTEST_MAIN(TestKQDde)
+// ---------------------------------------------------------------------------
+
+class TestSynchronizer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void waitPumpsEventsUntilComplete();
+    void timeoutRaisesAndLocksUntilALateCompletion();
+    void secondBeginRaisesReentrancy();
+    void outerWaitTimesOutWhileAnInnerOneRuns();
+};
+
+void TestSynchronizer::waitPumpsEventsUntilComplete()
+{
+    Synchronizer sync;
+    QVERIFY(!sync.IsBusy());
+    sync.Begin();
+    QVERIFY(sync.IsBusy());
+    sync.Complete();
+    sync.SetTimeout(1); // would raise at once if the wait were entered
+    sync.Wait();
+    QVERIFY(!sync.IsBusy());
+
+    sync.SetTimeout(10000);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 3)
+            sync.Complete();
+    });
+    ticker.start(1);
+    sync.Begin();
+    sync.Wait();
+    QCOMPARE(ticks, 3);
+    QVERIFY(!sync.IsBusy());
+}
+
+void TestSynchronizer::timeoutRaisesAndLocksUntilALateCompletion()
+{
+    Synchronizer sync;
+    sync.SetTimeout(30);
+    sync.Begin();
+    QCOMPARE(RaisedText([&] { sync.Wait(); }),
+             QString("Communications with the server failed.  You need to restart your application"));
+    QVERIFY(sync.IsBusy());
+    QVERIFY_THROWS_EXCEPTION(SynchronizerException, sync.Begin());
+    sync.Complete(); // a late completion frees it again
+    sync.Begin();
+    sync.Complete();
+}
+
+void TestSynchronizer::secondBeginRaisesReentrancy()
+{
+    Synchronizer sync;
+    sync.Begin();
+    QCOMPARE(RaisedText([&] { sync.Begin(); }), QString("Reentrancy on a synchronous transaction."));
+}
+
+void TestSynchronizer::outerWaitTimesOutWhileAnInnerOneRuns()
+{
+    Synchronizer outer;
+    Synchronizer inner;
+    outer.SetTimeout(20);
+    inner.SetTimeout(10000);
+    bool innerDone = false;
+    QTimer::singleShot(0, [&] {
+        inner.Begin();
+        QTimer::singleShot(100, [&] { inner.Complete(); });
+        inner.Wait();
+        innerDone = true;
+    });
+    outer.Begin();
+    QVERIFY_THROWS_EXCEPTION(SynchronizerException, outer.Wait());
+    QVERIFY(innerDone);
+}
+
+TURVISTA_TEST_MAIN(TestKQDde, TestSynchronizer)
+
 #include "tst_kqdde.moc"

@@ -1,29 +1,50 @@
-// Items over a conversation with a DDE server in the same process: subscription,
-// reads, writes, the conversation coming and going, and value conversion.
+// Items and the devices that hold them, over a conversation with a DDE server
+// in the same process: subscription, reads, writes, the conversation coming and
+// going, value conversion, and the status panel a device shows its state in.
+#include "datalink/KQDevice.h"
 #include "tests/datalink/LinkFixture.h"
 
 #include <QLocale>
+#include <QScopeGuard>
+#include <QStatusBar>
 #include <QTimer>
 
 using namespace fixture;
 
-class TestItemSubscription : public QObject {
+namespace {
+const QString OffLine = QStringLiteral("TKQItem._GetValue: Conversation is not ready and you asked for the value");
+}
+
+class TestItem : public QObject {
     Q_OBJECT
 private slots:
     void init() { link = std::make_unique<Link>(); QVERIFY(link->opened); }
-    void cleanup() { link.reset(); }
+    void cleanup()
+    {
+        QLocale::setDefault(QLocale::c());
+        link.reset();
+    }
 
     void clientsInSubscriptionOrderAndLateOnesAtOnce();
     void lastUnsubscribeStopsTheLoopAndForgetsTheValue();
-    void loopFollowsTheConversation();
     void failedAdviseStartRaisesAndKeepsTheClient();
     void clientsMayUnsubscribeOthersOrFreeTheItemWhileNotified();
+    void refusedReadRaisesAndALaterReadStartsAfresh();
+    void readInsideTheCallbackIsAnAssertion();
+    void unansweredReadTimesOutAndASecondReadMeanwhileIsReentrant();
+    void preconditionsAreAssertions_data();
+    void preconditionsAreAssertions();
+    void writtenText_data();
+    void writtenText();
+    void writeShowsOnlyWhenTheServerAdvisesItBack();
+    void valueConversion_data();
+    void valueConversion();
 
 private:
     std::unique_ptr<Link> link;
 };
 
-void TestItemSubscription::clientsInSubscriptionOrderAndLateOnesAtOnce()
+void TestItem::clientsInSubscriptionOrderAndLateOnesAtOnce()
 {
     link->server->SetItem("SPEED.PV.OUT", "100");
     TKQItem item("SPEED.PV.OUT");
@@ -34,7 +55,9 @@ void TestItemSubscription::clientsInSubscriptionOrderAndLateOnesAtOnce()
     item.Advise(first.Event());
     item.Advise(first.Event()); // held once
     QVERIFY(log.isEmpty()); // called only once the first value arrives
-    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"second=100", "first=100"}), ReplyWait);
+    QCOMPARE(item.Value(), QVariant(QStringLiteral("100"))); // a read right away waits for it
+    QVERIFY(item.HasValue());
+    QCOMPARE(log, QStringList({"second=100", "first=100"}));
 
     item.Advise(late.Event());
     QCOMPARE(log.last(), QString("late=100")); // at once, without waiting for a change
@@ -42,7 +65,7 @@ void TestItemSubscription::clientsInSubscriptionOrderAndLateOnesAtOnce()
     QTRY_COMPARE_WITH_TIMEOUT(log.mid(3), QStringList({"second=250", "first=250", "late=250"}), ReplyWait);
 }
 
-void TestItemSubscription::lastUnsubscribeStopsTheLoopAndForgetsTheValue()
+void TestItem::lastUnsubscribeStopsTheLoopAndForgetsTheValue()
 {
     link->server->SetItem("LOAD.SP", "5");
     TKQItem item("LOAD.SP");
@@ -64,29 +87,7 @@ void TestItemSubscription::lastUnsubscribeStopsTheLoopAndForgetsTheValue()
     QCOMPARE(log.size(), 2);
 }
 
-void TestItemSubscription::loopFollowsTheConversation()
-{
-    link->server->SetItem("SPEED.SP", "1000");
-    TKQItem item("SPEED.SP");
-    QStringList log;
-    Client client(log);
-    item.Advise(client.Event()); // before the conversation: pending
-    QVERIFY(link->server->advised.isEmpty());
-    item.ConversationReady(link->Conv());
-    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"1000"}), ReplyWait);
-
-    item.ConversationLost(); // clients and value stay
-    QTRY_VERIFY_WITH_TIMEOUT(!link->server->advised.contains("SPEED.SP"), ReplyWait);
-    QVERIFY(item.IsClient(client.Event()));
-    QCOMPARE(RaisedText([&] { item.Value(); }),
-             QString("TKQItem._GetValue: Conversation is not ready and you asked for the value"));
-
-    link->server->SetItem("SPEED.SP", "1200");
-    item.ConversationReady(link->Conv());
-    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"1000", "1200"}), ReplyWait);
-}
-
-void TestItemSubscription::failedAdviseStartRaisesAndKeepsTheClient()
+void TestItem::failedAdviseStartRaisesAndKeepsTheClient()
 {
     TKQItem item("NOT.REACHABLE");
     item.ConversationReady(link->Conv());
@@ -98,7 +99,7 @@ void TestItemSubscription::failedAdviseStartRaisesAndKeepsTheClient()
     QVERIFY(item.IsClient(client.Event()));
 }
 
-void TestItemSubscription::clientsMayUnsubscribeOthersOrFreeTheItemWhileNotified()
+void TestItem::clientsMayUnsubscribeOthersOrFreeTheItemWhileNotified()
 {
     link->server->SetItem("TRIP.STATE", "0");
     auto item = std::make_unique<TKQItem>("TRIP.STATE");
@@ -118,39 +119,7 @@ void TestItemSubscription::clientsMayUnsubscribeOthersOrFreeTheItemWhileNotified
     QTRY_VERIFY_WITH_TIMEOUT(!link->server->advised.contains("TRIP.STATE"), ReplyWait);
 }
 
-// ---------------------------------------------------------------------------
-
-class TestItemRead : public QObject {
-    Q_OBJECT
-private slots:
-    void init() { link = std::make_unique<Link>(); QVERIFY(link->opened); }
-    void cleanup() { link.reset(); }
-
-    void readRightAfterSubscribingWaitsForTheFirstAdvisedValue();
-    void refusedReadRaisesAndALaterReadStartsAfresh();
-    void preconditionsAreAssertions_data();
-    void preconditionsAreAssertions();
-    void readInsideTheCallbackIsAnAssertion();
-    void unansweredReadTimesOutAndASecondReadMeanwhileIsReentrant();
-
-private:
-    std::unique_ptr<Link> link;
-};
-
-void TestItemRead::readRightAfterSubscribingWaitsForTheFirstAdvisedValue()
-{
-    link->server->SetItem("SPEED.PV.OUT", "3599.5");
-    TKQItem item("SPEED.PV.OUT");
-    item.ConversationReady(link->Conv());
-    QStringList log;
-    Client client(log);
-    item.Advise(client.Event());
-    QCOMPARE(item.Value(), QVariant(QStringLiteral("3599.5")));
-    QVERIFY(item.HasValue());
-    QCOMPARE(log, QStringList({"3599.5"}));
-}
-
-void TestItemRead::refusedReadRaisesAndALaterReadStartsAfresh()
+void TestItem::refusedReadRaisesAndALaterReadStartsAfresh()
 {
     link->server->SetItem("GAIN.IN", "2");
     link->server->refused.insert("GAIN.IN");
@@ -164,52 +133,7 @@ void TestItemRead::refusedReadRaisesAndALaterReadStartsAfresh()
     QCOMPARE(value, QString("2"));
 }
 
-void TestItemRead::preconditionsAreAssertions_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("ready");
-    QTest::addColumn<int>("operation"); // 0 read, 1 write, 2 acknowledged write, 3 subscribe
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("read, blank") << "" << true << 0 << "TKQItem._GetValue: ItemName is blank";
-    QTest::newRow("read, off line") << "X.Y.Z" << false << 0
-                                    << "TKQItem._GetValue: Conversation is not ready and you asked for the value";
-    QTest::newRow("write, blank") << "" << true << 1 << "TKQItem.SetValue: ItemName is blank";
-    QTest::newRow("write, off line") << "X.Y.Z" << false << 1 << "TKQItem.SetValue: Conversation is not ready";
-    QTest::newRow("ack write, blank") << "" << true << 2 << "TKQItem.SetValueAcknowledged: ItemName is blank";
-    QTest::newRow("ack write, off line") << "X.Y.Z" << false << 2
-                                         << "TKQItem.SetValueAcknowledged: Conversation is not ready";
-    QTest::newRow("subscribe, blank") << "" << true << 3 << "TKQItem.Advise: ItemName is blank";
-}
-
-void TestItemRead::preconditionsAreAssertions()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, ready);
-    QFETCH(int, operation);
-    QFETCH(QString, text);
-
-    TKQItem item(name);
-    if (ready)
-        item.ConversationReady(link->Conv());
-    QStringList log;
-    Client client(log);
-    QString raised;
-    try {
-        switch (operation) {
-        case 0: item.Value(); break;
-        case 1: item.SetValue(1); break;
-        case 2: item.SetValueAcknowledged(1); break;
-        default: item.Advise(client.Event()); break;
-        }
-    } catch (const EAssertionFailed& error) {
-        raised = error.Message();
-    }
-    QCOMPARE(raised, text);
-    QVERIFY(link->server->pokes.isEmpty());
-}
-
-void TestItemRead::readInsideTheCallbackIsAnAssertion()
+void TestItem::readInsideTheCallbackIsAnAssertion()
 {
     link->server->SetItem("TRIGGER", "1");
     link->server->SetItem("OTHER", "2");
@@ -225,10 +149,12 @@ void TestItemRead::readInsideTheCallbackIsAnAssertion()
     QCOMPARE(raised, QString("TKQItem._GetValue: Don't call while in callback"));
 }
 
-void TestItemRead::unansweredReadTimesOutAndASecondReadMeanwhileIsReentrant()
+void TestItem::unansweredReadTimesOutAndASecondReadMeanwhileIsReentrant()
 {
     link->server->SetItem("SLOW.ITEM", "1");
     link->server->unanswered.insert("SLOW.ITEM");
+    Timing::SetScale(0.01); // the read time-out is read when the item is made
+    const auto restore = qScopeGuard([] { Timing::SetScale(TestTimeScale); });
     TKQItem slow("SLOW.ITEM");
     slow.ConversationReady(link->Conv());
     QString secondRead; // runs inside the first read's wait, as a user action would
@@ -238,28 +164,43 @@ void TestItemRead::unansweredReadTimesOutAndASecondReadMeanwhileIsReentrant()
     QCOMPARE(secondRead, QString("Reentrancy on a synchronous transaction."));
 }
 
-// ---------------------------------------------------------------------------
+void TestItem::preconditionsAreAssertions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("ready");
+    QTest::addColumn<int>("operation"); // 0 read, 1 write, 2 acknowledged write, 3 subscribe
+    QTest::addColumn<QString>("text");
 
-class TestItemWrite : public QObject {
-    Q_OBJECT
-private slots:
-    void init() { link = std::make_unique<Link>(); QVERIFY(link->opened); }
-    void cleanup()
-    {
-        QLocale::setDefault(QLocale::c());
-        link.reset();
-    }
+    QTest::newRow("read, blank") << "" << true << 0 << "TKQItem._GetValue: ItemName is blank";
+    QTest::newRow("read, off line") << "X.Y.Z" << false << 0 << OffLine;
+    QTest::newRow("write, blank") << "" << true << 1 << "TKQItem.SetValue: ItemName is blank";
+    QTest::newRow("write, off line") << "X.Y.Z" << false << 1 << "TKQItem.SetValue: Conversation is not ready";
+    QTest::newRow("ack write, blank") << "" << true << 2 << "TKQItem.SetValueAcknowledged: ItemName is blank";
+    QTest::newRow("ack write, off line") << "X.Y.Z" << false << 2
+                                         << "TKQItem.SetValueAcknowledged: Conversation is not ready";
+    QTest::newRow("subscribe, blank") << "" << true << 3 << "TKQItem.Advise: ItemName is blank";
+}
 
-    void writtenText_data();
-    void writtenText();
-    void writeShowsOnlyWhenTheServerAdvisesItBack();
-    void acknowledgedWriteWaitsAndRaisesOnRefusal();
+void TestItem::preconditionsAreAssertions()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, ready);
+    QFETCH(int, operation);
+    QFETCH(QString, text);
 
-private:
-    std::unique_ptr<Link> link;
-};
+    TKQItem item(name);
+    if (ready)
+        item.ConversationReady(link->Conv());
+    QStringList log;
+    Client client(log);
+    const std::function<void()> operations[] = {[&] { item.Value(); }, [&] { item.SetValue(1); },
+                                                [&] { item.SetValueAcknowledged(1); },
+                                                [&] { item.Advise(client.Event()); }};
+    QCOMPARE(RaisedText(operations[operation]), text);
+    QVERIFY(link->server->pokes.isEmpty());
+}
 
-void TestItemWrite::writtenText_data()
+void TestItem::writtenText_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("locale");
@@ -276,7 +217,7 @@ void TestItemWrite::writtenText_data()
     QTest::newRow("cut at 255") << QVariant(QString(300, 'x')) << "en_US" << QString(255, 'x');
 }
 
-void TestItemWrite::writtenText()
+void TestItem::writtenText()
 {
     QFETCH(QVariant, value);
     QFETCH(QString, locale);
@@ -288,9 +229,10 @@ void TestItemWrite::writtenText()
     item.ConversationReady(link->Conv());
     QCOMPARE(RaisedText([&] { item.SetValueAcknowledged(value); }), QString());
     QCOMPARE(link->server->pokes, QStringList({"SETPOINT.IN=" + text}));
+    QCOMPARE(link->server->Item("SETPOINT.IN"), text.toLatin1()); // acknowledged before returning
 }
 
-void TestItemWrite::writeShowsOnlyWhenTheServerAdvisesItBack()
+void TestItem::writeShowsOnlyWhenTheServerAdvisesItBack()
 {
     link->server->SetItem("SETPOINT.IN", "10");
     TKQItem item("SETPOINT.IN");
@@ -303,33 +245,14 @@ void TestItemWrite::writeShowsOnlyWhenTheServerAdvisesItBack()
     item.SetValue(11);
     QCOMPARE(item.Value().toString(), QString("10")); // not changed by the write itself
     QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"10", "11"}), ReplyWait);
+
+    link->server->refused.insert("SETPOINT.IN");
+    QCOMPARE(RaisedText([&] { item.SetValueAcknowledged(12); }), QString("Message was not processed."));
     QCOMPARE(link->server->pokes, QStringList({"SETPOINT.IN=11"}));
+    QCOMPARE(item.Value().toString(), QString("11"));
 }
 
-void TestItemWrite::acknowledgedWriteWaitsAndRaisesOnRefusal()
-{
-    link->server->SetItem("LIMIT.IN", "1");
-    TKQItem item("LIMIT.IN");
-    item.ConversationReady(link->Conv());
-    QCOMPARE(RaisedText([&] { item.SetValueAcknowledged(2); }), QString());
-    QCOMPARE(link->server->Item("LIMIT.IN"), QByteArray("2")); // acknowledged before returning
-
-    link->server->refused.insert("LIMIT.IN");
-    QCOMPARE(RaisedText([&] { item.SetValueAcknowledged(3); }), QString("Message was not processed."));
-    QCOMPARE(link->server->Item("LIMIT.IN"), QByteArray("2"));
-}
-
-// ---------------------------------------------------------------------------
-
-class TestValueConversion : public QObject {
-    Q_OBJECT
-private slots:
-    void cleanup() { QLocale::setDefault(QLocale::c()); }
-    void readBack_data();
-    void readBack();
-};
-
-void TestValueConversion::readBack_data()
+void TestItem::valueConversion_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QVariant>("value");
@@ -351,7 +274,7 @@ void TestValueConversion::readBack_data()
     QTest::newRow("yes") << "en_US" << QVariant("yes") << true << 0.0 << "'yes' is not a valid Boolean value";
 }
 
-void TestValueConversion::readBack()
+void TestItem::valueConversion()
 {
     QFETCH(QString, locale);
     QFETCH(QVariant, value);
@@ -367,6 +290,274 @@ void TestValueConversion::readBack()
         QCOMPARE(result, expected);
 }
 
-TURVISTA_TEST_MAIN(TestItemSubscription, TestItemRead, TestItemWrite, TestValueConversion)
+// ---------------------------------------------------------------------------
+
+class TestDevice : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { link = std::make_unique<Link>(); QVERIFY(link->opened); }
+    void cleanup() { link.reset(); }
+
+    void namesInAnyCaseShareOneCountedItem();
+    void conversationReachesEveryItemThenCommunicatingAndActive();
+    void conversationLostTakesLoopsAwayAndPauses();
+    void freedServerIsForgottenWithItsConversation();
+    void mutableItemList_data();
+    void mutableItemList();
+    void mutableItemListLoadedOnceAndOnlyOnSuccess();
+
+private:
+    std::unique_ptr<Link> link;
+};
+
+void TestDevice::namesInAnyCaseShareOneCountedItem()
+{
+    link->server->SetItem("KXSPL.TST_CONFIG.IN", "1");
+    TKQDevice device;
+    device.ConversationReady(link->Conv());
+    TKQItem* lower = device.GetItem("kxspl.tst_config.in");
+    TKQItem* upper = device.GetItem("KXSPL.TST_CONFIG.IN");
+    QCOMPARE(lower, upper);
+    QCOMPARE(upper->ItemName(), QString("KXSPL.TST_CONFIG.IN"));
+    QCOMPARE(device.RefCount("KXSPL.TST_CONFIG.IN"), 2);
+    device.GetItem("Run Mode");
+    QCOMPARE(device.ItemCount(), 2);
+    QStringList log;
+    Client client(log);
+    upper->Advise(client.Event());
+    QTRY_VERIFY_WITH_TIMEOUT(link->server->advised.contains("KXSPL.TST_CONFIG.IN"), ReplyWait);
+
+    device.ReleaseItem("A.B.D"); // unknown: ignored
+    device.ReleaseItem("Kxspl.Tst_Config.In"); // as typed in a hand-edited file
+    QCOMPARE(device.RefCount("KXSPL.TST_CONFIG.IN"), 1);
+    device.ReleaseItem(upper->ItemName());
+    device.ReleaseItem("run mode");
+    QCOMPARE(device.ItemCount(), 0);
+    QCOMPARE(device.RefCount("KXSPL.TST_CONFIG.IN"), 0);
+    // Freeing the item stopped its advise loop.
+    QTRY_VERIFY_WITH_TIMEOUT(!link->server->advised.contains("KXSPL.TST_CONFIG.IN"), ReplyWait);
+}
+
+void TestDevice::conversationReachesEveryItemThenCommunicatingAndActive()
+{
+    link->server->SetItem("A.B.C", "1");
+    link->server->SetItem("CONFIGURATION ID", "7");
+    QStatusBar bar;
+    TKQStatusPanel::AddPanel(&bar, 100);
+    TKQDevice device;
+    device.StatusPanel()->SetStatusBar(&bar);
+    QStringList log;
+    Client client(log);
+    device.GetItem("A.B.C")->Advise(client.Event()); // before the conversation: pending
+    QVERIFY(link->server->advised.isEmpty());
+    QStringList events;
+    device.SetOnCommunicating([&](TObject* sender) {
+        events << (sender == &device ? "device" : "other") << device.StatusPanel()->Text();
+    });
+    device.ConversationReady(nullptr); // ignored
+    QVERIFY(events.isEmpty() && !device.IsConnected());
+
+    device.ConversationReady(link->Conv());
+    QVERIFY(device.IsConnected());
+    QCOMPARE(events, QStringList({"device", ""})); // "Active." follows the event
+    QCOMPARE(device.StatusPanel()->Text(), QString("Active."));
+    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"1"}), ReplyWait);
+    // Items taken later get the held conversation.
+    QCOMPARE(device.GetItem("Configuration ID")->Value(), QVariant(QStringLiteral("7")));
+
+    int lateHandler = 0; // assigned while communicating: runs at once
+    device.SetOnCommunicating([&](TObject*) { ++lateHandler; });
+    QCOMPARE(lateHandler, 1);
+}
+
+void TestDevice::conversationLostTakesLoopsAwayAndPauses()
+{
+    link->server->SetItem("SPEED.SP", "10");
+    TKQDevice device;
+    device.ConversationReady(link->Conv());
+    QStringList log;
+    Client client(log);
+    TKQItem* item = device.GetItem("SPEED.SP");
+    item->Advise(client.Event());
+    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"10"}), ReplyWait);
+
+    device.ConversationLost();
+    QCOMPARE(pauses, QList<int>({int(Timing::ConversationLostPause)}));
+    QTRY_VERIFY_WITH_TIMEOUT(link->server->advised.isEmpty(), ReplyWait);
+    QVERIFY(device.IsConnected()); // the device keeps its conversation
+    QVERIFY(item->IsClient(client.Event())); // and the item its clients
+    QCOMPARE(RaisedText([&] { item->Value(); }), OffLine);
+
+    link->server->SetItem("SPEED.SP", "20");
+    device.ConversationReady(link->Conv());
+    QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"10", "20"}), ReplyWait);
+}
+
+void TestDevice::freedServerIsForgottenWithItsConversation()
+{
+    link->server->SetItem("SPEED.SP", "10");
+    auto server = std::make_unique<TKQServer>();
+    TKQDdeMgr::SetCurrent(link->manager.get()); // the test's conversation belongs to the test's manager
+    TKQDevice device;
+    device.SetIdentifier(Topic);
+    device.SetServer(server.get()); // still loading: nothing is requested
+    device.SetServer(nullptr);
+    QCOMPARE(device.Server(), server.get()); // kept: a later Identifier connects through it again
+    device.ConversationReady(link->Conv());
+    QStringList log;
+    Client client(log);
+    TKQItem* item = device.GetItem("SPEED.SP");
+    item->Advise(client.Event());
+    QTRY_COMPARE_WITH_TIMEOUT(log.size(), 1, ReplyWait);
+
+    server.reset();
+    QCOMPARE(device.Server(), nullptr);
+    QVERIFY(!device.IsConnected());
+    QCOMPARE(RaisedText([&] { item->Value(); }), OffLine);
+    QCOMPARE(RaisedText([&] { device.GetItem("OTHER.ITEM")->Value(); }), OffLine);
+    QCOMPARE(RaisedText([&] { device.MutableItemList(); }), QString("Control has not been connected."));
+}
+
+void TestDevice::mutableItemList_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<bool>("conversation");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("raised");
+
+    QTest::newRow("empty run kept") << QByteArray("A\tB\t\tC") << Topic << true << QStringList({"A", "B", "", "C"}) << "";
+    QTest::newRow("no trailing empty entry") << QByteArray("A\tB\t") << Topic << true << QStringList({"A", "B"}) << "";
+    QTest::newRow("leading empty entry") << QByteArray("\tA") << Topic << true << QStringList({"", "A"}) << "";
+    QTest::newRow("one name") << QByteArray("C_START.RT_TO_MIN.IN") << Topic << true
+                              << QStringList({"C_START.RT_TO_MIN.IN"}) << "";
+    QTest::newRow("nothing") << QByteArray("") << Topic << true << QStringList() << "";
+    QTest::newRow("without identifier") << QByteArray("A") << "" << true << QStringList()
+                                        << "Control has not been connected.";
+    QTest::newRow("without conversation") << QByteArray("A") << Topic << false << QStringList()
+                                          << "Control has not been connected.";
+}
+
+void TestDevice::mutableItemList()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, identifier);
+    QFETCH(bool, conversation);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, raised);
+
+    link->server->SetItem("MutableItemList", reply);
+    TKQDevice device;
+    device.SetIdentifier(identifier);
+    if (conversation)
+        device.ConversationReady(link->Conv());
+    QStringList list;
+    QCOMPARE(RaisedText([&] { list = device.MutableItemList(); }), raised);
+    QCOMPARE(list, entries);
+}
+
+void TestDevice::mutableItemListLoadedOnceAndOnlyOnSuccess()
+{
+    link->server->SetItem("MutableItemList", "A\tB");
+    link->server->refused.insert("MUTABLEITEMLIST");
+    TKQDevice device;
+    device.SetIdentifier(Topic);
+    device.ConversationReady(link->Conv());
+    QCOMPARE(RaisedText([&] { device.MutableItemList(); }), QString("Message was not processed."));
+
+    link->server->refused.clear();
+    QStringList list;
+    QCOMPARE(RaisedText([&] { list = device.MutableItemList(); }), QString());
+    QCOMPARE(list, QStringList({"A", "B"}));
+    link->server->SetItem("MutableItemList", "C");
+    QCOMPARE(device.MutableItemList(), QStringList({"A", "B"}));
+}
+
+// ---------------------------------------------------------------------------
+
+class TestStatusPanel : public QObject {
+    Q_OBJECT
+private slots:
+    void indexSelectsPanel_data();
+    void indexSelectsPanel();
+    void statusBarComesAndGoes();
+};
+
+void TestStatusPanel::indexSelectsPanel_data()
+{
+    QTest::addColumn<int>("panelCount");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("shownIn"); // "" when no panel shows it
+
+    QTest::newRow("first") << 2 << 0 << "panel 0";
+    QTest::newRow("second") << 2 << 1 << "panel 1";
+    QTest::newRow("past the last") << 2 << 2 << "";
+    QTest::newRow("negative") << 2 << -1 << "";
+    QTest::newRow("bar without panels") << 0 << 0 << "";
+}
+
+void TestStatusPanel::indexSelectsPanel()
+{
+    QFETCH(int, panelCount);
+    QFETCH(int, index);
+    QFETCH(QString, shownIn);
+
+    // Only labels count as panels: not the size grip, a passing message or other widgets.
+    QStatusBar bar;
+    bar.setSizeGripEnabled(true);
+    bar.addWidget(new QWidget);
+    for (int i = 0; i < panelCount; ++i)
+        TKQStatusPanel::AddPanel(&bar, 100, QStringLiteral("panel %1").arg(i));
+    bar.showMessage(QStringLiteral("a passing message"));
+    QCOMPARE(TKQStatusPanel::Panels(&bar).size(), panelCount);
+    TKQStatusPanel panel;
+    panel.SetStatusBar(&bar);
+    panel.SetPanelIndex(index);
+    QCOMPARE(panel.PanelIndex(), index);
+    QCOMPARE(panel.Text(), shownIn);
+
+    panel.SetText(QStringLiteral("Active."));
+    for (QLabel* label : TKQStatusPanel::Panels(&bar)) {
+        QCOMPARE(label->text() == QStringLiteral("Active."), label == panel.Panel());
+        QCOMPARE(label->width(), 100);
+    }
+    QCOMPARE(panel.Text(), shownIn.isEmpty() ? QString() : QStringLiteral("Active."));
+}
+
+void TestStatusPanel::statusBarComesAndGoes()
+{
+    TKQStatusPanel panel;
+    panel.SetPanelIndex(1);
+    QCOMPARE(panel.PanelIndex(), 0); // without a status bar
+    panel.SetText(QStringLiteral("Starting server ..."));
+    QCOMPARE(panel.Text(), QString());
+
+    auto one = std::make_unique<QStatusBar>();
+    QStatusBar other;
+    for (QStatusBar* bar : {one.get(), &other}) {
+        TKQStatusPanel::AddPanel(bar, 200, QStringLiteral("Not Active."));
+        TKQStatusPanel::AddPanel(bar, 300, QString());
+    }
+    panel.SetStatusBar(one.get());
+    panel.SetPanelIndex(1);
+    panel.SetStatusBar(&other); // the same index on the new bar
+    panel.SetText(QStringLiteral("Active."));
+    QCOMPARE(TKQStatusPanel::Panels(&other)[1]->text(), QStringLiteral("Active."));
+    QCOMPARE(TKQStatusPanel::Panels(one.get())[1]->text(), QString());
+
+    panel.SetStatusBar(one.get());
+    one.reset(); // a destroyed bar clears everything
+    QVERIFY(!panel.StatusBar());
+    QCOMPARE(panel.PanelIndex(), 0);
+    QVERIFY(!panel.Panel());
+
+    panel.SetStatusBar(&other);
+    delete TKQStatusPanel::Panels(&other)[0]; // a destroyed panel is forgotten
+    QVERIFY(!panel.Panel());
+    panel.SetText(QStringLiteral("Not Active."));
+    QCOMPARE(panel.Text(), QString());
+}
+
+TURVISTA_TEST_MAIN(TestItem, TestDevice, TestStatusPanel)
 
 #include "tst_kqitem.moc"

@@ -9,6 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <poll.h>
+#include <sys/fsuid.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using ddeml::wire::Frame;
 using ddeml::wire::FrameType;
 
@@ -54,6 +61,13 @@ QByteArray Prefix(DWORD length)
     for (int i = 0; i < 4; ++i)
         out[i] = char((length >> (8 * i)) & 0xFF);
     return out;
+}
+
+// A good frame with one more byte after its last field.
+QByteArray Trailing(const QByteArray& frame)
+{
+    const QByteArray payload = frame.mid(4) + 'x';
+    return Prefix(DWORD(payload.size())) + payload;
 }
 
 // A partner that speaks the wire protocol by hand, to misbehave on purpose.
@@ -105,6 +119,8 @@ private slots:
     void clientEndsConversationOnMalformedServerFrames();
     void serverDyingMidTransaction();
     void socketFolderIsPrivate();
+    void peerOfAnotherUserIsRefused_data();
+    void peerOfAnotherUserIsRefused();
 
 private:
     HCONV Connect(const char* service, const char* topic);
@@ -171,6 +187,14 @@ void TestDdeml::dataHandlesCopyAndFree()
     QVERIFY(DdeFreeDataHandle(data));
     QVERIFY(!DdeFreeDataHandle(data));
     QVERIFY(!DdeAccessData(data, &size));
+
+    // A data handle holds its item's string handle until it is freed.
+    HSZ item = DdeCreateStringHandleA(client, "ITEM", CP_WINANSI);
+    data = DdeCreateDataHandle(client, source, 3, 0, item, CF_TEXT, 0);
+    QVERIFY(DdeFreeStringHandle(client, item));
+    QCOMPARE(DdeQueryStringA(client, item, nullptr, 0, CP_WINANSI), DWORD(4));
+    QVERIFY(DdeFreeDataHandle(data));
+    QCOMPARE(DdeQueryStringA(client, item, nullptr, 0, CP_WINANSI), DWORD(0));
 }
 
 void TestDdeml::synchronousRequestAndTimeout()
@@ -189,10 +213,11 @@ void TestDdeml::synchronousRequestAndTimeout()
     DdeFreeDataHandle(reply);
 
     HSZ slow = DdeCreateStringHandleA(client, "SLOW", CP_WINANSI);
-    QVERIFY(!DdeClientTransaction(nullptr, 0, conv, slow, CF_TEXT, XTYP_REQUEST, 200, nullptr));
+    // Short time-outs: nothing ever answers these.
+    QVERIFY(!DdeClientTransaction(nullptr, 0, conv, slow, CF_TEXT, XTYP_REQUEST, 5, nullptr));
     QCOMPARE(DdeGetLastError(client), DMLERR_DATAACKTIMEOUT);
     BYTE value[] = "1";
-    QVERIFY(!DdeClientTransaction(value, 2, conv, slow, CF_TEXT, XTYP_POKE, 200, nullptr));
+    QVERIFY(!DdeClientTransaction(value, 2, conv, slow, CF_TEXT, XTYP_POKE, 5, nullptr));
     QCOMPARE(DdeGetLastError(client), DMLERR_POKEACKTIMEOUT);
     QCOMPARE(DdeGetLastError(client), DMLERR_NO_ERROR); // reading clears it
 
@@ -253,6 +278,7 @@ void TestDdeml::serverSurvivesMalformedClientFrames_data()
     QTest::newRow("field overrun") << Prefix(9) + QByteArray("\x03\x01\0\0\0\x01\0\0\0", 9) << false;
     QTest::newRow("reply to a server") << ddeml::wire::Encode(Frame{FrameType::ReplyAck, 1, 0, 1, {}, {}, {}, {}})
                                        << false;
+    QTest::newRow("bytes after the last field") << Trailing(request) << false;
 }
 
 void TestDdeml::serverSurvivesMalformedClientFrames()
@@ -295,6 +321,8 @@ void TestDdeml::clientEndsConversationOnMalformedServerFrames_data()
     QTest::newRow("request to a client")
         << ddeml::wire::Encode(Frame{FrameType::Request, 1, CF_TEXT, 0, {}, {}, "A", {}});
     QTest::newRow("truncated then gone") << Prefix(40) + QByteArray("\x08\x01");
+    QTest::newRow("bytes after the last field")
+        << Trailing(ddeml::wire::Encode(Frame{FrameType::ReplyAck, 1, 0, 1, {}, {}, {}, {}}));
 }
 
 void TestDdeml::clientEndsConversationOnMalformedServerFrames()
@@ -370,6 +398,50 @@ void TestDdeml::socketFolderIsPrivate()
     qputenv("TURVISTA_DDE_DIR", open.toLocal8Bit());
     QCOMPARE(QByteArray(ddeml::SocketFolder()), QByteArray());
     QVERIFY(!Connect("Anything", "T"));
+}
+
+void TestDdeml::peerOfAnotherUserIsRefused_data()
+{
+    QTest::addColumn<uid_t>("user");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("same user") << ::geteuid() << true;
+    QTest::newRow("other user") << uid_t(65534) << false;
+}
+
+// A client process knocks with a connect frame as the given user. It may
+// open the private folder (the file-system user stays ours) but is known to
+// the server by its effective user.
+void TestDdeml::peerOfAnotherUserIsRefused()
+{
+    QFETCH(uid_t, user);
+    QFETCH(bool, answered);
+    if (user != ::geteuid() && ::geteuid() != 0)
+        QSKIP("only the superuser can knock as another user");
+    TestDdeServer server("Guarded", "T");
+    char path[108];
+    QVERIFY(ddeml::ServiceSocketPath("Guarded", path, sizeof path));
+    const QByteArray hello = ddeml::wire::Encode(Frame{FrameType::Connect, 0, 0, 0, "Guarded", "T", {}, {}});
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (user != ::geteuid() && (::seteuid(user) != 0 || (::setfsuid(0), ::setfsuid(uid_t(-1)) != 0)))
+            ::_exit(3);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path, sizeof address.sun_path - 1);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(4);
+        ::send(socket, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL);
+        pollfd reply {socket, POLLIN, 0};
+        char byte = 0;
+        ::_exit(::poll(&reply, 1, ReplyWait) == 1 && ::read(socket, &byte, 1) == 1 ? 1 : 0);
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    bool ended = false;
+    QTRY_VERIFY_WITH_TIMEOUT(ended = ended || ::waitpid(child, &status, WNOHANG) == child, 2 * ReplyWait);
+    QCOMPARE(WEXITSTATUS(status), answered ? 1 : 0);
+    QCOMPARE(server.connections, answered ? 1 : 0);
 }
 
 QTEST_MAIN(TestDdeml)

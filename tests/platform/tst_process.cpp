@@ -1,3 +1,5 @@
+// Starting and waiting for processes, the window markers that stand for their
+// top-level windows, and WM_CLOSE as a graceful close request.
 #include "platform/process/winproc.h"
 #include "tests/platform/helpers/WinprocHelper.h"
 #include "tests/support/TestRunner.h"
@@ -24,7 +26,6 @@ constexpr DWORD ChildEndTimeout = 20000;
 constexpr int MarkerAppearTimeout = 20000;
 // Long enough that the child cannot end on its own during a test.
 constexpr const char* LongSleep = "sleep 600";
-constexpr DWORD ShortWait = 50;
 
 struct TChild {
     PROCESS_INFORMATION info {};
@@ -54,7 +55,9 @@ struct TChild {
         return started;
     }
 
-    bool startWindow(const QByteArray& className, const QByteArray& windowName = "Helper")
+    // The helper holds a marker of this class and window name (both with blanks:
+    // the quoted words must reach it whole) until it is asked to close.
+    bool startWindow(const QByteArray& className, const QByteArray& windowName = "Helper Window")
     {
         return start(WINPROC_HELPER, QByteArray("\"" WINPROC_HELPER "\" ") + WinprocHelper::WindowMode + " \""
                                          + className + "\" \"" + windowName + "\"");
@@ -121,90 +124,59 @@ private slots:
         QCOMPARE(WaitForSingleObject(child.info.hThread, 0), WAIT_OBJECT_0);
     }
 
-    void waitTimesOutWhileTheChildRuns()
-    {
-        TChild child;
-        QVERIFY(child.start(nullptr, LongSleep));
-        QCOMPARE(WaitForSingleObject(child.info.hProcess, 0), WAIT_TIMEOUT);
-        QCOMPARE(WaitForSingleObject(child.info.hProcess, ShortWait), WAIT_TIMEOUT);
-        QCOMPARE(child.exitCode(), STILL_ACTIVE);
-        QVERIFY(TerminateProcess(child.info.hProcess, 42));
-        QCOMPARE(WaitForSingleObject(child.info.hProcess, INFINITE), WAIT_OBJECT_0);
-        QCOMPARE(child.exitCode(), DWORD(42));
-        QVERIFY(!TerminateProcess(child.info.hProcess, 43));
-    }
-
     void severalThreadsWaitOnOneChild()
     {
         TChild child;
         QVERIFY(child.start(nullptr, LongSleep));
         const HANDLE process = child.info.hProcess;
+        QCOMPARE(WaitForSingleObject(process, 0), WAIT_TIMEOUT);
+        QCOMPARE(WaitForSingleObject(process, 50), WAIT_TIMEOUT);
+        QCOMPARE(child.exitCode(), STILL_ACTIVE);
         auto first = std::async(std::launch::async, [process] { return WaitForSingleObject(process, INFINITE); });
         auto second = std::async(std::launch::async, [process] { return WaitForSingleObject(process, INFINITE); });
         QVERIFY(TerminateProcess(process, 5));
         QCOMPARE(first.get(), WAIT_OBJECT_0);
         QCOMPARE(second.get(), WAIT_OBJECT_0);
         QCOMPARE(child.exitCode(), DWORD(5));
+        QVERIFY(!TerminateProcess(process, 6));
+
+        // Closed handles are refused.
+        child.started = false;
+        QVERIFY(CloseHandle(child.info.hThread));
+        QVERIFY(CloseHandle(process));
+        QVERIFY(!CloseHandle(process));
+        QCOMPARE(GetLastError(), DWORD(EBADF));
+        QCOMPARE(WaitForSingleObject(process, 0), WAIT_FAILED);
+        DWORD code = 0;
+        QVERIFY(!GetExitCodeProcess(process, &code));
     }
 
-    void showModeReachesTheChild_data()
+    // Show modes and working folders are proven where the server is started
+    // (the server connection's tests); here: what must not reach the child.
+    void childGetsNeitherOurShowModeNorOurDescriptors()
     {
-        QTest::addColumn<bool>("useShowWindow");
-        QTest::addColumn<WORD>("showWindow");
-        QTest::addColumn<QByteArray>("seen");
-        QTest::newRow("hidden") << true << SW_HIDE << QByteArray("0");
-        QTest::newRow("normal") << true << SW_SHOWNORMAL << QByteArray("1");
-        QTest::newRow("minimized") << true << SW_SHOWMINIMIZED << QByteArray("2");
-        QTest::newRow("not given") << false << SW_SHOWMINIMIZED << QByteArray("none");
-    }
-
-    void showModeReachesTheChild()
-    {
-        QFETCH(bool, useShowWindow);
-        QFETCH(WORD, showWindow);
-        QFETCH(QByteArray, seen);
-        // Our own show mode must not leak into the child.
         qputenv(winproc::ShowWindowVariable, "3");
-        QTemporaryDir dir;
-        const QString report = dir.filePath(QStringLiteral("report"));
-        STARTUPINFOA startup {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = useShowWindow ? STARTF_USESHOWWINDOW : 0;
-        startup.wShowWindow = showWindow;
-        TChild child;
-        QVERIFY(child.start(WINPROC_HELPER, QByteArray("helper ") + WinprocHelper::ReportMode + " " + report.toUtf8(),
-                            nullptr, &startup));
-        QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
-        qunsetenv(winproc::ShowWindowVariable);
-        QCOMPARE(child.exitCode(), DWORD(0));
-        QCOMPARE(ReadReport(report).value("show"), seen);
-    }
-
-    void childRunsInItsFolderWithoutOurDescriptors()
-    {
-        // A socket that an exec would otherwise hand on.
-        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0); // one that an exec would hand on
         QVERIFY(socket > STDERR_FILENO);
         QTemporaryDir dir;
         const QString report = dir.filePath(QStringLiteral("report"));
-        TChild reporter;
-        QVERIFY(reporter.start(WINPROC_HELPER,
-                               QByteArray("helper ") + WinprocHelper::ReportMode + " \"" + report.toUtf8() + "\"",
-                               QFile::encodeName(dir.path()).constData()));
-        QCOMPARE(WaitForSingleObject(reporter.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
+        TChild child;
+        QVERIFY(child.start(WINPROC_HELPER, QByteArray("helper ") + WinprocHelper::ReportMode + " \"" + report.toUtf8() + "\""));
+        QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
         ::close(socket);
-        QCOMPARE(reporter.exitCode(), DWORD(0));
-        const auto seen = ReadReport(report);
-        QCOMPARE(QDir(QString::fromUtf8(seen.value("folder"))).canonicalPath(), QDir(dir.path()).canonicalPath());
-        QCOMPARE(seen.value("descriptors", "missing"), QByteArray());
+        qunsetenv(winproc::ShowWindowVariable);
+        QCOMPARE(child.exitCode(), DWORD(0));
+        const auto shown = ReadReport(report);
+        QCOMPARE(shown.value("show"), QByteArray("none"));
+        QCOMPARE(shown.value("descriptors", "missing"), QByteArray());
     }
 
+    // A missing program is proven where the server is started.
     void failureGivesTheSystemsReason_data()
     {
         QTest::addColumn<QByteArray>("program");
         QTest::addColumn<bool>("missingFolder");
         QTest::addColumn<DWORD>("error");
-        QTest::newRow("no such program") << QByteArray("/nonexistent/urqvdatorel") << false << DWORD(ENOENT);
         QTest::newRow("not executable") << QByteArray("plain file") << false << DWORD(EACCES);
         QTest::newRow("no such folder") << QByteArray(WINPROC_HELPER) << true << DWORD(ENOENT);
     }
@@ -226,32 +198,7 @@ private slots:
         TChild child;
         QVERIFY(!child.start(program.constData(), QByteArray(), missingFolder ? folder.constData() : nullptr));
         QCOMPARE(GetLastError(), error);
-        const std::string expected = std::strerror(int(error));
-        QCOMPARE(SystemErrorMessage(GetLastError()), expected);
-        char text[256];
-        QCOMPARE(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(),
-                                LANG_SYSTEM_DEFAULT, text, sizeof text, nullptr),
-                 DWORD(expected.size()));
-        QCOMPARE(std::string(text), expected);
-    }
-
-    void closedHandlesAreRefused()
-    {
-        PROCESS_INFORMATION info {};
-        STARTUPINFOA startup {};
-        startup.cb = sizeof startup;
-        char commandLine[] = "true";
-        QVERIFY(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                               nullptr, &startup, &info));
-        QCOMPARE(WaitForSingleObject(info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
-        QVERIFY(CloseHandle(info.hThread));
-        QVERIFY(CloseHandle(info.hProcess));
-        QVERIFY(!CloseHandle(info.hProcess));
-        QCOMPARE(GetLastError(), DWORD(EBADF));
-        QCOMPARE(WaitForSingleObject(info.hProcess, 0), WAIT_FAILED);
-        DWORD code = 0;
-        QVERIFY(!GetExitCodeProcess(info.hProcess, &code));
-        QVERIFY(!CloseHandle(INVALID_HANDLE_VALUE));
+        QCOMPARE(SystemErrorMessage(GetLastError()), std::string(std::strerror(int(error))));
     }
 };
 
@@ -284,38 +231,31 @@ private slots:
         QCOMPARE(seen, found ? window.Handle() : HWND(nullptr));
     }
 
-    void releasedMarkerIsGone()
+    void markersBelongToTheirProcessUntilReleased()
     {
-        HWND handle = nullptr;
-        {
-            const TWindowMarker window("Released Class");
-            handle = window.Handle();
-            QVERIFY(IsWindow(handle));
-        }
-        QVERIFY(!IsWindow(handle));
-        QCOMPARE(FindWindowA("Released Class", nullptr), HWND(nullptr));
-        QCOMPARE(GetWindowThreadProcessId(handle, nullptr), DWORD(0));
-    }
-
-    void windowsBelongToTheirProcess()
-    {
+        HWND released = nullptr;
         const TWindowMarker first("Owned Class", "first");
-        const TWindowMarker second("Owned Class", "second");
-        DWORD process = 0;
-        QCOMPARE(GetWindowThreadProcessId(second.Handle(), &process), GetCurrentProcessId());
-        QCOMPARE(process, GetCurrentProcessId());
+        {
+            const TWindowMarker second("Owned Class", "second");
+            released = second.Handle();
+            DWORD process = 0;
+            QCOMPARE(GetWindowThreadProcessId(second.Handle(), &process), GetCurrentProcessId());
+            QCOMPARE(process, GetCurrentProcessId());
 
-        std::vector<HWND> windows;
-        QVERIFY(EnumThreadWindows(GetCurrentProcessId(), CollectWindow, reinterpret_cast<LPARAM>(&windows)));
-        QCOMPARE(windows, std::vector<HWND>({first.Handle(), second.Handle()}));
-
-        windows.clear();
-        QVERIFY(!EnumThreadWindows(GetCurrentProcessId(), StopAtFirst, reinterpret_cast<LPARAM>(&windows)));
-        QCOMPARE(windows.size(), size_t(1));
-
-        windows.clear();
-        QVERIFY(!EnumThreadWindows(GetCurrentProcessId() + 1, CollectWindow, reinterpret_cast<LPARAM>(&windows)));
-        QVERIFY(windows.empty());
+            std::vector<HWND> windows;
+            QVERIFY(EnumThreadWindows(GetCurrentProcessId(), CollectWindow, reinterpret_cast<LPARAM>(&windows)));
+            QCOMPARE(windows, std::vector<HWND>({first.Handle(), second.Handle()}));
+            windows.clear();
+            QVERIFY(!EnumThreadWindows(GetCurrentProcessId(), StopAtFirst, reinterpret_cast<LPARAM>(&windows)));
+            QCOMPARE(windows.size(), size_t(1));
+            windows.clear();
+            QVERIFY(!EnumThreadWindows(GetCurrentProcessId() + 1, CollectWindow, reinterpret_cast<LPARAM>(&windows)));
+            QVERIFY(windows.empty());
+        }
+        QVERIFY(IsWindow(first.Handle()));
+        QVERIFY(!IsWindow(released));
+        QCOMPARE(FindWindowA("Owned Class", "second"), HWND(nullptr));
+        QCOMPARE(GetWindowThreadProcessId(released, nullptr), DWORD(0));
     }
 
     void markerOfAKilledProcessIsNotFound()
@@ -323,7 +263,7 @@ private slots:
         TChild child;
         QVERIFY(child.startWindow("Killed Class"));
         QTRY_VERIFY_WITH_TIMEOUT(FindWindowA("Killed Class", nullptr) != nullptr, MarkerAppearTimeout);
-        const HWND window = FindWindowA("Killed Class", nullptr);
+        const HWND window = FindWindowA("Killed Class", "Helper Window");
         QCOMPARE(GetWindowThreadProcessId(window, nullptr), child.info.dwProcessId);
         QCOMPARE(::kill(pid_t(child.info.dwProcessId), SIGKILL), 0);
         QCOMPARE(WaitForSingleObject(child.info.hProcess, ChildEndTimeout), WAIT_OBJECT_0);
@@ -384,18 +324,13 @@ private slots:
             thread = QThread::currentThread();
         });
         const TWindowMarker window("Own Class");
+        constexpr UINT WM_QUIT = 0x0012;
+        QVERIFY(!PostMessageA(window.Handle(), WM_QUIT, 0, 0)); // only a close can be posted
+        QCOMPARE(GetLastError(), DWORD(EINVAL));
         QVERIFY(PostMessageA(window.Handle(), WM_CLOSE, 0, 0));
         QTRY_VERIFY_WITH_TIMEOUT(closed, MarkerAppearTimeout);
         QCOMPARE(thread, QCoreApplication::instance()->thread());
         InstallCloseHandler([] {});
-    }
-
-    void onlyCloseCanBePosted()
-    {
-        const TWindowMarker window("Own Class");
-        constexpr UINT WM_QUIT = 0x0012;
-        QVERIFY(!PostMessageA(window.Handle(), WM_QUIT, 0, 0));
-        QCOMPARE(GetLastError(), DWORD(EINVAL));
     }
 };
 
