@@ -148,6 +148,7 @@ private slots:
         QTest::newRow("auto sequence settings unused") << QStringList {"C_AUTOSEQ.LO_IDLE_SP.TUNE=0"};
         QTest::newRow("band 2 settings unused") << Bands + QStringList {"C_CRIT_SPD.USE_BAND2.IN=0", "C_CRIT_SPD.BAND2_MIN.TUNE=0"};
         QTest::newRow("unused analog input range") << QStringList {"C_ANIN8.ANIN_20MA.TUNE=0"};
+        QTest::newRow("overspeed trip at the test limit") << QStringList {"C_SPDSETPT.OSPD_TRIP.TUNE=4000"};
     }
 
     void passes()
