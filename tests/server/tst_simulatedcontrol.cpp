@@ -63,7 +63,7 @@ QString Text(const TSimulatedControl& control, const QString& name)
 // Runs a command to its result.
 QString Command(TSimulatedControl& control, const QString& command)
 {
-    const QString result = QString(command).remove(u'[').remove(u']') + QStringLiteral(".Result");
+    const QString result = command + QStringLiteral(".Result");
     if (!control.Execute(command))
         return QStringLiteral("<refused>");
     if (control.Request(result) != QString())
@@ -249,24 +249,6 @@ private slots:
         QCOMPARE(control->Poke(QStringLiteral("T.REAL.TUNE"), QStringLiteral("43")), TPokeResult::Accepted);
         QCOMPARE(Command(*control, "SaveValues"), QStringLiteral("0"));
         QCOMPARE(Text(*Create(definition), "T.REAL.TUNE"), QStringLiteral("43"));
-    }
-
-    void modelWritesAreAdvisedOnlyWhenTheyChangeSomething()
-    {
-        auto control = Create();
-        QVERIFY(control);
-        QStringList reported;
-        control->valueChanged = [&](const QString& name) { reported.append(name); };
-        control->SetNumber(QStringLiteral("m.mon.a"), 5.0);
-        QVERIFY(reported.isEmpty());
-        control->SetNumber(QStringLiteral("M.MON.A"), 12.345);
-        QCOMPARE(reported, QStringList{QStringLiteral("M.MON.A")});
-        QCOMPARE(control->Number(QStringLiteral("M.MON.A")), 12.345);
-        control->SetNumber(QStringLiteral("C.TYPE.IN"), 2.6);
-        QCOMPARE(control->Text(QStringLiteral("C.TYPE.IN")), QStringLiteral("3"));
-        // Writes to items the database lacks go nowhere.
-        control->SetText(QStringLiteral("NOT.AN.ITEM"), QStringLiteral("1"));
-        QVERIFY(!control->Has(QStringLiteral("NOT.AN.ITEM")));
     }
 
     // The limits the control publishes for each tunable "<prefix>.TUNE": its own
