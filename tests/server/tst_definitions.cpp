@@ -1,7 +1,6 @@
-// What the server reads before it answers: control databases, network
-// definitions and test-fault rules; refusals name the file and line.
+// What the server reads before it answers: control databases and network
+// definitions; refusals name the file and line.
 #include "server/ControlDatabase.h"
-#include "server/Faults.h"
 #include "server/NetworkDefinition.h"
 #include "tests/server/FakeControlValues.h"
 #include "tests/support/TestRunner.h"
@@ -184,34 +183,5 @@ private slots:
 
 };
 
-class TestFaults : public QObject {
-    Q_OBJECT
-
-private slots:
-    void malformedRulesKeepTheOldOnes_data()
-    {
-        QTest::addColumn<QString>("rules");
-        QTest::newRow("unknown fault") << "explode=*";
-        QTest::newRow("no item") << "silent=";
-        QTest::newRow("no item, no =") << "refuse";
-        QTest::newRow("delay not a number") << "slow=soon";
-        QTest::newRow("negative delay") << "slow=-5";
-        QTest::newRow("delay too long") << "slow=3600000";
-        QTest::newRow("argument to die-in-store") << "die-in-store=now";
-        QTest::newRow("one bad rule among good") << "silent=A.B.C;bogus";
-    }
-    void malformedRulesKeepTheOldOnes()
-    {
-        QFETCH(QString, rules);
-        TFaults faults;
-        QString error;
-        QVERIFY(faults.Set(QStringLiteral("silent=Control Status"), &error));
-        QVERIFY(!faults.Set(rules, &error));
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(faults.Text(), QStringLiteral("silent=Control Status"));
-        QVERIFY(!faults.IsSilent(QStringLiteral("A.B.C")));
-    }
-};
-
-TURVISTA_TEST_GUILESS_MAIN(TestControlDatabase, TestNetworkDefinition, TestFaults)
+TURVISTA_TEST_GUILESS_MAIN(TestControlDatabase, TestNetworkDefinition)
 #include "tst_definitions.moc"
