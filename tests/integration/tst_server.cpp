@@ -1,29 +1,53 @@
-// urqvdatorel answers every service, topic, item and command the program relies
-// on, and refuses what a control refuses.
+// urqvdatorel over the real transport: its services, topics and items, malformed
+// frames, its commands and store across a restart, and its test faults and
+// "Simulate" hook as a client sees them.
+#include "platform/ddeml/DdeWire.h"
 #include "platform/process/winproc.h"
 #include "platform/registry/winreg.h"
-#include "tests/support/ServerProcess.h"
 #include "tests/support/ServerTest.h"
-#include "tests/support/TestDdeClient.h"
+#include "tests/support/TestRunner.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSet>
+#include <QLocalSocket>
 #include <QTest>
-
-#include <memory>
 
 namespace {
 
+constexpr int Patience = 20000; // for an answer on a loaded machine
 const QString Link = QStringLiteral("Datorel");
 const QString Own = QStringLiteral("URQVDatorel");
 const QString System = QStringLiteral("System");
 const QString RampRate = QStringLiteral("C_START.RT_TO_MIN.IN"); // tunable real, 0.1 .. 1000
+const QString TurbineType = QStringLiteral("C_APPL.TURB_TYPE.IN"); // configure enum 1 .. 5
 
 bool WriteFile(const QString& path, const QByteArray& text)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+QByteArray Prefix(quint32 length)
+{
+    QByteArray out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        out[i] = char((length >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// Runs a command the way the program does: execute, then watch the result item
+// until it turns into a number.
+QString RunCommand(TestDdeClient& control, const QString& command)
+{
+    const QString result = command + QStringLiteral(".Result");
+    control.ForgetAdvised(result);
+    if (!control.Execute(command) || !control.StartAdvise(result))
+        return QStringLiteral("<refused>");
+    const bool done = QTest::qWaitFor([&] { return !control.LastAdvised(result).value_or(QString()).isEmpty(); }, Patience);
+    control.StopAdvise(result);
+    if (!done)
+        return QStringLiteral("<no result>");
+    return Last(control, result);
 }
 
 } // namespace
@@ -32,22 +56,17 @@ class TestServerInterface : public ServerTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
-    }
+    void initTestCase() { QVERIFY2(StartServer(), qPrintable(ServerOutput())); }
+    void cleanupTestCase() { StopServer(); }
 
-    void cleanupTestCase()
-    {
-        StopServer();
-    }
-
-    void bothServicesAnswerOnSystem()
+    // Both services answer on System; control topics belong to the server's own service.
+    void servicesAndTopics()
     {
         QVERIFY(TestDdeClient(Link, System).Connected());
-        QVERIFY(TestDdeClient(Own, QStringLiteral("system")).Connected());
-        QVERIFY(TestDdeClient(QStringLiteral("urqvdatorel"), System).Connected());
+        QVERIFY(TestDdeClient(QStringLiteral("urqvdatorel"), QStringLiteral("system")).Connected());
         QVERIFY(!TestDdeClient(Link, QStringLiteral("Nonsense")).Connected());
+        QVERIFY(!TestDdeClient(Link, ServerProcess::Topic()).Connected());
+        QVERIFY(TestDdeClient(Own, ServerProcess::Topic().toUpper()).Connected());
     }
 
     // Counts the System conversations: a client's two, and one more for each other client.
@@ -57,43 +76,26 @@ private slots:
         QTRY_COMPARE(Text(asking, QStringLiteral("Conversation Count")), QStringLiteral("1"));
         {
             TestDdeClient link(Link, System);
-            QVERIFY(link.Connected());
             QTRY_COMPARE(Text(asking, QStringLiteral("Conversation Count")), QStringLiteral("2"));
-            TestDdeClient control(Own, ServerProcess::Topic());
-            QVERIFY(control.Connected());
             TestDdeClient other(Link, System);
             QTRY_COMPARE(Text(asking, QStringLiteral("Conversation Count")), QStringLiteral("3"));
         }
         QTRY_COMPARE(Text(asking, QStringLiteral("Conversation Count")), QStringLiteral("1"));
     }
 
-    void controlTopicsBelongToTheServersOwnService()
-    {
-        QVERIFY(!TestDdeClient(Link, ServerProcess::Topic()).Connected());
-        QVERIFY(TestDdeClient(Own, ServerProcess::Topic().toUpper()).Connected());
-    }
-
     void openingANetworkFileOpensItsTopics()
     {
+        // A copy of the bundled network: its databases are found in the server's own folder.
         const QString path = m_server->WorkFolder() + QStringLiteral("/plant.net");
-        QFile::remove(path);
-        QVERIFY(QFile::copy(ServerProcess::DefaultNetwork(), path));
-        // The copy's databases are found in the server's own folder; give it a store of its own.
-        QByteArray text;
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            text = file.readAll();
-        }
-        text.replace("store = 4812-Dflt Control ID.store", "store = plant.store");
-        QVERIFY(WriteFile(path, text));
+        QFile bundled(ServerProcess::DefaultNetwork());
+        QVERIFY(bundled.open(QIODevice::ReadOnly));
+        QVERIFY(WriteFile(path, bundled.readAll().replace("store = 4812-Dflt Control ID.store", "store = plant.store")));
         const QString topic = QStringLiteral("plant.net(Dflt Control ID)");
         QVERIFY(!TestDdeClient(Own, topic).Connected());
 
         TestDdeClient link(Link, System);
         QVERIFY(link.Execute(QStringLiteral("[open(\"%1\")]").arg(path)));
         TestDdeClient plant(Own, topic);
-        QVERIFY(plant.Connected());
         QCOMPARE(Text(plant, QStringLiteral("Control Status")), QStringLiteral("1"));
         // Opening it again changes nothing.
         QVERIFY(link.Execute(QStringLiteral("[open(\"%1\")]").arg(path)));
@@ -101,144 +103,88 @@ private slots:
         const QStringList topics = Text(system, QStringLiteral("Topics")).split(u'\t');
         QCOMPARE(topics.count(topic), 1);
         QVERIFY(topics.contains(ServerProcess::Topic()));
-    }
 
-    void malformedNetworkFileIsRefusedAndOpensNothing()
-    {
-        const QString path = m_server->WorkFolder() + QStringLiteral("/broken.net");
-        QVERIFY(WriteFile(path, "[control Good]\ndatabase = db/4812-run.items\nstore = none\n"
-                                "[control Bad]\ncolour = red\n"));
-        TestDdeClient link(Link, System);
-        QVERIFY(!link.Execute(QStringLiteral("[open(\"%1\")]").arg(path)));
+        // A malformed file opens nothing and is reported.
+        const QString broken = m_server->WorkFolder() + QStringLiteral("/broken.net");
+        QVERIFY(WriteFile(broken, "[control Good]\ndatabase = db/4812-run.items\nstore = none\n[control Bad]\ncolour = red\n"));
+        QVERIFY(!link.Execute(QStringLiteral("[open(\"%1\")]").arg(broken)));
         QCOMPARE(link.LastError(), DMLERR_NOTPROCESSED);
         QVERIFY(!TestDdeClient(Own, QStringLiteral("broken.net(Good)")).Connected());
-        QTRY_VERIFY(m_server->Output().contains(path + QStringLiteral(":5: unknown setting")));
-
+        QTRY_VERIFY(m_server->Output().contains(broken + QStringLiteral(":5: unknown setting")));
         QVERIFY(!link.Execute(QStringLiteral("[open(\"/no/such/file.net\")]")));
-        QVERIFY(!link.Execute(QStringLiteral("[close(\"x.net\")]")));
     }
 
     void valueItemsAreRequestedPokedAndAdvised()
     {
         QVERIFY(m_control->StartAdvise(RampRate));
         // A new advise loop starts with the current value.
-        QTRY_VERIFY(m_control->LastAdvised(RampRate).has_value());
-        QCOMPARE(Last(*m_control, RampRate), Text(*m_control, RampRate));
-
+        QTRY_COMPARE(Last(*m_control, RampRate), Text(*m_control, RampRate));
         QVERIFY(m_control->Poke(RampRate, QStringLiteral("12.5")));
         QTRY_COMPARE(Last(*m_control, RampRate), QStringLiteral("12.5"));
         QCOMPARE(Text(*m_control, RampRate.toLower()), QStringLiteral("12.5"));
         // Writing the same value again is advised again: editors wait for it.
-        const int received = m_control->Advised(RampRate).size();
+        const qsizetype received = m_control->Advised(RampRate).size();
         QVERIFY(m_control->Poke(RampRate, QStringLiteral("12.5")));
         QTRY_COMPARE(m_control->Advised(RampRate).size(), received + 1);
         QVERIFY(m_control->StopAdvise(RampRate));
-    }
 
-    void mutableItemListNamesTheChangeableItems()
-    {
-        const auto list = m_control->RequestText(QStringLiteral("MutableItemList"));
-        QVERIFY(list.has_value());
-        const QStringList names = list->split(u'\t');
-        QVERIFY(names.size() > 100);
-        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
-        QVERIFY(names.contains(RampRate));
-        QVERIFY(names.contains(QStringLiteral("C_APPL.TURB_TYPE.IN")));
+        const QStringList names = Text(*m_control, QStringLiteral("MutableItemList")).split(u'\t');
+        QVERIFY(names.size() > 500);
+        QVERIFY(names.contains(RampRate) && names.contains(TurbineType));
         QVERIFY(!names.contains(QStringLiteral("Z_CPU_COM.EN_CONFIG.OR")));
-        QVERIFY(!names.contains(QString()));
-        // Stable order.
-        QCOMPARE(Text(*m_control, QStringLiteral("MutableItemList")), *list);
     }
 
-    void statusWordsOfARunningControl()
-    {
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
-        QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
-        QCOMPARE(Text(*m_control, QStringLiteral("ENABLE RG BLOCKS")), QStringLiteral("1"));
-        QVERIFY(!m_control->RequestText(QStringLiteral("Application ID")).value_or(QString()).isEmpty());
-        QVERIFY(!m_control->RequestText(QStringLiteral("System ID")).value_or(QString()).isEmpty());
-        QVERIFY(m_control->RequestText(QStringLiteral("Configuration ID")).has_value());
-    }
-
-    void symbolInformation_data()
-    {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("tunable real") << RampRate << QByteArray("\x02\x20" "0.1\0" "1000\0", 11);
-        QTest::newRow("configure enum") << "C_APPL.TURB_TYPE.IN" << QByteArray("\x03\x03" "1\0" "5\0", 6);
-        QTest::newRow("monitor boolean") << "Z_CPU_COM.EN_CONFIG.OR" << QByteArray("\x01\x01" "0\0" "1\0", 6);
-        QTest::newRow("monitor time") << "MAIN.SYS_TIME.T_NAME" << QByteArray("\x01\x40\0\0", 4);
-        QTest::newRow("configure string") << "CUSTOMSTRING_1" << QByteArray("\x03\x50\0\0", 4);
-    }
-
-    void symbolInformation()
-    {
-        QFETCH(QString, item);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(m_control->Request(item, CF_PRIVATEFIRST).value_or(QByteArray("<failed>")), bytes);
-    }
-
-    void unknownItemsFail()
-    {
-        const QString unknown = QStringLiteral("NO_SUCH.ITEM.IN");
-        QVERIFY(!m_control->RequestText(unknown));
-        QCOMPARE(m_control->LastError(), DMLERR_NOTPROCESSED);
-        QVERIFY(!m_control->StartAdvise(unknown));
-        QVERIFY(!m_control->Poke(unknown, QStringLiteral("1")));
-        QVERIFY(!m_control->Request(unknown, CF_PRIVATEFIRST));
-        QVERIFY(!m_control->Execute(QStringLiteral("Explode")));
-    }
-
-    void refusedPokesLeaveTheValue_data()
+    void refusedTransactionsFail_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("value");
         QTest::newRow("monitor") << "Z_CPU_COM.EN_CONFIG.OR" << "0";
-        QTest::newRow("configure item while running") << "C_APPL.TURB_TYPE.IN" << "2";
-        QTest::newRow("not a number") << RampRate << "fast";
+        QTest::newRow("configure item while running") << TurbineType << "2";
         QTest::newRow("below the minimum") << RampRate << "0.05";
-        QTest::newRow("enum beyond its list") << "Z_CPU_COM.BAUD_B.IN_3" << "11";
-        QTest::newRow("server's status word") << "Control Status" << "0";
-        QTest::newRow("result item") << "SaveValues.Result" << "0";
+        QTest::newRow("unknown item") << "NO_SUCH.ITEM.IN" << "1";
     }
-
-    void refusedPokesLeaveTheValue()
+    void refusedTransactionsFail()
     {
         QFETCH(QString, item);
         QFETCH(QString, value);
         const QString before = Text(*m_control, item);
-        QVERIFY(before != QLatin1String("<failed>"));
         QVERIFY(!m_control->Poke(item, value));
         QCOMPARE(m_control->LastError(), DMLERR_NOTPROCESSED);
         QCOMPARE(Text(*m_control, item), before);
+        QCOMPARE(m_control->StartAdvise(item), before != QLatin1String("<failed>"));
+        m_control->StopAdvise(item);
     }
 
-    void rangeCheckingOffLetsValuesOutsideTheLimitsIn()
+    // A malformed frame ends that conversation only.
+    void malformedFrames_data()
     {
-        QVERIFY(m_control->Poke(QStringLiteral("Enable RG Blocks"), QStringLiteral("0")));
-        QCOMPARE(Text(*m_control, QStringLiteral("Enable RG Blocks")), QStringLiteral("0"));
-        QVERIFY(m_control->Poke(RampRate, QStringLiteral("2000")));
-        QCOMPARE(Text(*m_control, RampRate), QStringLiteral("2000"));
-        // The type is still checked.
-        QVERIFY(!m_control->Poke(RampRate, QStringLiteral("fast")));
-        QVERIFY(m_control->Poke(QStringLiteral("Enable RG Blocks"), QStringLiteral("-1")));
-        QVERIFY(!m_control->Poke(RampRate, QStringLiteral("2001")));
-        QVERIFY(m_control->Poke(RampRate, QStringLiteral("25")));
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("oversized") << Prefix(ddeml::MaxFrameBytes + 1) + QByteArray(16, 'x');
+        QTest::newRow("unknown type") << Prefix(5) + QByteArray("\x63xxxx");
+        QTest::newRow("field overrun") << Prefix(9) + QByteArray("\x03\x01\0\0\0\x01\0\0\0", 9);
     }
-
-    void configurationIdIsWritable()
+    void malformedFrames()
     {
-        QVERIFY(m_control->Poke(QStringLiteral("Configuration ID"), QStringLiteral("Unit3")));
-        QCOMPARE(Text(*m_control, QStringLiteral("Configuration ID")), QStringLiteral("Unit3"));
-        QVERIFY(!m_control->Poke(QStringLiteral("System ID"), QStringLiteral("x")));
+        QFETCH(QByteArray, bytes);
+        char path[256];
+        QVERIFY(ddeml::ServiceSocketPath("URQVDatorel", path, sizeof path));
+        QLocalSocket raw;
+        raw.connectToServer(QString::fromLocal8Bit(path));
+        QVERIFY(raw.waitForConnected(Patience));
+        using ddeml::wire::Frame;
+        raw.write(ddeml::wire::Encode(Frame{ddeml::wire::FrameType::Connect, 0, 0, 0, "URQVDatorel", "System", {}, {}}));
+        raw.write(bytes);
+        raw.flush();
+        QTRY_VERIFY_WITH_TIMEOUT(raw.state() == QLocalSocket::UnconnectedState, Patience);
+        QVERIFY(m_server->IsRunning());
+        QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
     }
 
     void buildRegistersTheServer()
     {
         qputenv("XDG_CONFIG_DIRS", QByteArrayLiteral(TURVISTA_BINARY_DIR "/xdg"));
         HKEY key = nullptr;
-        QCOMPARE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrane\\DDE Servers\\urqvdatorel", 0,
-                               KEY_QUERY_VALUE, &key),
+        QCOMPARE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrane\\DDE Servers\\urqvdatorel", 0, KEY_QUERY_VALUE, &key),
                  ERROR_SUCCESS);
         char path[256] = {};
         DWORD size = sizeof path;
@@ -262,5 +208,131 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestServerInterface)
+// The control's commands and its store, with a server of its own for each test.
+class TestServerCommands : public ServerTest {
+    Q_OBJECT
+
+    const QString fastRate = QStringLiteral("C_SPDSETPT.F_SPD_RATE.TUNE"); // tunable real, 0.1 .. 2000
+
+private slots:
+    void init() { QVERIFY2(StartServer(), qPrintable(ServerOutput())); }
+    void cleanup() { StopServer(); }
+
+    void resultItemReadsEmptyUntilTheCommandIsDone()
+    {
+        const QString result = QStringLiteral("Shutdown.Result");
+        QVERIFY(m_control->StartAdvise(result));
+        QTRY_COMPARE(Last(*m_control, result), QString());
+        QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
+        QTRY_COMPARE(Last(*m_control, result), QStringLiteral("0"));
+        // A second command clears the earlier result before giving its own.
+        QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
+        QTRY_COMPARE(m_control->Advised(result), QStringList({QString(), QStringLiteral("0"), QString(), QStringLiteral("0")}));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
+    }
+
+    void resetComesBackWithTheSavedValues()
+    {
+        QVERIFY(m_control->Poke(fastRate, QStringLiteral("60")));
+        QCOMPARE(RunCommand(*m_control, QStringLiteral("SaveValues")), QStringLiteral("0"));
+        QVERIFY(m_control->Poke(fastRate, QStringLiteral("70")));
+        QCOMPARE(RunCommand(*m_control, QStringLiteral("Shutdown")), QStringLiteral("0"));
+        QVERIFY(m_control->Poke(TurbineType, QStringLiteral("3")));
+
+        const QString status = QStringLiteral("Control Status");
+        QVERIFY(m_control->StartAdvise(fastRate));
+        QVERIFY(m_control->StartAdvise(status));
+        QCOMPARE(RunCommand(*m_control, QStringLiteral("Reset")), QStringLiteral("0"));
+        // The control stops answering for a while, then comes back as it was saved;
+        // advise loops that outlived the reset hear the restored values.
+        QTRY_COMPARE(m_control->Advised(status), QStringList({QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
+        QTRY_COMPARE(Last(*m_control, fastRate), QStringLiteral("60"));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
+        QCOMPARE(Text(*m_control, TurbineType), QStringLiteral("1"));
+    }
+
+    void storeSurvivesARestart()
+    {
+        QVERIFY(m_control->Poke(fastRate, QStringLiteral("80")));
+        QCOMPARE(RunCommand(*m_control, QStringLiteral("SaveValues")), QStringLiteral("0"));
+        QVERIFY(m_control->Poke(fastRate, QStringLiteral("90"))); // not saved
+        m_control.reset();
+        QVERIFY(m_server->Stop() && m_server->Start()); // the same state folder
+        TestDdeClient control(Own, ServerProcess::Topic());
+        QCOMPARE(Text(control, fastRate), QStringLiteral("80"));
+    }
+};
+
+// Test faults as a client sees them: refused, unanswered, a server that dies in
+// the middle of a transaction; and the "Simulate" hook.
+class TestServerFaults : public ServerTest {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY2(StartServer(), qPrintable(ServerOutput())); }
+    void cleanup() { StopServer(); }
+
+    void refusedItemFailsEveryTransaction()
+    {
+        QVERIFY(m_server->SetFaults(QStringLiteral("refuse=") + RampRate));
+        QVERIFY(!m_control->RequestText(RampRate));
+        QCOMPARE(m_control->LastError(), DMLERR_NOTPROCESSED);
+        QVERIFY(!m_control->Poke(RampRate, QStringLiteral("30")));
+        QVERIFY(!m_control->StartAdvise(RampRate));
+        QVERIFY(!m_control->Request(RampRate, CF_PRIVATEFIRST));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0")); // other items work on
+
+        // Malformed rules keep the old ones.
+        QVERIFY(!m_server->SetFaults(QStringLiteral("explode=*")));
+        QVERIFY(!m_control->RequestText(RampRate));
+        QVERIFY(m_server->SetFaults(QString()));
+        QVERIFY(m_control->Poke(RampRate, QStringLiteral("30")));
+    }
+
+    void silentItemIsNeverAnswered()
+    {
+        QVERIFY(m_server->SetFaults(QStringLiteral("silent=Control Status")));
+        // The client gives up after its own time-out.
+        QVERIFY(!m_control->RequestText(QStringLiteral("Control Status"), 100));
+        QCOMPARE(m_control->LastError(), DMLERR_DATAACKTIMEOUT);
+        QVERIFY(!m_control->Disconnected());
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
+    }
+
+    void serverDiesInTheMiddleOfATransaction()
+    {
+        QVERIFY(m_server->SetFaults(QStringLiteral("die=") + RampRate));
+        QVERIFY(!m_control->Poke(RampRate, QStringLiteral("30")));
+        QCOMPARE(m_control->LastError(), DMLERR_SERVER_DIED);
+        QTRY_VERIFY(m_control->Disconnected());
+        QVERIFY(m_server->WaitForExit());
+        QVERIFY(m_server->Crashed());
+        // A new server takes over the dead one's services.
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
+    }
+
+    void faultsFromTheCommandLine()
+    {
+        StopServer();
+        ServerProcess::Options options;
+        options.faults = QStringLiteral("refuse=Run Mode");
+        QVERIFY2(StartServer(options), qPrintable(ServerOutput()));
+        QVERIFY(!m_control->RequestText(QStringLiteral("Run Mode")));
+        QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
+    }
+
+    void simulateOnEitherService()
+    {
+        const QString item = QStringLiteral("I_STRK_V1.ACT1_MSG.MSG_SEL");
+        QVERIFY(m_control->StartAdvise(item));
+        TestDdeClient link(Link, System);
+        QVERIFY(link.Poke(QStringLiteral("Simulate"), QStringLiteral("set I_STRK_V1.ACT1_MSG.MSG_SEL=5")));
+        QTRY_COMPARE_WITH_TIMEOUT(Last(*m_control, item), QStringLiteral("5"), Patience);
+        QVERIFY(!m_server->Simulate(QStringLiteral("set NO.SUCH.ITEM=1")));
+        QVERIFY(!link.Poke(QStringLiteral("Simulate"), QStringLiteral("explode")));
+        QCOMPARE(link.LastError(), UINT(DMLERR_NOTPROCESSED));
+    }
+};
+
+TURVISTA_TEST_GUILESS_MAIN(TestServerInterface, TestServerCommands, TestServerFaults)
 #include "tst_server.moc"

@@ -2,93 +2,14 @@
 // result items through which the program sees a check run and end.
 
 #include "server/ConfigurationCheck.h"
-#include "server/ControlValues.h"
+#include "tests/server/FakeControlValues.h"
 #include "tests/support/TestRunner.h"
 
-#include <QDir>
-#include <QFile>
-#include <QMap>
-#include <QSet>
-#include <QTextStream>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
-
-// Control values held in a map, seeded with the defaults of the control database.
-class TFakeControlValues : public TControlValues {
-public:
-    static TFakeControlValues FromDatabase()
-    {
-        TFakeControlValues fake;
-        const QDir folder(QStringLiteral(TURVISTA_SOURCE_DIR "/server/db"));
-        for (const QString& name : folder.entryList({QStringLiteral("*.items")}, QDir::Files)) {
-            QFile file(folder.filePath(name));
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                continue;
-            QTextStream in(&file);
-            while (!in.atEnd()) {
-                const QString line = in.readLine().trimmed();
-                if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-                    continue;
-                const QStringList fields = line.split(QLatin1Char('|'));
-                if (fields.size() >= 6)
-                    fake.map.insert(fields[0].trimmed().toUpper(), fields[5].trimmed());
-            }
-        }
-        return fake;
-    }
-
-    bool Has(const QString& name) const override
-    {
-        const bool known = map.contains(name.toUpper());
-        if (!known)
-            unknownReads.insert(name);
-        return known;
-    }
-    QString Text(const QString& name) const override
-    {
-        Has(name);
-        return map.value(name.toUpper());
-    }
-    double Number(const QString& name) const override { return Text(name).toDouble(); }
-    bool Flag(const QString& name) const override
-    {
-        const QString text = Text(name);
-        return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 || text.toDouble() != 0;
-    }
-    void SetText(const QString& name, const QString& text) override
-    {
-        Has(name);
-        map.insert(name.toUpper(), text);
-        writes.append(name.toUpper());
-    }
-    void SetNumber(const QString& name, double value) override
-    {
-        SetText(name, QString::number(value, 'g', 6));
-    }
-    void SetFlag(const QString& name, bool value) override
-    {
-        SetText(name, value ? QStringLiteral("1") : QStringLiteral("0"));
-    }
-
-    QMap<QString, QString> map;
-    QStringList writes;                 // upper-case names, in write order
-    mutable QSet<QString> unknownReads; // names the code asked for that the database lacks
-};
-
-// "NAME=VALUE" settings applied to the fake; false names the first unknown item.
-bool Apply(TFakeControlValues& values, const QStringList& settings, QString* unknown)
-{
-    for (const QString& setting : settings) {
-        const QString name = setting.section(QLatin1Char('='), 0, 0);
-        if (!values.map.contains(name)) {
-            *unknown = name;
-            return false;
-        }
-        values.map.insert(name, setting.section(QLatin1Char('='), 1));
-    }
-    return true;
-}
 
 QString Describe(const QList<TConfigError>& errors)
 {
@@ -160,28 +81,28 @@ const QStringList RemoteSpeed = {"C_RMT_SPD.USE_RMTSPD.IN=1", "C_ANIN4.ANIN_CONF
 QString Contact(int input) { return QStringLiteral("C_CONT_IN.C_IN_%1.IN").arg(input, 2, 10, QLatin1Char('0')); }
 QString Relay(int relay) { return QStringLiteral("C_RELAY%1.").arg(relay, 2, 10, QLatin1Char('0')); }
 
+QString Unknown(const TFakeControlValues& values)
+{
+    return QStringList(values.unknown.values()).join(u' ');
+}
+
 } // namespace
 
-// The database defaults form a configuration the check passes, and every item
-// the rules read is one the database defines.
-class TestConfigurationDefaults : public QObject {
+// Configurations that use the optional parts consistently pass; a setting that
+// only an unused part reads is not checked. Each broken rule yields its error
+// number and nothing else; putting the values back makes the configuration pass
+// again. Every item the rules read is one the database defines.
+class TestConfigurationRules : public QObject {
     Q_OBJECT
 private slots:
-    void defaultsPass()
+    void databaseDefaultsPass()
     {
-        TFakeControlValues values = TFakeControlValues::FromDatabase();
-        QVERIFY2(!values.map.isEmpty(), "no control database found");
+        TFakeControlValues values;
         const QList<TConfigError> errors = CheckConfiguration(values);
         QVERIFY2(errors.isEmpty(), qPrintable(Describe(errors)));
-        QVERIFY2(values.unknownReads.isEmpty(), qPrintable(QStringList(values.unknownReads.values()).join(' ')));
+        QVERIFY2(values.unknown.isEmpty(), qPrintable(Unknown(values)));
     }
-};
 
-// Configurations that use the optional parts consistently pass; a setting that
-// only an unused part reads is not checked.
-class TestConsistentConfigurations : public QObject {
-    Q_OBJECT
-private slots:
     void passes_data()
     {
         QTest::addColumn<QStringList>("settings");
@@ -227,25 +148,20 @@ private slots:
         QTest::newRow("auto sequence settings unused") << QStringList {"C_AUTOSEQ.LO_IDLE_SP.TUNE=0"};
         QTest::newRow("band 2 settings unused") << Bands + QStringList {"C_CRIT_SPD.USE_BAND2.IN=0", "C_CRIT_SPD.BAND2_MIN.TUNE=0"};
         QTest::newRow("unused analog input range") << QStringList {"C_ANIN8.ANIN_20MA.TUNE=0"};
+        QTest::newRow("overspeed trip at the test limit") << QStringList {"C_SPDSETPT.OSPD_TRIP.TUNE=4000"};
     }
 
     void passes()
     {
         QFETCH(QStringList, settings);
-        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        TFakeControlValues values;
         QString unknown;
-        QVERIFY2(Apply(values, Base + settings, &unknown), qPrintable(unknown));
+        QVERIFY2(values.Set(Base + settings, &unknown), qPrintable(unknown));
         const QList<TConfigError> errors = CheckConfiguration(values);
         QVERIFY2(errors.isEmpty(), qPrintable(Describe(errors)));
-        QVERIFY2(values.unknownReads.isEmpty(), qPrintable(QStringList(values.unknownReads.values()).join(' ')));
+        QVERIFY2(values.unknown.isEmpty(), qPrintable(Unknown(values)));
     }
-};
 
-// Each broken rule yields its error number and nothing else; putting the values
-// back makes the configuration pass again.
-class TestBrokenRules : public QObject {
-    Q_OBJECT
-private slots:
     void reportsItsNumber_data()
     {
         QTest::addColumn<QStringList>("scenario");
@@ -399,55 +315,47 @@ private slots:
         QFETCH(QStringList, scenario);
         QFETCH(QStringList, broken);
         QFETCH(int, number);
-        TFakeControlValues values = TFakeControlValues::FromDatabase();
+        TFakeControlValues values;
         QString unknown;
-        QVERIFY2(Apply(values, Base + scenario, &unknown), qPrintable(unknown));
+        QVERIFY2(values.Set(Base + scenario, &unknown), qPrintable(unknown));
         QList<TConfigError> errors = CheckConfiguration(values);
         QVERIFY2(errors.isEmpty(), qPrintable("before: " + Describe(errors)));
 
         QStringList restore;
-        for (const QString& setting : broken) {
-            const QString name = setting.section('=', 0, 0);
-            restore.append(name + '=' + values.map.value(name));
-        }
-        QVERIFY2(Apply(values, broken, &unknown), qPrintable(unknown));
+        for (const QString& setting : broken)
+            restore.append(setting.section(u'=', 0, 0) + u'=' + values.Text(setting.section(u'=', 0, 0)));
+        QVERIFY2(values.Set(broken, &unknown), qPrintable(unknown));
         errors = CheckConfiguration(values);
-        QVERIFY2(!errors.isEmpty(), "no error reported");
         QVERIFY2(Numbers(errors) == QSet<int> {number}, qPrintable(Describe(errors)));
         for (const TConfigError& error : errors)
             QVERIFY2(!error.message.trimmed().isEmpty(), "empty message");
 
-        QVERIFY(Apply(values, restore, &unknown));
+        QVERIFY(values.Set(restore));
         errors = CheckConfiguration(values);
         QVERIFY2(errors.isEmpty(), qPrintable("after: " + Describe(errors)));
-        QVERIFY2(values.unknownReads.isEmpty(), qPrintable(QStringList(values.unknownReads.values()).join(' ')));
+        QVERIFY2(values.unknown.isEmpty(), qPrintable(Unknown(values)));
     }
 
-    void twoBrokenRulesGiveTwoEventsInNumberOrder()
+    void brokenRulesInNumberOrderNamingTheirInputs()
     {
-        TFakeControlValues values = TFakeControlValues::FromDatabase();
-        QString unknown;
-        QVERIFY(Apply(values, Base + QStringList {"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"}, &unknown));
-        const QList<TConfigError> errors = CheckConfiguration(values);
+        TFakeControlValues values;
+        QVERIFY(values.Set(Base + QStringList {"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"}));
+        QList<TConfigError> errors = CheckConfiguration(values);
         QCOMPARE(errors.size(), 2);
         QCOMPARE(errors[0].number, 4);
         QCOMPARE(errors[1].number, 48);
         QVERIFY(errors[0].message.contains("#7"));
-        QVERIFY(errors[1].message != errors[0].message);
-    }
 
-    void messagesNameTheInput()
-    {
-        TFakeControlValues values = TFakeControlValues::FromDatabase();
-        QString unknown;
-        QVERIFY(Apply(values, Base + QStringList {"C_CONT_IN.C_IN_10.IN=4", "C_CONT_IN.C_IN_21.IN=4"}, &unknown));
-        const QList<TConfigError> errors = CheckConfiguration(values);
+        TFakeControlValues other;
+        QVERIFY(other.Set(Base + QStringList {"C_CONT_IN.C_IN_10.IN=4", "C_CONT_IN.C_IN_21.IN=4"}));
+        errors = CheckConfiguration(other);
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors[0].message.contains("#10") && errors[0].message.contains("#21"), qPrintable(errors[0].message));
     }
 };
 
-// The check as the program sees it through the result items.
+// The check as the program sees it through the result items: it writes the
+// start item, the control learns of it, the verdict follows after a delay.
 class TestCheckItems : public QObject {
     Q_OBJECT
 
@@ -458,50 +366,45 @@ class TestCheckItems : public QObject {
     static QString Message(int event) { return QStringLiteral("CONF_CHK_1.ERRORS.MSG_O_%1").arg(event); }
     static QString Number(int event) { return QStringLiteral("CONF_CHK_1.ERRORS.EV_N_%1").arg(event); }
 
-    // What the program does: write the start item, then the control learns of it.
-    void Request(TFakeControlValues& values, TConfigurationCheck& check, bool on)
+    TFakeControlValues values;
+    std::unique_ptr<TConfigurationCheck> check;
+
+    void Request(bool on, const QString& item = {})
     {
         values.map.insert(start, on ? "-1" : "0");
-        check.Written(start);
-    }
-
-    static TFakeControlValues Configured(const QStringList& settings)
-    {
-        TFakeControlValues values = TFakeControlValues::FromDatabase();
-        QString unknown;
-        if (!Apply(values, Base + settings, &unknown))
-            qFatal("unknown item %s", qPrintable(unknown));
-        return values;
+        check->Written(item.isEmpty() ? start : item);
     }
 
 private slots:
+    void init()
+    {
+        values = TFakeControlValues();
+        QVERIFY(values.Set(Base));
+        check = std::make_unique<TConfigurationCheck>(values);
+        check->Start();
+    }
+
     void passingCheckRunsThenReportsPassed()
     {
-        TFakeControlValues values = Configured({});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay / 2);
-        QVERIFY(values.Flag(start));
+        Request(true, start.toLower());
+        check->Step(ConfigurationCheckDelay / 2);
         QVERIFY(!values.Flag(foundErrors));
         QVERIFY(!values.Flag(passed));
 
-        check.Step(ConfigurationCheckDelay / 2);
+        check->Step(ConfigurationCheckDelay / 2);
         QVERIFY(values.Flag(passed));
         QVERIFY(!values.Flag(foundErrors));
         QCOMPARE(values.Number(count), 0.0);
         QVERIFY(values.Flag(start)); // the program ends the check itself
     }
 
-    void failingCheckReportsEachEvent()
+    void failingCheckReportsEachEventBeforeTheVerdict()
     {
-        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"});
+        QVERIFY(values.Set({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"}));
         const QList<TConfigError> expected = CheckConfiguration(values);
-        QCOMPARE(expected.size(), 2);
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay);
+        Request(true);
+        values.writes.clear();
+        check->Step(ConfigurationCheckDelay);
 
         QVERIFY(values.Flag(foundErrors));
         QVERIFY(!values.Flag(passed));
@@ -509,150 +412,47 @@ private slots:
         for (int event = 1; event <= 2; ++event) {
             QCOMPARE(values.Text(Message(event)), expected[event - 1].message);
             QCOMPARE(int(values.Number(Number(event))), expected[event - 1].number);
+            QVERIFY(values.writes.lastIndexOf(Message(event)) < values.writes.lastIndexOf(foundErrors));
         }
+        QVERIFY(values.writes.lastIndexOf(count) < values.writes.lastIndexOf(foundErrors));
         QCOMPARE(values.Text(Message(3)), QString());
-        QCOMPARE(values.Number(Number(3)), 0.0);
-    }
 
-    void verdictComesAfterTheEvents()
-    {
-        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2"});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        values.writes.clear();
-        check.Step(ConfigurationCheckDelay);
-        const qsizetype verdict = values.writes.lastIndexOf(foundErrors);
-        QVERIFY(verdict >= 0);
-        QVERIFY(values.writes.lastIndexOf(count) < verdict);
-        QVERIFY(values.writes.lastIndexOf(Message(1)) < verdict);
-        QVERIFY(values.writes.lastIndexOf(Number(1)) < verdict);
-    }
-
-    void endingTheCheckKeepsTheEventsForTheReport()
-    {
-        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2"});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay);
-        Request(values, check, false);
+        // Ended, the check keeps its events for the report; a rerun after a fix clears them.
+        Request(false);
         QVERIFY(!values.Flag(foundErrors));
-        QVERIFY(!values.Flag(passed));
-        QCOMPARE(values.Number(count), 1.0);
-        QCOMPARE(int(values.Number(Number(1))), 48);
-        QVERIFY(!values.Text(Message(1)).isEmpty());
-    }
-
-    void checkEndedBeforeItsResultPublishesNothing()
-    {
-        TFakeControlValues values = Configured({});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay / 2);
-        Request(values, check, false);
-        check.Step(ConfigurationCheckDelay * 2);
-        QVERIFY(!values.Flag(passed));
-        QVERIFY(!values.Flag(foundErrors));
-    }
-
-    void rerunAfterFixPassesAndClearsOldEvents()
-    {
-        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay);
-        Request(values, check, false);
         QCOMPARE(values.Number(count), 2.0);
-
         values.map.insert(Contact(7), "1");
-        Request(values, check, true);
+        Request(true);
         QCOMPARE(values.Number(count), 0.0); // a running check holds no events
-        check.Step(ConfigurationCheckDelay);
-        QVERIFY(values.Flag(foundErrors));
+        check->Step(ConfigurationCheckDelay);
         QCOMPARE(values.Number(count), 1.0);
         QCOMPARE(int(values.Number(Number(1))), 48);
         QCOMPARE(values.Text(Message(2)), QString());
         QCOMPARE(values.Number(Number(2)), 0.0);
-
-        Request(values, check, false);
-        values.map.insert("C_SPD_CTRL.SPD_4_CONF.IN", "1");
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay);
-        QVERIFY(values.Flag(passed));
-        QVERIFY(!values.Flag(foundErrors));
-        QCOMPARE(values.Number(count), 0.0);
-        QCOMPARE(values.Text(Message(1)), QString());
-        QCOMPARE(values.Number(Number(1)), 0.0);
     }
 
-    void restartOfTheControlEndsARunningCheck()
+    void endedOrRestartedBeforeTheVerdictPublishesNothing_data()
     {
-        TFakeControlValues values = Configured({});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Start();
-        QVERIFY(!values.Flag(start)); // the program reports the check aborted by the control
-        check.Step(ConfigurationCheckDelay * 2);
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("ended by the program") << false;
+        QTest::newRow("control restarted") << true;
+    }
+    void endedOrRestartedBeforeTheVerdictPublishesNothing()
+    {
+        QFETCH(bool, restart);
+        Request(true);
+        check->Step(ConfigurationCheckDelay / 2);
+        if (restart)
+            check->Start();
+        else
+            Request(false);
+        QVERIFY(!values.Flag(start));
+        check->Step(ConfigurationCheckDelay * 2);
         QVERIFY(!values.Flag(passed));
         QVERIFY(!values.Flag(foundErrors));
-    }
-
-    void restartClearsAVerdict()
-    {
-        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2"});
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay);
-        check.Start();
-        QVERIFY(!values.Flag(foundErrors));
-        QCOMPARE(values.Number(count), 0.0);
-    }
-
-    void otherItemsStartNothing()
-    {
-        TFakeControlValues values = Configured({});
-        TConfigurationCheck check(values);
-        check.Start();
-        values.map.insert(start, "1");
-        check.Written("C_APPL.TURB_TYPE.IN");
-        check.Step(ConfigurationCheckDelay * 2);
-        QVERIFY(!values.Flag(passed));
-    }
-
-    void startItemNameIgnoresCase()
-    {
-        TFakeControlValues values = Configured({});
-        TConfigurationCheck check(values);
-        check.Start();
-        values.map.insert(start, "1");
-        check.Written("kxspl.tst_config.in");
-        check.Step(ConfigurationCheckDelay);
-        QVERIFY(values.Flag(passed));
-    }
-
-    void moreErrorsThanEventSlotsFillEverySlot()
-    {
-        TFakeControlValues values = Configured({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23", Contact(8) + "=23"});
-        for (int event = 3; values.map.contains(Message(event)); ++event) {
-            values.map.remove(Message(event));
-            values.map.remove(Number(event));
-        }
-        TConfigurationCheck check(values);
-        check.Start();
-        Request(values, check, true);
-        check.Step(ConfigurationCheckDelay);
-        QVERIFY(values.Flag(foundErrors));
-        QCOMPARE(values.Number(count), 2.0);
-        QCOMPARE(int(values.Number(Number(1))), 4);
-        QCOMPARE(int(values.Number(Number(2))), 5);
     }
 };
 
-TURVISTA_TEST_GUILESS_MAIN(TestConfigurationDefaults, TestConsistentConfigurations, TestBrokenRules, TestCheckItems)
+TURVISTA_TEST_GUILESS_MAIN(TestConfigurationRules, TestCheckItems)
 
 #include "tst_configurationcheck.moc"

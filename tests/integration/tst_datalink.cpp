@@ -1,0 +1,553 @@
+// The program's data link with the real urqvdatorel: the server component finds,
+// starts, shares and loses the server; the control device polls for its control,
+// runs its commands end to end and reads symbol information; values files are
+// saved and loaded, also when the server dies half-way.
+#include "datalink/ExeMod.h"
+#include "datalink/KQDatorelConfig.h"
+#include "datalink/KQDatorelControl.h"
+#include "datalink/KQDatorelItem.h"
+#include "datalink/KQServer.h"
+#include "datalink/KQStatusPanel.h"
+#include "platform/Assert.h"
+#include "platform/Timing.h"
+#include "platform/process/winproc.h"
+#include "tests/support/OnLineProgram.h"
+#include "tests/support/RaisedText.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ServerTest.h"
+#include "tests/support/TestRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int Patience = OnLineProgram::Patience;
+// For tests that wait for the link's long time-outs and polls.
+constexpr double FastTimeScale = 0.02;
+const QString ServerName = QStringLiteral("URQVDatorel");
+const QString RampRate = QStringLiteral("C_START.RT_TO_MIN.IN");   // tunable real 0.1 .. 1000
+const QString TurbineType = QStringLiteral("C_APPL.TURB_TYPE.IN"); // configure enum 1 .. 5
+const QString Site = QStringLiteral("CUSTOMSTRING_1");             // configure text
+
+// Pauses as the program takes them, recorded.
+QList<int> pauses;
+void RecordPause(int milliseconds)
+{
+    pauses << milliseconds;
+    QThread::msleep(milliseconds);
+}
+
+HWND ServerWindow()
+{
+    return FindWindowA(DatorelServer::WindowClass, nullptr);
+}
+
+// Records the values an item advises.
+class Client : public TObject {
+public:
+    TNotifyEvent Event() { return TNotifyEvent(this, &Client::Changed); }
+    QStringList values;
+
+private:
+    void Changed(TObject* sender) { values << static_cast<TKQItem*>(sender)->Value().toString(); }
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The value the server keeps in its store, as it reports it after a restart.
+QString StoredAfterRestart(ServerProcess& server, const QString& name)
+{
+    if (!server.Stop() || !server.Start())
+        return QStringLiteral("<no restart>");
+    TestDdeClient control(ServerName, ServerProcess::Topic());
+    return Text(control, name);
+}
+
+} // namespace
+
+// The server component and the control device going on line, with the server
+// started by the component through the build's registry entry, or running already.
+class TestGoingOnLine : public ServerTest {
+    Q_OBJECT
+
+    QTemporaryDir state;
+    std::unique_ptr<TScriptedDialogs> dialogs;
+    QStatusBar bar;
+    std::unique_ptr<TKQServer> link;
+    QList<TKQDdeClientConv*> deliveries;
+
+    // The bare server component, as the main window sets it up.
+    void MakeLink()
+    {
+        link = std::make_unique<TKQServer>();
+        link->SetRunMode(TKRunMode::Hidden);
+        link->StatusPanel()->SetStatusBar(&bar);
+        link->Loaded();
+        link->SetServerName(ServerName);
+    }
+    TConvCallBack Into()
+    {
+        return [this](TKQDdeClientConv* conversation) { deliveries << conversation; };
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_server = std::make_unique<ServerProcess>(); // sets up the private DDE folder first
+        // A server that the component starts keeps its stores here, not in the home folder.
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        TKQStatusPanel::AddPanel(&bar, 200);
+    }
+    void init()
+    {
+        qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
+        QVERIFY2(!ServerWindow(), "a server of an earlier test is still running");
+        dialogs = std::make_unique<TScriptedDialogs>();
+        deliveries.clear();
+    }
+    void cleanup()
+    {
+        link.reset();
+        StopServer();
+        if (const HWND window = ServerWindow()) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!IsWindow(window), Patience);
+        }
+        Timing::SetScale(TestTimeScale);
+        dialogs.reset();
+    }
+
+    void startsTheRegisteredServerAndComesOnLine()
+    {
+        auto program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+        QCOMPARE(program->communicating, 1);
+        QCOMPARE(program->Status(), QString("Active."));
+
+        // Values flow both ways.
+        Client client;
+        TKQItem* item = program->control->GetItem(RampRate);
+        item->Advise(client.Event());
+        QTRY_VERIFY_WITH_TIMEOUT(!client.values.isEmpty(), Patience);
+        item->SetValueAcknowledged(33.5);
+        QTRY_COMPARE_WITH_TIMEOUT(client.values.last(), QString("33.5"), Patience);
+        QVERIFY(!program->control->IsRunMode());
+        item->Unadvise(client.Event());
+        program->control->ReleaseItem(RampRate);
+
+        // The component started the server in a process of its own, so it closes it when the program ends.
+        const HWND window = ServerWindow();
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        QVERIFY(owner && owner != GetCurrentProcessId());
+        program.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!IsWindow(window), Patience);
+        QCOMPARE(dialogs->texts(), QStringList());
+    }
+
+    void sharesARunningServerAndLeavesItRunning()
+    {
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
+        TestDdeClient other(ServerName, QStringLiteral("System"));
+        auto program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+        QCOMPARE(program->Read("Control Status"), QString("1"));
+        // Two System conversations of ours, one of the other client.
+        QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("3"), Patience);
+
+        program.reset();
+        QVERIFY(m_server->IsRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("1"), Patience);
+        QCOMPARE(Text(*m_control, "Control Status"), QString("1"));
+        QCOMPARE(dialogs->texts(), QStringList());
+    }
+
+    void notRegistered()
+    {
+        QTemporaryDir emptyRegistry;
+        qputenv("XDG_CONFIG_DIRS", emptyRegistry.path().toLocal8Bit());
+        MakeLink();
+        link->RequestConversation(ServerProcess::Topic(), Into());
+        QCOMPARE(dialogs->texts(), QStringList({QStringLiteral("URQVDatorel has not been registered."),
+                                                QStringLiteral("URQVDatorel has not been registered.")}));
+        QVERIFY(deliveries.isEmpty());
+        QVERIFY(!ServerWindow());
+    }
+
+    void topicThatNeverOpens()
+    {
+        Timing::SetScale(FastTimeScale);
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
+        MakeLink();
+        const QString topic = QStringLiteral("missing.net(Dflt Control ID)");
+        link->RequestConversation(topic, Into());
+        link->RequestConversation(topic, Into());
+        QTRY_COMPARE_WITH_TIMEOUT(deliveries.size(), 2, Patience);
+        QVERIFY(!deliveries[0] && !deliveries[1]);
+        QCOMPARE(dialogs->texts(), QStringList{QStringLiteral("Could not open topic: ") + topic});
+        QCOMPARE(link->StatusPanel()->Text(), QStringLiteral("Not Active."));
+    }
+
+    void serverThatDiesIsReported()
+    {
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
+        MakeLink();
+        QList<TObject*> senders;
+        link->OnDisconnect = [&senders](TObject* sender) { senders << sender; };
+        link->RequestConversation(ServerProcess::Topic(), Into());
+        QCOMPARE(deliveries.size(), 1);
+
+        m_server->Kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!senders.isEmpty(), Patience);
+        QCOMPARE(senders.first(), link.get());
+        QVERIFY(!deliveries[0]->Connected());
+    }
+
+    void connectPollWaitsUntilTheControlAnswers()
+    {
+        Timing::SetScale(FastTimeScale);
+        ServerProcess::Options options;
+        options.faults = QStringLiteral("refuse=Control Status");
+        options.arguments << QStringLiteral("--verbose");
+        QVERIFY2(StartServer(options), qPrintable(ServerOutput()));
+
+        OnLineProgram program;
+        program.Prepare();
+        TKQItem* item = program.control->GetItem(RampRate);
+        Client client;
+        item->Advise(client.Event());
+
+        // A control that says no is asked again, beyond the tries a silent one gets; the items wait.
+        const auto refusals = [&] { return int(ServerOutput().count(QStringLiteral("\"Control Status\": failed"))); };
+        QTRY_VERIFY_WITH_TIMEOUT(refusals() > Timing::ConnectPollTries + 1, Patience);
+        QVERIFY(program.control->IsConnectPolling());
+        QCOMPARE(program.communicating, 0);
+        QVERIFY(client.values.isEmpty());
+
+        QVERIFY(m_server->SetFaults(QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(program.communicating, 1, Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(!client.values.isEmpty(), Patience);
+        item->Unadvise(client.Event());
+        program.control->ReleaseItem(RampRate);
+        // Each refusal is reported by the DDE layer; the control itself shows nothing.
+        QVERIFY(!dialogs->texts().isEmpty());
+        for (const QString& text : dialogs->texts())
+            QCOMPARE(text, QString("DDE Error: Request on 4812.net(Dflt Control ID): Control Status failed; verify item name."));
+    }
+};
+
+// The control's commands end to end, with a server of their own each.
+class TestControlCommands : public ServerTest {
+    Q_OBJECT
+
+    std::unique_ptr<TScriptedDialogs> dialogs;
+    std::unique_ptr<OnLineProgram> program;
+
+    // A program whose clocks run faster still, for tests that wait for a time-out.
+    void GoOnLineFast()
+    {
+        program.reset();
+        Timing::SetScale(FastTimeScale);
+        program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+    }
+
+private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg")); }
+    void init()
+    {
+        // The control is back before the program's first reset poll: a resetting
+        // control answers no request, and the poll would report each.
+        ServerProcess::Options options;
+        options.tickMs = 1;
+        QVERIFY2(StartServer(options), qPrintable(ServerOutput()));
+        dialogs = std::make_unique<TScriptedDialogs>();
+        pauses.clear();
+        Timing::SetPauseFunction(RecordPause);
+        program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+    }
+    void cleanup()
+    {
+        program.reset();
+        Timing::SetPauseFunction(nullptr);
+        Timing::SetScale(TestTimeScale);
+        dialogs.reset();
+        StopServer();
+    }
+
+    void shutdownSaveValuesAndResetEndToEnd()
+    {
+        TKQDatorelControl& control = *program->control;
+        TKQItem* turbineType = control.GetItem(TurbineType);
+        QVERIFY(!RaisedText([&] { turbineType->SetValueAcknowledged(2); }).isEmpty()); // running: refused
+
+        control.Shutdown();
+        QCOMPARE(program->Status(), QString("Control is in configure mode."));
+        QVERIFY(control.IsRunMode());
+        turbineType->SetValueAcknowledged(2);
+        TKQItem* rampRate = control.GetItem(RampRate);
+        rampRate->SetValueAcknowledged(42);
+        control.SaveValues();
+        QCOMPARE(program->Status(), QString("Active."));
+        rampRate->SetValueAcknowledged(77); // not saved: lost in the reset
+
+        Client client;
+        rampRate->Advise(client.Event());
+        QTRY_COMPARE_WITH_TIMEOUT(client.values.value(client.values.size() - 1), QString("77"), Patience);
+        int completed = 0;
+        control.OnResetComplete = [&](TObject* sender) { completed += sender == &control ? 1 : 100; };
+        control.Reset();
+        QCOMPARE(pauses, QList<int>({Timing::ConversationLostPause, Timing::ResetPrePause}));
+        QCOMPARE(program->Status(), QString("Resetting control ..."));
+
+        QTRY_COMPARE_WITH_TIMEOUT(completed, 1, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(program->communicating, 2, Patience); // items back after the connect poll
+        QTRY_COMPARE_WITH_TIMEOUT(client.values.last(), QString("42"), Patience);
+        QCOMPARE(program->Read(TurbineType), QString("2"));
+        QVERIFY(!control.IsRunMode());
+        QCOMPARE(program->Status(), QString("Active."));
+
+        rampRate->Unadvise(client.Event());
+        control.ReleaseItem(RampRate);
+        control.ReleaseItem(TurbineType);
+        QCOMPARE(dialogs->texts(), QStringList());
+    }
+
+    void resetOutsideConfigureModeIsRefused()
+    {
+        QCOMPARE(RaisedText([&] { program->control->Reset(); }),
+                 QString("Error resetting control:  The control is not in configure mode"));
+        QVERIFY(!program->control->IsResetPolling());
+        QVERIFY(!program->control->IsRunMode());
+    }
+
+    // The control waits for the result to its end.
+    void unansweredShutdownIsReported()
+    {
+        GoOnLineFast();
+        QVERIFY(m_server->SetFaults("refuse=Shutdown"));
+        QCOMPARE(RaisedText([&] { program->control->Shutdown(); }), QString("TKQDatorelControl.Shutdown: Shutdown Failed"));
+        // The DDE layer reports the refused command, the control the missing result.
+        QCOMPARE(dialogs->texts(),
+                 QStringList({"DDE Error: Execute on 4812.net(Dflt Control ID):  failed; verify item name.",
+                              "Error occured while attempting to enter configure mode. Server is not responding."}));
+        QVERIFY(!program->control->IsRunMode());
+    }
+
+    void storeThatCannotBeWrittenIsAMemoryError()
+    {
+        // The server writes the store's new contents beside it first; a folder in the way stops that.
+        QVERIFY(QDir(m_server->StateFolder()).mkpath("4812-Dflt Control ID.store.new/blocked"));
+        program->control->Shutdown();
+        QCOMPARE(RaisedText([&] { program->control->SaveValues(); }), QString("TKQDatorelControl.SaveValues: Memory Error"));
+        QCOMPARE(dialogs->texts(), QStringList());
+    }
+
+    // The server dies while it writes its store: the command ends, and the
+    // restarted server finds the values saved before.
+    void serverDyingWhileSavingKeepsTheOldStore()
+    {
+        GoOnLineFast(); // the control waits for the result to its end
+        program->control->Shutdown();
+        TKQItem* rampRate = program->control->GetItem(RampRate);
+        rampRate->SetValueAcknowledged(42);
+        program->control->SaveValues();
+        rampRate->SetValueAcknowledged(43);
+        program->control->ReleaseItem(RampRate);
+        QVERIFY(m_server->SetFaults("die-in-store"));
+        QCOMPARE(RaisedText([&] { program->control->SaveValues(); }), QString("TKQDatorelControl.SaveValues: SaveValues Failed"));
+        QCOMPARE(dialogs->texts().last(), QString("Error occured during SaveValues. Server is not responding."));
+        QVERIFY(m_server->WaitForExit());
+        QVERIFY(m_server->Crashed());
+        program.reset();
+        QCOMPARE(StoredAfterRestart(*m_server, RampRate), QString("42"));
+    }
+};
+
+class TestSymbolInformation : public ServerTest {
+    Q_OBJECT
+
+    std::unique_ptr<TScriptedDialogs> dialogs;
+    std::unique_ptr<OnLineProgram> program;
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
+        dialogs = std::make_unique<TScriptedDialogs>();
+        program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+    }
+    void cleanupTestCase()
+    {
+        program.reset();
+        dialogs.reset();
+        StopServer();
+    }
+
+    void realItems_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("classType");
+        QTest::addColumn<int>("dataType");
+        QTest::addColumn<QString>("minimum");
+        QTest::addColumn<QString>("maximum");
+        QTest::newRow("tunable real") << RampRate << int(vctTunable) << int(vdtReal) << "0.1" << "1000";
+        QTest::newRow("configure enumeration") << TurbineType.toLower() << int(vctConfigure) << int(vdtInteger) << "1" << "5";
+        QTest::newRow("monitor boolean") << "Z_CPU_COM.EN_CONFIG.OR" << int(vctMonitor) << int(vdtBoolean) << "0" << "1";
+        QTest::newRow("configure text") << Site << int(vctConfigure) << int(vdtString) << "" << "";
+        QTest::newRow("monitor time") << "MAIN.SYS_TIME.T_NAME" << int(vctMonitor) << int(vdtTime) << "" << "";
+    }
+    void realItems()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, classType);
+        QFETCH(int, dataType);
+        QFETCH(QString, minimum);
+        QFETCH(QString, maximum);
+        TKQDatorelItem* item = program->control->GetItem(name);
+        QCOMPARE(int(item->ClassType()), classType);
+        QCOMPARE(int(item->DataType()), dataType);
+        QCOMPARE(item->MinValue().toString(), minimum);
+        QCOMPARE(item->MaxValue().toString(), maximum);
+        program->control->ReleaseItem(name);
+    }
+
+    void unknownItemRaisesOnceAndStaysUnassigned()
+    {
+        const QString name = QStringLiteral("NO_SUCH.ITEM.IN");
+        TKQDatorelItem* item = program->control->GetItem(name);
+        QVERIFY(!RaisedText([&] { item->ClassType(); }).isEmpty());
+        QCOMPARE(item->DataType(), vdtUnassigned); // asked for only once
+        program->control->ReleaseItem(name);
+    }
+};
+
+// Values files: every changeable value saved and loaded back, values the control
+// refuses, and a server that dies while the file is saved.
+class TestConfigurationTransfer : public ServerTest {
+    Q_OBJECT
+
+    std::unique_ptr<TScriptedDialogs> dialogs;
+    std::unique_ptr<OnLineProgram> program;
+    std::unique_ptr<TKQDatorelConfig> config;
+    const QString refused = QStringLiteral("Configuration Error: %1 does not exist or the value being loaded is invalid.");
+
+    QString Path(const QString& name) const { return QDir(m_server->WorkFolder()).filePath(name); }
+
+private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg")); }
+    void init()
+    {
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
+        dialogs = std::make_unique<TScriptedDialogs>();
+        pauses.clear();
+        Timing::SetPauseFunction(RecordPause);
+        program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+        config = std::make_unique<TKQDatorelConfig>();
+        config->SetDevice(program->control.get());
+    }
+    void cleanup()
+    {
+        config.reset();
+        program.reset();
+        Timing::SetPauseFunction(nullptr);
+        dialogs.reset();
+        StopServer();
+    }
+
+    void everyChangeableValueRoundTrips()
+    {
+        const QStringList list = program->control->MutableItemList();
+        const QString saved = Path("plant.cfg");
+        config->SaveToFile(saved);
+        const QByteArray file = ReadAll(saved);
+        const QList<QByteArray> lines = file.split('\n').mid(0, file.count('\n'));
+        QCOMPARE(lines.size(), list.size());
+        for (qsizetype at = 0; at < lines.size(); ++at) {
+            // Name, TAB, a value that is not empty, CR.
+            QVERIFY2(lines[at].startsWith(list[at].toUpper().toLatin1() + '\t'), lines[at].constData());
+            QVERIFY2(lines[at].endsWith('\r') && lines[at].size() > list[at].size() + 2, lines[at].constData());
+        }
+        const QString rampRate = program->Read(RampRate);
+        const QString turbineType = program->Read(TurbineType);
+        const QString site = program->Read(Site);
+
+        // Change a few values, then load the file back.
+        program->control->Shutdown();
+        for (const auto& [name, value] : {std::pair{RampRate, QString("77")}, {TurbineType, QString("4")}, {Site, QString("Elsewhere")}}) {
+            program->control->GetItem(name)->SetValueAcknowledged(value);
+            program->control->ReleaseItem(name);
+        }
+        config->LoadFromFile(saved);
+        QCOMPARE(dialogs->texts(), QStringList());
+        QCOMPARE(pauses.last(), int(Timing::ConfigLoadPausePerValue * int(list.size())));
+        QCOMPARE(program->Read(RampRate), rampRate);
+        QCOMPARE(program->Read(TurbineType), turbineType);
+        QCOMPARE(program->Read(Site), site);
+        QCOMPARE(program->Read("Run Mode"), QString("1")); // left in configure mode
+        QCOMPARE(program->control->ItemCount(), 0);
+
+        // Saved again, the file is the same; the loaded values were stored in the control.
+        config->SaveToFile(Path("again.cfg"));
+        QCOMPARE(ReadAll(Path("again.cfg")), file);
+        config.reset();
+        program.reset();
+        QCOMPARE(StoredAfterRestart(*m_server, TurbineType), turbineType);
+    }
+
+    void refusedValuesAreAskedAboutAndIgnored()
+    {
+        const QString path = Path("edited.cfg");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("c_start.rt_to_min.in\t40\r\n"
+                   "C_START.RT_TO_MIN.IM\t41\r\n"   // misspelt
+                   "C_APPL.TURB_TYPE.IN\t9\r\n"     // out of range
+                   "C_APPL.TURB_TYPE.IN\tthree\r\n" // not a number
+                   "CUSTOMSTRING_1\tNew Site\r\n");
+        file.close();
+        dialogs->setResponder([](const QString&, TMsgDlgType, TMsgDlgButtons) { return int(mrIgnore); });
+        config->LoadFromFile(path);
+
+        QCOMPARE(dialogs->texts(), QStringList({refused.arg("C_START.RT_TO_MIN.IM"), refused.arg("C_APPL.TURB_TYPE.IN"),
+                                                refused.arg("C_APPL.TURB_TYPE.IN")}));
+        QCOMPARE(program->Read(RampRate), QString("40"));
+        QCOMPARE(program->Read(TurbineType), QString("1"));
+        config.reset();
+        program.reset();
+        QCOMPARE(StoredAfterRestart(*m_server, Site), QString("New Site"));
+    }
+
+    void serverDyingWhileSavingLeavesTheOldFile()
+    {
+        const QStringList list = program->control->MutableItemList();
+        const QString path = Path("plant.cfg");
+        config->SaveToFile(path);
+        const QByteArray good = ReadAll(path);
+
+        QVERIFY(m_server->SetFaults("die=" + list[list.size() / 2]));
+        QVERIFY(!RaisedText([&] { config->SaveToFile(path); }).isEmpty());
+        QVERIFY(m_server->WaitForExit());
+        QCOMPARE(ReadAll(path), good);
+        QCOMPARE(QDir(m_server->WorkFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"plant.cfg"});
+        QCOMPARE(program->control->ItemCount(), 0);
+    }
+};
+
+TURVISTA_TEST_MAIN(TestGoingOnLine, TestControlCommands, TestSymbolInformation, TestConfigurationTransfer)
+#include "tst_datalink.moc"

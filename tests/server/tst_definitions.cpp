@@ -1,0 +1,187 @@
+// What the server reads before it answers: control databases and network
+// definitions; refusals name the file and line.
+#include "server/ControlDatabase.h"
+#include "server/NetworkDefinition.h"
+#include "tests/server/FakeControlValues.h"
+#include "tests/support/TestRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Source = QStringLiteral(TURVISTA_SOURCE_DIR);
+
+void Touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+} // namespace
+
+class TestControlDatabase : public QObject {
+    Q_OBJECT
+
+private slots:
+    void refusesMalformedLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("too few fields") << "A.B.C | tunable | real | 0 | 1" << "expected NAME";
+        QTest::newRow("blank in name") << "A B.C | tunable | real | 0 | 1 | 0 |" << "holds blanks";
+        QTest::newRow("empty name") << " | tunable | real | 0 | 1 | 0 |" << "is empty";
+        QTest::newRow("unknown class") << "A.B.C | changeable | real | 0 | 1 | 0 |" << "unknown class";
+        QTest::newRow("unknown type") << "A.B.C | tunable | float | 0 | 1 | 0 |" << "unknown type";
+        QTest::newRow("limit not a number") << "A.B.C | tunable | real | zero | 1 | 0 |" << "not numbers";
+        QTest::newRow("minimum above maximum") << "A.B.C | tunable | integer | 5 | 1 | 3 |" << "above maximum";
+        QTest::newRow("boolean limits") << "A.B.C | tunable | boolean | 0 | 2 | 0 |" << "0 and 1";
+        QTest::newRow("enum without limits") << "A.B.C | configure | enum | | | 1 |" << "lowest and highest";
+        QTest::newRow("default of wrong type") << "A.B.C | tunable | integer | 0 | 9 | 1.5 |" << "no integer value";
+        QTest::newRow("numeric default missing") << "A.B.C | tunable | real | 0 | 9 | |" << "no real value";
+        QTest::newRow("default outside limits") << "A.B.C | tunable | real | 0 | 9 | 10 |" << "outside";
+        QTest::newRow("server word") << "MutableItemList | monitor | string | | | |" << "server itself";
+        QTest::newRow("defined twice") << "good.item.in | monitor | real | | | 0 |" << "already defined at bad.items:2";
+    }
+    void refusesMalformedLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, message);
+        TControlDatabase database;
+        QString error;
+        const QString text = QStringLiteral("# header\nGOOD.ITEM.IN | tunable | boolean | 0 | 1 | 0 |\n") + line + u'\n';
+        QVERIFY(!database.LoadText(text, QStringLiteral("bad.items"), &error));
+        QVERIFY2(error.startsWith(QStringLiteral("bad.items:3: ")) && error.contains(message), qPrintable(error));
+        // Nothing of a refused file stays.
+        QVERIFY(database.Items().isEmpty());
+    }
+
+    // Every item that a window of the program binds or reads is known to the
+    // bundled databases; changeable items have a default.
+    void bundledDatabasesHoldEveryWindowItem_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::newRow("main and run mode windows") << Source + "/tests/data/window-items-run.txt";
+        QTest::newRow("program and service mode windows") << Source + "/tests/data/window-items-config.txt";
+    }
+    void bundledDatabasesHoldEveryWindowItem()
+    {
+        QFETCH(QString, list);
+        const TFakeControlValues values; // loads the bundled databases
+        for (const TItemDefinition& item : values.database.Items())
+            QVERIFY2(!item.IsChangeable() || !item.defaultValue.isEmpty(), qPrintable(item.name));
+        QFile file(list);
+        QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(list));
+        QStringList missing;
+        int names = 0;
+        while (!file.atEnd()) {
+            const QString name = QString::fromUtf8(file.readLine()).trimmed();
+            if (name.isEmpty() || name.startsWith(u'#'))
+                continue;
+            ++names;
+            if (!values.database.Find(name) && !TControlDatabase::IsServerWord(name))
+                missing << name;
+        }
+        QVERIFY(names > 500);
+        QVERIFY2(missing.isEmpty(), qPrintable("not in the database: " + missing.mid(0, 20).join(", ")));
+    }
+};
+
+class TestNetworkDefinition : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_folder;
+    TNetworkDefinition::TFolders m_folders;
+    QString Folder(const QString& name) const { return m_folder.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        m_folders.serverFolder = Folder(QStringLiteral("server"));
+        m_folders.stateFolder = Folder(QStringLiteral("state"));
+        for (const char* file : {"net/db/run.items", "server/db/config.items", "server/db/run.items", "net/start.cfg"})
+            Touch(Folder(QString::fromLatin1(file)));
+    }
+
+    void readsControlsAndResolvesPaths()
+    {
+        TNetworkDefinition network;
+        QString error;
+        const QString text = QStringLiteral(
+            "# two controls\n"
+            "[control Dflt Control ID]\n"
+            "database = db/run.items\n"
+            "Database=db/config.items\n"
+            "store = unit1.store\n"
+            "configuration = \"start.cfg\"\n"
+            "\n"
+            "[Control Unit 2]\n"
+            "; another comment\n"
+            "database = %1\n"
+            "store = none\n").arg(Folder(QStringLiteral("server/db/run.items")));
+        QVERIFY2(network.Parse(text, Folder(QStringLiteral("net/plant.net")), m_folders, &error), qPrintable(error));
+
+        QCOMPARE(network.Controls().size(), 2);
+        const TControlDefinition& first = network.Controls()[0];
+        QCOMPARE(network.Topic(first), QStringLiteral("plant.net(Dflt Control ID)"));
+        // Beside the network file first, then in the server's folder.
+        QCOMPARE(first.databases, QStringList({Folder(QStringLiteral("net/db/run.items")),
+                                               Folder(QStringLiteral("server/db/config.items"))}));
+        QCOMPARE(first.store, Folder(QStringLiteral("state/unit1.store")));
+        QCOMPARE(first.configuration, Folder(QStringLiteral("net/start.cfg")));
+
+        const TControlDefinition& second = network.Controls()[1];
+        QCOMPARE(second.id, QStringLiteral("Unit 2"));
+        QCOMPARE(second.line, 8);
+        QVERIFY(second.store.isEmpty());
+        QVERIFY(second.configuration.isEmpty());
+    }
+
+    void refusesMalformedFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("message");
+
+        const QString control = QStringLiteral("[control A]\ndatabase = db/run.items\nstore = a.store\n");
+        QTest::newRow("setting before any control") << "store = x\n" << 1 << "before the first";
+        QTest::newRow("unknown section") << "[network]\n" << 1 << "unknown section";
+        QTest::newRow("unclosed header") << "[control A\n" << 1 << "ends with ]";
+        QTest::newRow("no identifier") << "[control]\n" << 1 << "no identifier";
+        QTest::newRow("parenthesis in identifier") << "[control A(1)]\n" << 1 << "parentheses";
+        QTest::newRow("not a setting") << control + "speed\n" << 4 << "expected";
+        QTest::newRow("unknown setting") << control + "colour = red\n" << 4 << "unknown setting";
+        QTest::newRow("empty value") << control + "configuration =\n" << 4 << "no value";
+        QTest::newRow("missing database") << "[control A]\ndatabase = db/none.items\n" << 2 << "not found";
+        QTest::newRow("missing configuration") << control + "configuration = none.cfg\n" << 4 << "not found";
+        QTest::newRow("second store") << control + "store = b.store\n" << 4 << "already has a store";
+        QTest::newRow("no database") << "[control A]\nstore = a.store\n[control B]\n" << 1 << "names no database";
+        QTest::newRow("no store") << "[control A]\ndatabase = db/run.items\n" << 1 << "names no store";
+        QTest::newRow("same identifier") << control + "[control a]\n" << 4 << "already defined on line 1";
+        QTest::newRow("shared store") << control + "[control B]\ndatabase = db/run.items\nstore = a.store\n" << 6
+                                      << "already uses this store";
+        QTest::newRow("no control") << "# nothing\n" << 0 << "defines no control";
+    }
+    void refusesMalformedFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, line);
+        QFETCH(QString, message);
+        const QString path = Folder(QStringLiteral("net/bad.net"));
+        TNetworkDefinition network;
+        QString error;
+        QVERIFY(!network.Parse(text, path, m_folders, &error));
+        const QString where = line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(line) : path + QStringLiteral(": ");
+        QVERIFY2(error.startsWith(where) && error.contains(message), qPrintable(error));
+        QVERIFY(network.Controls().isEmpty());
+    }
+
+};
+
+TURVISTA_TEST_GUILESS_MAIN(TestControlDatabase, TestNetworkDefinition)
+#include "tst_definitions.moc"
