@@ -623,27 +623,35 @@ private slots:
         Lock();
     }
 
-    void gainArrivesAndItsButtonMovesIt_data()
+    // Each opens centred and on top; a gain arrives in it and its button moves the gain.
+    void windowOpensCentredOnTopAndClosingHidesIt_data()
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("opener");
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("box"); // null: no gain
         QTest::addColumn<QString>("valueItem");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("buttonItem");
         QTest::addColumn<int>("direction");
-        QTest::newRow("speed on-line I fast lower") << "KPSpeedControl" << "BSpeedDynamics" << "OnIGain"
-                                                    << "D_SPD_DYN.I_GAIN_ON.RAMP" << "OnIFastLower"
-                                                    << "D_SPD_DYN.RQV_ON_LN.IN_6" << -1;
-        QTest::newRow("ext./adm. I fast raise") << "KPExtrAdmCntrl" << "BExtAdmDynamics" << "IGain"
-                                                << "EXTR_DYN.I_GAIN.RAMP" << "IFastRaise" << "EXTR_DYN.RQV_I_GAIN.IN_3" << 1;
-        QTest::newRow("cascade DR lower") << "KPCascadeControl" << "BCascadeDynamics" << "DRGain"
-                                          << "F_CAS_DYN.D_GAIN.RAMP" << "DRLower" << "F_CAS_DYN.RQV_D_GAIN.IN_1" << -1;
-        QTest::newRow("auxiliary P fast lower") << "KPAuxiliaryControl" << "BAuxiliaryDynamics" << "PGain"
-                                                << "G_AUX_DYN.P_GAIN.RAMP" << "PFastLower" << "G_AUX_DYN.RQV_P_GAIN.IN_2"
-                                                << -1;
+        QTest::newRow("speed: on-line I fast lower")
+            << "KPSpeedControl" << "BSpeedDynamics" << "Speed Control Dynamics" << "OnIGain" << "D_SPD_DYN.I_GAIN_ON.RAMP"
+            << "OnIFastLower" << "D_SPD_DYN.RQV_ON_LN.IN_6" << -1;
+        QTest::newRow("ext./adm.: I fast raise")
+            << "KPExtrAdmCntrl" << "BExtAdmDynamics" << "Ext./Adm. Control Dynamics" << "IGain" << "EXTR_DYN.I_GAIN.RAMP"
+            << "IFastRaise" << "EXTR_DYN.RQV_I_GAIN.IN_3" << 1;
+        QTest::newRow("cascade: DR lower")
+            << "KPCascadeControl" << "BCascadeDynamics" << "Cascade Control Dynamics" << "DRGain"
+            << "F_CAS_DYN.D_GAIN.RAMP" << "DRLower" << "F_CAS_DYN.RQV_D_GAIN.IN_1" << -1;
+        QTest::newRow("auxiliary: P fast lower")
+            << "KPAuxiliaryControl" << "BAuxiliaryDynamics" << "Auxiliary Control Dynamics" << "PGain"
+            << "G_AUX_DYN.P_GAIN.RAMP" << "PFastLower" << "G_AUX_DYN.RQV_P_GAIN.IN_2" << -1;
+        QTest::newRow("overspeed") << "KPSpeedControl" << "BOverspeedTest" << "Overspeed Test" << QString()
+                                   << QString() << QString() << QString() << 0;
+        QTest::newRow("time and date") << "KPCurrentAlarms" << "BSetTimeDate" << "Set Time and Date" << QString()
+                                       << QString() << QString() << QString() << 0;
     }
-    void gainArrivesAndItsButtonMovesIt()
+    void windowOpensCentredOnTopAndClosingHidesIt()
     {
         QFETCH(QString, page);
         QFETCH(QString, opener);
@@ -653,17 +661,36 @@ private slots:
         QFETCH(QString, buttonItem);
         QFETCH(int, direction);
         QVERIFY(Unlock());
-        TRunDialog* window = Open(page, opener);
-        auto* gain = Find<TKQBoxLabel>(window, box);
-        auto* press = Find<TKQMomentaryButton>(window, button);
-        const double before = app->Read(valueItem).toDouble();
-        QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QString::number(before, 'f', 2), Patience);
-        QTRY_COMPARE_WITH_TIMEOUT(press->PulseState(), TPulseState::Idle, Patience);
-        QTest::mousePress(press, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT((app->Read(valueItem).toDouble() - before) * direction > 0, Patience);
-        QTest::mouseRelease(press, Qt::LeftButton);
-        QVERIFY(app->WaitForValue(buttonItem, "0"));
-        QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QString::number(app->Read(valueItem).toDouble(), 'f', 2), Patience);
+        QPointer<TRunDialog> window = Open(page, opener);
+        QTEST(window->windowTitle(), "caption");
+        const Qt::WindowFlags flags = window->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(flags.testFlags(Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
+        QVERIFY(offCentre.manhattanLength() <= 1);
+
+        if (!box.isNull()) {
+            auto* gain = Find<TKQBoxLabel>(window, box);
+            auto* press = Find<TKQMomentaryButton>(window, button);
+            const double before = app->Read(valueItem).toDouble();
+            QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QString::number(before, 'f', 2), Patience);
+            QTRY_COMPARE_WITH_TIMEOUT(press->PulseState(), TPulseState::Idle, Patience);
+            QTest::mousePress(press, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT((app->Read(valueItem).toDouble() - before) * direction > 0, Patience);
+            QTest::mouseRelease(press, Qt::LeftButton);
+            QVERIFY(app->WaitForValue(buttonItem, "0"));
+            QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QString::number(app->Read(valueItem).toDouble(), 'f', 2), Patience);
+        }
+        // Leaving an edit box sends what it shows: let the values arrive first.
+        for (TKQNumberEdit* edit : window->findChildren<TKQNumberEdit*>())
+            QTRY_VERIFY_WITH_TIMEOUT(!edit->text().isEmpty(), Patience);
+        if (auto* closeButton = window->findChild<QWidget*>("CancelButton"))
+            Click(closeButton);
+        else
+            QVERIFY(window->close());
+        QVERIFY(window && window->isHidden());
     }
 
     void eachOverspeedTestIsANewWindow()
@@ -696,43 +723,6 @@ private slots:
         const TKQBoxLabel* timeOfDay = Find<TKQBoxLabel>(clock, "ControlTimeOfDay");
         QTRY_VERIFY_WITH_TIMEOUT(timeOfDay->text().startsWith("13:07") || timeOfDay->text().startsWith("13:08"),
                                  Patience);
-    }
-
-    void centredToolWindowOnTopThatClosingHides_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("opener");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("speed") << "KPSpeedControl" << "BSpeedDynamics" << "Speed Control Dynamics";
-        QTest::newRow("ext./adm.") << "KPExtrAdmCntrl" << "BExtAdmDynamics" << "Ext./Adm. Control Dynamics";
-        QTest::newRow("cascade") << "KPCascadeControl" << "BCascadeDynamics" << "Cascade Control Dynamics";
-        QTest::newRow("auxiliary") << "KPAuxiliaryControl" << "BAuxiliaryDynamics" << "Auxiliary Control Dynamics";
-        QTest::newRow("overspeed") << "KPSpeedControl" << "BOverspeedTest" << "Overspeed Test";
-        QTest::newRow("time and date") << "KPCurrentAlarms" << "BSetTimeDate" << "Set Time and Date";
-    }
-    void centredToolWindowOnTopThatClosingHides()
-    {
-        QFETCH(QString, page);
-        QFETCH(QString, opener);
-        QVERIFY(Unlock());
-        QPointer<TRunDialog> window = Open(page, opener);
-        QTEST(window->windowTitle(), "caption");
-        const Qt::WindowFlags flags = window->windowFlags();
-        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
-        QVERIFY(flags.testFlags(Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint));
-        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
-        QVERIFY(offCentre.manhattanLength() <= 1);
-
-        // Leaving an edit box sends what it shows: let the values arrive first.
-        for (TKQNumberEdit* edit : window->findChildren<TKQNumberEdit*>())
-            QTRY_VERIFY_WITH_TIMEOUT(!edit->text().isEmpty(), Patience);
-        if (auto* closeButton = window->findChild<QWidget*>("CancelButton"))
-            Click(closeButton);
-        else
-            QVERIFY(window->close());
-        QVERIFY(window && window->isHidden());
     }
 };
 
