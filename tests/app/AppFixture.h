@@ -1,6 +1,7 @@
 // The program as an operator meets it, for GUI tests: the start windows with
 // the dialogs scripted, and the real server (started in private folders) that
 // the main window goes on line with through the build's registry entry.
+// The program's clocks run as much faster as the server's control (TestTimeScale).
 //
 //     TAppFixture app;
 //     QVERIFY2(app.Start(), qPrintable(app.server.Output()));
@@ -14,6 +15,7 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/support/TestDdeClient.h"
+#include "tests/support/TestRunner.h"
 
 #include <QTest>
 #include <QTimer>
@@ -28,6 +30,7 @@ public:
     explicit TAppFixture(const ServerProcess::Options& options = {}) : server(options)
     {
         qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
+        Timing::SetScale(TestTimeScale);
     }
     ~TAppFixture() { Stop(); }
     TAppFixture(const TAppFixture&) = delete;

@@ -1,13 +1,15 @@
 // The main window as the operator meets it, offscreen against the real server:
 // going on line from the mode commands, the status poll, the mode windows' life
 // cycle, passwords and the configure-mode precondition, the values file, printing
-// and closing the program.
+// and closing the program; and once, at the speed of a real plant, going on line
+// and leaving Program mode with a reset.
 #include "app/EditorWindow.h"
 #include "app/RQV_pwd.h"
 #include "app/Rqv_run.h"
 #include "controls/KQCheckBox.h"
 #include "controls/KQOneShotButton.h"
 #include "controls/KQStringEdit.h"
+#include "platform/Timing.h"
 #include "tests/app/AppFixture.h"
 
 #include <QAction>
@@ -16,7 +18,6 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -27,13 +28,20 @@ const QString Running = QStringLiteral("Control Status:  Running");
 const QString ProgramMode = QStringLiteral("Control Status:  Program Mode");
 
 // Runs the next poll now rather than waiting for its timer, and keeps the
-// timer from polling on its own in between. The poll re-arms it at 5 s.
+// timer from polling on its own in between.
 QString PollNow()
 {
     FMain->tPingTimer();
-    const bool rearmed = FMain->tPing->isActive() && FMain->tPing->interval() == 5000;
+    const bool rearmed = FMain->tPing->isActive();
     FMain->tPing->stop();
     return rearmed ? FMain->PanelText(1) : QStringLiteral("<not re-armed>");
+}
+
+// Waits until the mode window is open (or gone) and the main window usable.
+template <class Window>
+bool WaitFor(const QPointer<Window>& window, bool open)
+{
+    return QTest::qWaitFor([&] { return bool(window) == open && TAppFixture::Settled(); }, Patience);
 }
 
 } // namespace
@@ -42,401 +50,387 @@ QString PollNow()
 class TestMainWindowRules : public QObject {
     Q_OBJECT
 private slots:
-    void scaleFactorsFollowTheScreenHeight_data();
-    void scaleFactorsFollowTheScreenHeight();
-    void extractNameGivesTheBaseName_data();
-    void extractNameGivesTheBaseName();
-    void fitToPageKeepsTheAspectRatio_data();
-    void fitToPageKeepsTheAspectRatio();
-    void viewOnlySparesLockedControlsWhenMadeOperable();
+    void scaleFactorsFollowTheScreenHeight_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("heightFactor");
+        QTest::newRow("1001") << 1001 << 1256 << 1400;
+        QTest::newRow("1000") << 1000 << 1150 << 1210;
+        QTest::newRow("701") << 701 << 1150 << 1210;
+        QTest::newRow("700") << 700 << 1050 << 990;
+        QTest::newRow("500") << 500 << 1000 << 890;
+    }
+    void scaleFactorsFollowTheScreenHeight()
+    {
+        QFETCH(int, height);
+        const TFMain::TScaleFactors factors = TFMain::ScaleFactorsFor(height);
+        QTEST(factors.width, "width");
+        QTEST(factors.height, "heightFactor");
+    }
+
+    void extractNameGivesTheBaseName_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("windows path") << "C:\\Urqv\\Unit3.cfg" << "Unit3";
+        QTest::newRow("two dots") << "/home/op/URQV/plant.b.cfg" << "plant.b";
+        QTest::newRow("no folder") << "unit.cfg" << "unit";
+        QTest::newRow("extension only") << "/home/op/.cfg" << "";
+    }
+    void extractNameGivesTheBaseName()
+    {
+        QFETCH(QString, path);
+        QTEST(TFMain::ExtractName(path), "name");
+    }
+
+    void fitToPageKeepsTheAspectRatio_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("page");
+        QTest::addColumn<QSize>("printed");
+        // A landscape window on a portrait page: full width, height in proportion.
+        QTest::newRow("landscape on portrait") << QSize(800, 600) << QSize(4800, 6800) << QSize(4800, 3600);
+        // Narrower than the page: full height, width in proportion.
+        QTest::newRow("tall picture") << QSize(300, 900) << QSize(4800, 6800) << QSize(2267, 6800);
+    }
+    void fitToPageKeepsTheAspectRatio()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, page);
+        QTEST(TFMain::FitToPage(picture, page), "printed");
+    }
+
+    void viewOnlySparesLockedControlsWhenMadeOperable()
+    {
+        QWidget page;
+        auto* group = new QWidget(&page);
+        auto* plain = new TKQCheckBox(group);
+        auto* locked = new TKQStringEdit(group);
+        locked->setProperty("Tag", 0xDC00 | 0x12);
+        auto* button = new TKQOneShotButton(&page);
+
+        TFMain::UpdateChildrensMonStatus(&page, true);
+        QVERIFY(plain->property("IsMonitorOnly").toBool());
+        QVERIFY(locked->property("IsMonitorOnly").toBool());
+        QVERIFY(button->property("IsMonitorOnly").toBool());
+
+        TFMain::UpdateChildrensMonStatus(&page, false);
+        QVERIFY(!plain->property("IsMonitorOnly").toBool());
+        QVERIFY(locked->property("IsMonitorOnly").toBool());
+        QVERIFY(!button->property("IsMonitorOnly").toBool());
+    }
 };
 
-void TestMainWindowRules::scaleFactorsFollowTheScreenHeight_data()
-{
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("heightFactor");
-    QTest::newRow("1001") << 1001 << 1256 << 1400;
-    QTest::newRow("1000") << 1000 << 1150 << 1210;
-    QTest::newRow("701") << 701 << 1150 << 1210;
-    QTest::newRow("700") << 700 << 1050 << 990;
-    QTest::newRow("500") << 500 << 1000 << 890;
-}
+// The one run at the speed of a real plant: every interval, time-out and pause
+// as the program has it, and a control that ticks in real time, so that a step
+// that outlives a poll (a control that takes its time to answer again) is seen.
+class TestMainFlowAtPlantSpeed : public QObject {
+    Q_OBJECT
+private slots:
+    void goOnLineIntoProgramModeAndLeaveItWithAReset()
+    {
+        ServerProcess::Options plant;
+        plant.tickMs = 100;
+        TAppFixture app(plant);
+        Timing::SetScale(1);
+        QVERIFY2(app.Start(), qPrintable(app.server.Output()));
+        app.dialogs.addPassword("4177");
+        QVERIFY(app.GoOnLineWith(&TFMain::ProgramEditClick));
+        QVERIFY(WaitFor(FMain->FProgramMode, true));
+        QCOMPARE(app.Read("Run Mode"), QString("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), ProgramMode, Patience);
 
-void TestMainWindowRules::scaleFactorsFollowTheScreenHeight()
-{
-    QFETCH(int, height);
-    const TFMain::TScaleFactors factors = TFMain::ScaleFactorsFor(height);
-    QTEST(factors.width, "width");
-    QTEST(factors.height, "heightFactor");
-}
-
-void TestMainWindowRules::extractNameGivesTheBaseName_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("windows path") << "C:\\Urqv\\Unit3.cfg" << "Unit3";
-    QTest::newRow("two dots") << "/home/op/URQV/plant.b.cfg" << "plant.b";
-    QTest::newRow("no folder") << "unit.cfg" << "unit";
-    QTest::newRow("extension only") << "/home/op/.cfg" << "";
-}
-
-void TestMainWindowRules::extractNameGivesTheBaseName()
-{
-    QFETCH(QString, path);
-    QTEST(TFMain::ExtractName(path), "name");
-}
-
-void TestMainWindowRules::fitToPageKeepsTheAspectRatio_data()
-{
-    QTest::addColumn<QSize>("picture");
-    QTest::addColumn<QSize>("page");
-    QTest::addColumn<QSize>("printed");
-    // A landscape window on a portrait page: full width, height in proportion.
-    QTest::newRow("landscape on portrait") << QSize(800, 600) << QSize(4800, 6800) << QSize(4800, 3600);
-    // Narrower than the page: full height, width in proportion.
-    QTest::newRow("tall picture") << QSize(300, 900) << QSize(4800, 6800) << QSize(2267, 6800);
-}
-
-void TestMainWindowRules::fitToPageKeepsTheAspectRatio()
-{
-    QFETCH(QSize, picture);
-    QFETCH(QSize, page);
-    QTEST(TFMain::FitToPage(picture, page), "printed");
-}
-
-void TestMainWindowRules::viewOnlySparesLockedControlsWhenMadeOperable()
-{
-    QWidget page;
-    auto* group = new QWidget(&page);
-    auto* plain = new TKQCheckBox(group);
-    auto* locked = new TKQStringEdit(group);
-    locked->setProperty("Tag", 0xDC00 | 0x12);
-    auto* button = new TKQOneShotButton(&page);
-
-    TFMain::UpdateChildrensMonStatus(&page, true);
-    QVERIFY(plain->property("IsMonitorOnly").toBool());
-    QVERIFY(locked->property("IsMonitorOnly").toBool());
-    QVERIFY(button->property("IsMonitorOnly").toBool());
-
-    TFMain::UpdateChildrensMonStatus(&page, false);
-    QVERIFY(!plain->property("IsMonitorOnly").toBool());
-    QVERIFY(locked->property("IsMonitorOnly").toBool());
-    QVERIFY(!button->property("IsMonitorOnly").toBool());
-}
+        app.dialogs.addAnswer(mrYes);
+        FMain->Exit1->trigger();
+        QCOMPARE(app.dialogs.texts(), QStringList({"Reset control before exiting program?"}));
+        QVERIFY(FMain->isVisible());
+        QVERIFY(WaitFor(FMain->FProgramMode, false));
+        QVERIFY(FWorking->isHidden());
+        QVERIFY(!FMain->Program1->isChecked() && !FMain->ProgramEdit->isChecked());
+    }
+};
 
 // One program run against one server: the tests follow each other in order.
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        app = std::make_unique<TAppFixture>();
+        QVERIFY2(app->Start(), qPrintable(app->server.Output()));
+    }
     void cleanupTestCase() { app.reset(); }
-    void startsOffLine();
-    void cancellingTheNetworkFileStaysOffLine();
-    void goingOnLineRunsTheLastCommand();
-    void loadIsRefusedWhileTheControlRuns();
-    void secondModeWindowOpensAtNormalSize();
-    void closingAModeWindowReenablesTheMainWindowLater();
-    void programChangeIsRefusedWhileRunIsOpen();
-    void passwordsOpenOnlyTheirMode();
-    void configureModeMustBeEnabledOnTheControl();
-    void programChangePutsTheControlInConfigureMode();
-    void saveAndLoadThroughTheMenu();
-    void printingPutsTheWindowOnOnePage();
-    void closingWithProgramOpenForChangeOffersAReset();
-    void pollErrorsRaiseTheAlarmOnTheThirdFailure();
+
+    void startsOffLine()
+    {
+        QCOMPARE(FMain->windowTitle(), QString("4812 Turvista"));
+        QCOMPARE(FMain->PanelText(0), QString("Not Active."));
+        QCOMPARE(FMain->PanelText(1), QString("Control Status:  Not Communicating"));
+        QVERIFY(!FMain->Save1->isEnabled() && !FMain->Loadfromfile1->isEnabled() && !FMain->BitBtn1->isEnabled());
+        // The poll says so in lower case while nothing has come on line.
+        QCOMPARE(PollNow(), QString("Control Status:  Not communicating"));
+    }
+
+    void cancellingTheNetworkFileStaysOffLine()
+    {
+        app->dialogs.clear();
+        app->dialogs.addFileCancel();
+        FMain->RunModeButton->click();
+        QCOMPARE(app->dialogs.fileDialogs().size(), 1);
+        const TFileDialogRequest& asked = app->dialogs.fileDialogs().constFirst().request;
+        QCOMPARE(asked.title, QString("Select Datorel network definition file"));
+        QCOMPARE(asked.filters.value(asked.filterIndex - 1), QString("Network Definition Files (*.net)"));
+        QCOMPARE(asked.fileName, ServerProcess::DefaultNetwork());
+        QVERIFY(!FMain->OnLine && !FMain->FRunMode);
+        QVERIFY(FWorking->isHidden());
+    }
+
+    void goingOnLineRunsTheLastCommand()
+    {
+        QVERIFY(app->GoOnLineWith(&TFMain::ServiceViewOnlyClick));
+        QVERIFY(WaitFor(FMain->FServiceMode, true));
+        QVERIFY(!FMain->FRunMode);
+        QVERIFY(FMain->ServiceViewOnly->isChecked() && FMain->Service1->isChecked());
+        QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode -       -      View Only"));
+        QVERIFY(FMain->FServiceMode->SubWindow()->isMaximized());
+        QVERIFY(FMain->MainPanel->isHidden());
+        QVERIFY(FMain->Save1->isEnabled() && FMain->Loadfromfile1->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), Running, Patience);
+    }
+
+    void loadIsRefusedWhileTheControlRuns()
+    {
+        app->dialogs.clear();
+        FMain->Loadfromfile1Click();
+        QCOMPARE(app->dialogs.texts(), QStringList({"Control must be in program mode for this command."}));
+        QVERIFY(app->dialogs.fileDialogs().isEmpty());
+    }
+
+    void secondModeWindowOpensAtNormalSize()
+    {
+        QVERIFY(app->OpenRunMode());
+        QVERIFY(FMain->Run1->isChecked());
+        QVERIFY(!FMain->FServiceMode->SubWindow()->isMaximized());
+        QVERIFY(!FMain->FRunMode->SubWindow()->isMaximized());
+        QVERIFY(!FMain->MainPanel->isHidden());
+        QCOMPARE(FMain->MdiArea->activeSubWindow(), FMain->FRunMode->SubWindow());
+    }
+
+    void closingAModeWindowReenablesTheMainWindowLater()
+    {
+        FMain->FServiceMode->close();
+        QVERIFY(FMain->FServiceMode); // only the main window frees it
+        QVERIFY(!FMain->isEnabled());
+        QCOMPARE(FWorking->Text(), QString("Closing Service Mode"));
+        QVERIFY(FWorking->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!FMain->FServiceMode, Patience);
+        QVERIFY(!FMain->isEnabled());
+        QVERIFY(!FMain->Service1->isChecked() && !FMain->ServiceViewOnly->isChecked());
+        QVERIFY(TAppFixture::WaitSettled());
+        QVERIFY(FWorking->isHidden());
+        QVERIFY(FMain->FRunMode);
+    }
+
+    void programChangeIsRefusedWhileRunIsOpen()
+    {
+        app->dialogs.clear();
+        FMain->ProgramOnLineButton->click();
+        QCOMPARE(app->dialogs.texts(), QStringList({"The Run window must be closed before entering program mode."}));
+        QVERIFY(app->dialogs.passwordPrompts().isEmpty());
+        FMain->Program1Click();
+        QVERIFY(!FMain->ProgramEdit->isEnabled());
+
+        FMain->ProgramViewOnlyClick();
+        QVERIFY(WaitFor(FMain->FProgramMode, true));
+        QVERIFY(!FMain->FProgramMode->ExitProgramModeButton->isEnabled());
+        QCOMPARE(FMain->FProgramMode->Caption(), QString("Program Mode -       -      View Only"));
+        for (TModeWindow* window : std::initializer_list<TModeWindow*>{FMain->FRunMode, FMain->FProgramMode})
+            window->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode && !FMain->FProgramMode, Patience);
+        QVERIFY(TAppFixture::WaitSettled());
+        QVERIFY(!FMain->Run1->isChecked() && !FMain->Program1->isChecked());
+    }
+
+    void passwordsOpenOnlyTheirMode()
+    {
+        app->dialogs.clear();
+        app->dialogs.addPassword("4177");
+        app->dialogs.addPassword("43");
+        app->dialogs.addPasswordCancel();
+        FMain->ServiceModeButton->click();
+        QCOMPARE(app->dialogs.texts(), QStringList({"Incorrect password.", "Incorrect password."}));
+        QCOMPARE(app->dialogs.passwordPrompts().size(), 3);
+        QCOMPARE(app->dialogs.passwordPrompts().constFirst().caption, QString("Security"));
+        QCOMPARE(app->dialogs.passwordPrompts().constFirst().prompt, QString("Enter password for Service mode:"));
+        QVERIFY(!FMain->FServiceMode && !FMain->Service1->isChecked());
+
+        app->dialogs.clear();
+        app->dialogs.addPassword("4309");
+        FMain->ServiceEditClick();
+        QVERIFY(WaitFor(FMain->FServiceMode, true));
+        QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode - "));
+        QVERIFY(app->dialogs.texts().isEmpty());
+        FMain->FServiceMode->close();
+        QVERIFY(WaitFor(FMain->FServiceMode, false));
+    }
+
+    void configureModeMustBeEnabledOnTheControl()
+    {
+        QVERIFY(app->server.Simulate("set Z_CPU_COM.EN_CONFIG.OR=0"));
+        app->dialogs.clear();
+        FMain->ProgramEditClick();
+        QCOMPARE(app->dialogs.texts(),
+                 QStringList({"Configure mode is not enabled on the control (Control must be shut down)."}));
+        QVERIFY(app->dialogs.passwordPrompts().isEmpty());
+        FMain->Program1Click();
+        QVERIFY(!FMain->ProgramEdit->isEnabled());
+        QVERIFY(app->server.Simulate("set Z_CPU_COM.EN_CONFIG.OR=1"));
+        QTRY_VERIFY_WITH_TIMEOUT((FMain->Program1Click(), FMain->ProgramEdit->isEnabled()), Patience);
+    }
+
+    void programChangePutsTheControlInConfigureMode()
+    {
+        app->dialogs.clear();
+        app->dialogs.addPassword("4309"); // the Service password does not open Program mode
+        app->dialogs.addPassword("4177");
+        FMain->ProgramEditClick();
+        QCOMPARE(app->dialogs.texts(), QStringList({"Incorrect password."}));
+        QCOMPARE(app->dialogs.passwordPrompts().constFirst().prompt, QString("Enter password for Program mode:"));
+        QVERIFY(WaitFor(FMain->FProgramMode, true));
+        QVERIFY(FMain->ProgramEdit->isChecked());
+        QVERIFY(FMain->FProgramMode->ExitProgramModeButton->isEnabled());
+        QCOMPARE(app->Read("Run Mode"), QString("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), ProgramMode, Patience);
+
+        app->dialogs.clear();
+        FMain->Run1Click();
+        QCOMPARE(app->dialogs.texts(), QStringList({"The control is in program mode.  You must save values from the "
+                                                    "Program Edit mode before running."}));
+        QVERIFY(!FMain->FRunMode);
+    }
+
+    void saveAndLoadThroughTheMenu()
+    {
+        const QString file = folder.filePath("Unit3.cfg");
+        app->dialogs.clear();
+        app->dialogs.addAnswer(mrYes);
+        app->dialogs.addFileName(file);
+        FMain->Save1Click();
+        QCOMPARE(app->dialogs.texts().value(1), file + " file save complete.");
+        QVERIFY(QFile::exists(file));
+        QVERIFY(app->WaitForValue("Configuration ID", "Unit3"));
+        QVERIFY(FMain->tPing->isActive());
+
+        QVERIFY(Load(file));
+        QCOMPARE(app->dialogs.fileDialogs().constFirst().request.fileName, QString("Unit3.cfg"));
+        QCOMPARE(app->dialogs.texts().value(1), file + " file load complete.");
+        QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
+
+        // A file named only by its extension loads without a name or message.
+        const QString nameless = folder.filePath(".cfg");
+        QVERIFY(QFile::copy(file, nameless));
+        QVERIFY(Load(nameless));
+        QCOMPARE(app->dialogs.texts().size(), 1);
+        QVERIFY(FWorking->isHidden());
+        QCOMPARE(app->Read("Configuration ID"), QString("Unit3"));
+
+        // A file the control cannot take: the failure is told.
+        QFile broken(folder.filePath("broken.cfg"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("no values here\n");
+        broken.close();
+        QVERIFY(Load(broken.fileName()));
+        QVERIFY(app->dialogs.texts().contains("Load from file failed! Verify file compatibility."));
+        QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
+    }
+
+    void printingPutsTheWindowOnOnePage()
+    {
+        const QString pdf = folder.filePath("page.pdf");
+        QGuiApplication::clipboard()->setText("kept");
+        app->dialogs.addPrintCancel();
+        FMain->Printcurrentpage1Click();
+        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
+
+        app->dialogs.addPrintToFile(pdf);
+        FMain->Printcurrentpage1Click();
+        QFile printed(pdf);
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        const QByteArray content = printed.readAll();
+        QVERIFY(content.startsWith("%PDF"));
+        QCOMPARE(content.count("/Type /Page\n") + content.count("/Type /Page\r") + content.count("/Type /Page "), 1);
+        QVERIFY(!QGuiApplication::clipboard()->image().isNull());
+    }
+
+    void closingWithProgramOpenForChangeOffersAReset()
+    {
+        app->dialogs.clear();
+        app->dialogs.addAnswer(mrCancel);
+        QVERIFY(!FMain->close());
+        QCOMPARE(app->dialogs.texts(), QStringList({"Reset control before exiting program?"}));
+        QVERIFY(FMain->FProgramMode);
+
+        // Yes keeps the program and leaves Program mode instead.
+        app->dialogs.clear();
+        app->dialogs.addAnswer(mrYes);
+        QVERIFY(!FMain->close());
+        QVERIFY(FMain->isVisible());
+        QVERIFY(WaitFor(FMain->FProgramMode, false));
+    }
+
+    void pollErrorsRaiseTheAlarmOnTheThirdFailure()
+    {
+        const QString alarm = "Communications with the control appear to be down.  Please close the 4812 RQV program "
+                              "and restart it.";
+        QVERIFY(app->server.SetFaults("refuse=Control Status"));
+        QCOMPARE(PollNow(), QString("Control Status:  Not Communicating"));
+        QVERIFY(app->server.SetFaults(""));
+        QCOMPARE(PollNow(), ProgramMode);
+
+        // Once the link notices the server is gone, every poll fails; the third
+        // failure in a row raises the alarm, and every one after it.
+        app->server.Kill();
+        app->dialogs.clear();
+        app->dialogs.setResponder([](const QString&, TMsgDlgType, TMsgDlgButtons) { return int(mrOk); });
+        const QString failed = "Communications polling error";
+        QVERIFY(QTest::qWaitFor([&] { return PollNow() == failed; }, Patience));
+        QCOMPARE(app->dialogs.texts().count(alarm), 0);
+        for (int alarms : {0, 1, 2}) {
+            QCOMPARE(PollNow(), failed);
+            QCOMPARE(app->dialogs.texts().count(alarm), alarms);
+        }
+    }
 
 private:
+    // Loads values through the menu, answering yes and with the file; true
+    // when the main window is usable again afterwards.
+    bool Load(const QString& file)
+    {
+        app->dialogs.clear();
+        app->dialogs.addAnswer(mrYes);
+        app->dialogs.addFileName(file);
+        FMain->Loadfromfile1Click();
+        return FMain->isEnabled() && FMain->MainPanel->isEnabled() && FMain->tPing->isActive();
+    }
+
     std::unique_ptr<TAppFixture> app;
     QTemporaryDir folder;
 };
-
-void TestMainWindow::initTestCase()
-{
-    app = std::make_unique<TAppFixture>();
-    QVERIFY2(app->Start(), qPrintable(app->server.Output()));
-}
-
-void TestMainWindow::startsOffLine()
-{
-    QCOMPARE(FMain->windowTitle(), QString("4812 Turvista"));
-    QCOMPARE(FMain->PanelText(0), QString("Not Active."));
-    QCOMPARE(FMain->PanelText(1), QString("Control Status:  Not Communicating"));
-    QVERIFY(!FMain->Save1->isEnabled());
-    QVERIFY(!FMain->Loadfromfile1->isEnabled());
-    QVERIFY(!FMain->BitBtn1->isEnabled());
-    QStringList menus;
-    for (QAction* menu : FMain->menuBar()->actions())
-        menus << menu->text();
-    QCOMPARE(menus, QStringList({"&File", "&Mode", "&Options", "&Windows", "&About"}));
-    // The poll says so in lower case while nothing has come on line.
-    QCOMPARE(PollNow(), QString("Control Status:  Not communicating"));
-}
-
-void TestMainWindow::cancellingTheNetworkFileStaysOffLine()
-{
-    app->dialogs.clear();
-    app->dialogs.addFileCancel();
-    FMain->RunModeButton->click();
-    QCOMPARE(app->dialogs.fileDialogs().size(), 1);
-    const TFileDialogRequest& asked = app->dialogs.fileDialogs().constFirst().request;
-    QCOMPARE(asked.title, QString("Select Datorel network definition file"));
-    QCOMPARE(asked.filters.value(asked.filterIndex - 1), QString("Network Definition Files (*.net)"));
-    QCOMPARE(asked.fileName, ServerProcess::DefaultNetwork());
-    QVERIFY(!FMain->OnLine);
-    QCOMPARE(FMain->PendingAction, 5);
-    QVERIFY(!FMain->FRunMode);
-    QVERIFY(FWorking->isHidden());
-}
-
-void TestMainWindow::goingOnLineRunsTheLastCommand()
-{
-    QVERIFY(app->GoOnLineWith(&TFMain::ServiceViewOnlyClick));
-    QVERIFY(QTest::qWaitFor([] { return FMain->FServiceMode && TAppFixture::Settled(); }, Patience));
-    QVERIFY(!FMain->FRunMode);
-    QCOMPARE(FMain->PendingAction, 0);
-    QVERIFY(FMain->ServiceViewOnly->isChecked() && FMain->Service1->isChecked());
-    QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode -       -      View Only"));
-    QVERIFY(FMain->FServiceMode->SubWindow()->isMaximized());
-    QVERIFY(FMain->MainPanel->isHidden());
-    QVERIFY(FMain->Save1->isEnabled() && FMain->Loadfromfile1->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), Running, Patience);
-}
-
-void TestMainWindow::loadIsRefusedWhileTheControlRuns()
-{
-    app->dialogs.clear();
-    FMain->Loadfromfile1Click();
-    QCOMPARE(app->dialogs.texts(), QStringList({"Control must be in program mode for this command."}));
-    QVERIFY(app->dialogs.fileDialogs().isEmpty());
-}
-
-void TestMainWindow::secondModeWindowOpensAtNormalSize()
-{
-    QVERIFY(app->OpenRunMode());
-    QVERIFY(FMain->Run1->isChecked());
-    QVERIFY(!FMain->FServiceMode->SubWindow()->isMaximized());
-    QVERIFY(!FMain->FRunMode->SubWindow()->isMaximized());
-    QVERIFY(!FMain->MainPanel->isHidden());
-    QCOMPARE(FMain->MdiArea->activeSubWindow(), FMain->FRunMode->SubWindow());
-}
-
-void TestMainWindow::closingAModeWindowReenablesTheMainWindowLater()
-{
-    FMain->FServiceMode->close();
-    QVERIFY(FMain->FServiceMode); // only the main window frees it
-    QVERIFY(!FMain->isEnabled());
-    QCOMPARE(FWorking->Text(), QString("Closing Service Mode"));
-    QVERIFY(FWorking->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!FMain->FServiceMode, Patience);
-    QCOMPARE(FMain->ServiceModeState, 3);
-    QVERIFY(!FMain->isEnabled());
-    QVERIFY(!FMain->Service1->isChecked() && !FMain->ServiceViewOnly->isChecked());
-    QVERIFY(TAppFixture::WaitSettled());
-    QVERIFY(FWorking->isHidden());
-    QVERIFY(FMain->FRunMode);
-}
-
-void TestMainWindow::programChangeIsRefusedWhileRunIsOpen()
-{
-    app->dialogs.clear();
-    FMain->ProgramOnLineButton->click();
-    QCOMPARE(app->dialogs.texts(), QStringList({"The Run window must be closed before entering program mode."}));
-    QVERIFY(app->dialogs.passwordPrompts().isEmpty());
-    FMain->Program1Click();
-    QVERIFY(!FMain->ProgramEdit->isEnabled());
-
-    FMain->ProgramViewOnlyClick();
-    QVERIFY(QTest::qWaitFor([] { return FMain->FProgramMode && TAppFixture::Settled(); }, Patience));
-    QVERIFY(!FMain->FProgramMode->ExitProgramModeButton->isEnabled());
-    QCOMPARE(FMain->FProgramMode->Caption(), QString("Program Mode -       -      View Only"));
-    for (TModeWindow* window : std::initializer_list<TModeWindow*>{FMain->FRunMode, FMain->FProgramMode})
-        window->close();
-    QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode && !FMain->FProgramMode, Patience);
-    QVERIFY(TAppFixture::WaitSettled());
-    QVERIFY(!FMain->Run1->isChecked() && !FMain->Program1->isChecked());
-}
-
-void TestMainWindow::passwordsOpenOnlyTheirMode()
-{
-    app->dialogs.clear();
-    app->dialogs.addPassword("4177");
-    app->dialogs.addPassword("43");
-    app->dialogs.addPasswordCancel();
-    FMain->ServiceModeButton->click();
-    QCOMPARE(app->dialogs.texts(), QStringList({"Incorrect password.", "Incorrect password."}));
-    QCOMPARE(app->dialogs.passwordPrompts().size(), 3);
-    QCOMPARE(app->dialogs.passwordPrompts().constFirst().caption, QString("Security"));
-    QCOMPARE(app->dialogs.passwordPrompts().constFirst().prompt, QString("Enter password for Service mode:"));
-    QVERIFY(!FMain->FServiceMode && FMain->ServiceModeState == 0 && !FMain->Service1->isChecked());
-
-    app->dialogs.clear();
-    app->dialogs.addPassword("4309");
-    FMain->ServiceEditClick();
-    QVERIFY(QTest::qWaitFor([] { return FMain->FServiceMode && TAppFixture::Settled(); }, Patience));
-    QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode - "));
-    QVERIFY(app->dialogs.texts().isEmpty());
-    FMain->FServiceMode->close();
-    QTRY_VERIFY_WITH_TIMEOUT(!FMain->FServiceMode, Patience);
-    QVERIFY(TAppFixture::WaitSettled());
-}
-
-void TestMainWindow::configureModeMustBeEnabledOnTheControl()
-{
-    QVERIFY(app->server.Simulate("set Z_CPU_COM.EN_CONFIG.OR=0"));
-    app->dialogs.clear();
-    FMain->ProgramEditClick();
-    QCOMPARE(app->dialogs.texts(),
-             QStringList({"Configure mode is not enabled on the control (Control must be shut down)."}));
-    QVERIFY(app->dialogs.passwordPrompts().isEmpty());
-    FMain->Program1Click();
-    QVERIFY(!FMain->ProgramEdit->isEnabled());
-    QVERIFY(app->server.Simulate("set Z_CPU_COM.EN_CONFIG.OR=1"));
-    QTRY_VERIFY_WITH_TIMEOUT((FMain->Program1Click(), FMain->ProgramEdit->isEnabled()), Patience);
-}
-
-void TestMainWindow::programChangePutsTheControlInConfigureMode()
-{
-    app->dialogs.clear();
-    app->dialogs.addPassword("4309"); // the Service password does not open Program mode
-    app->dialogs.addPassword("4177");
-    FMain->ProgramEditClick();
-    QCOMPARE(app->dialogs.texts(), QStringList({"Incorrect password."}));
-    QCOMPARE(app->dialogs.passwordPrompts().constFirst().prompt, QString("Enter password for Program mode:"));
-    QVERIFY(QTest::qWaitFor([] { return FMain->FProgramMode && TAppFixture::Settled(); }, Patience));
-    QVERIFY(FMain->ProgramEdit->isChecked());
-    QVERIFY(FMain->FProgramMode->ExitProgramModeButton->isEnabled());
-    QCOMPARE(app->Read("Run Mode"), QString("1"));
-    QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), ProgramMode, Patience);
-
-    app->dialogs.clear();
-    FMain->Run1Click();
-    QCOMPARE(app->dialogs.texts(), QStringList({"The control is in program mode.  You must save values from the "
-                                                "Program Edit mode before running."}));
-    QVERIFY(!FMain->FRunMode);
-}
-
-void TestMainWindow::saveAndLoadThroughTheMenu()
-{
-    const QString file = folder.filePath("Unit3.cfg");
-    app->dialogs.clear();
-    app->dialogs.addAnswer(mrYes);
-    app->dialogs.addFileName(file);
-    FMain->Save1Click();
-    QCOMPARE(app->dialogs.texts().value(1), file + " file save complete.");
-    QVERIFY(QFile::exists(file));
-    QVERIFY(app->WaitForValue("Configuration ID", "Unit3"));
-    QVERIFY(FMain->tPing->isActive());
-
-    app->dialogs.clear();
-    app->dialogs.addAnswer(mrYes);
-    app->dialogs.addFileName(file);
-    FMain->Loadfromfile1Click();
-    QCOMPARE(app->dialogs.fileDialogs().constFirst().request.fileName, QString("Unit3.cfg"));
-    QCOMPARE(app->dialogs.texts().value(1), file + " file load complete.");
-    QVERIFY(FMain->isEnabled() && FMain->MainPanel->isEnabled() && FMain->tPing->isActive());
-    QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
-    QVERIFY(!FMain->ControlInLoadFromFileState());
-
-    // A file named only by its extension loads without a name or message,
-    // and leaves the window usable.
-    const QString nameless = folder.filePath(".cfg");
-    QVERIFY(QFile::copy(file, nameless));
-    app->dialogs.clear();
-    app->dialogs.addAnswer(mrYes);
-    app->dialogs.addFileName(nameless);
-    FMain->Loadfromfile1Click();
-    QCOMPARE(app->dialogs.texts().size(), 1);
-    QVERIFY(FMain->isEnabled() && FMain->MainPanel->isEnabled() && FWorking->isHidden());
-    QCOMPARE(app->Read("Configuration ID"), QString("Unit3"));
-
-    // A file the control cannot take: the failure is told and the window usable again.
-    QFile broken(folder.filePath("broken.cfg"));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("no values here\n");
-    broken.close();
-    app->dialogs.clear();
-    app->dialogs.addAnswer(mrYes);
-    app->dialogs.addFileName(broken.fileName());
-    FMain->Loadfromfile1Click();
-    QVERIFY(app->dialogs.texts().contains("Load from file failed! Verify file compatibility."));
-    QVERIFY(FMain->isEnabled() && FMain->MainPanel->isEnabled());
-    QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
-}
-
-void TestMainWindow::printingPutsTheWindowOnOnePage()
-{
-    const QString pdf = folder.filePath("page.pdf");
-    QGuiApplication::clipboard()->setText("kept");
-    app->dialogs.addPrintCancel();
-    FMain->Printcurrentpage1Click();
-    QVERIFY(!QFile::exists(pdf));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
-
-    app->dialogs.addPrintToFile(pdf);
-    FMain->Printcurrentpage1Click();
-    QFile printed(pdf);
-    QVERIFY(printed.open(QIODevice::ReadOnly));
-    const QByteArray content = printed.readAll();
-    QVERIFY(content.startsWith("%PDF"));
-    QCOMPARE(content.count("/Type /Page\n") + content.count("/Type /Page\r") + content.count("/Type /Page "), 1);
-    QVERIFY(!QGuiApplication::clipboard()->image().isNull());
-}
-
-void TestMainWindow::closingWithProgramOpenForChangeOffersAReset()
-{
-    app->dialogs.clear();
-    app->dialogs.addAnswer(mrCancel);
-    QVERIFY(!FMain->close());
-    QCOMPARE(app->dialogs.texts(), QStringList({"Reset control before exiting program?"}));
-    QVERIFY(FMain->FProgramMode);
-
-    // Yes keeps the program and leaves Program mode instead.
-    app->dialogs.clear();
-    app->dialogs.addAnswer(mrYes);
-    QVERIFY(!FMain->close());
-    QVERIFY(FMain->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!FMain->FProgramMode, Patience);
-    QVERIFY(TAppFixture::WaitSettled());
-}
-
-void TestMainWindow::pollErrorsRaiseTheAlarmOnTheThirdFailure()
-{
-    const QString alarm = "Communications with the control appear to be down.  Please close the 4812 RQV program "
-                          "and restart it.";
-    QVERIFY(app->server.SetFaults("refuse=Control Status"));
-    QCOMPARE(PollNow(), QString("Control Status:  Not Communicating"));
-    QVERIFY(app->server.SetFaults(""));
-    QCOMPARE(PollNow(), ProgramMode);
-
-    // Once the link notices the server is gone, every poll fails; the third
-    // failure in a row raises the alarm, and every one after it.
-    app->server.Kill();
-    app->dialogs.clear();
-    app->dialogs.setResponder([](const QString&, TMsgDlgType, TMsgDlgButtons) { return int(mrOk); });
-    const QString failed = "Communications polling error";
-    QVERIFY(QTest::qWaitFor([&] { return PollNow() == failed; }, Patience));
-    QCOMPARE(app->dialogs.texts().count(alarm), 0);
-    QCOMPARE(PollNow(), failed);
-    QCOMPARE(app->dialogs.texts().count(alarm), 0);
-    QCOMPARE(PollNow(), failed);
-    QCOMPARE(app->dialogs.texts().count(alarm), 1);
-    QCOMPARE(PollNow(), failed);
-    QCOMPARE(app->dialogs.texts().count(alarm), 2);
-}
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     int failures = 0;
+    TestMainWindowRules rules;
+    failures += QTest::qExec(&rules, argc, argv);
     {
-        TestMainWindowRules rules;
-        failures += QTest::qExec(&rules, argc, argv);
+        TestMainFlowAtPlantSpeed plant;
+        failures += QTest::qExec(&plant, argc, argv);
     }
-    {
-        TestMainWindow program;
-        failures += QTest::qExec(&program, argc, argv);
-    }
+    TestMainWindow program;
+    failures += QTest::qExec(&program, argc, argv);
     return failures;
 }
 

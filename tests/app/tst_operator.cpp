@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int Patience = TAppFixture::Patience;
-constexpr int FastTick = 10; // ms per control tick: the control runs ten times faster than real time
+constexpr int FastTick = 5; // ms per control tick: the control runs twenty times faster than real time
 // Below this the rotor may come to rest before the next command arrives.
 constexpr double CoastingSpeed = 500;
 TAppFixture* app = nullptr;
@@ -99,7 +99,7 @@ class TestOperatorShift : public QObject {
 private slots:
     void resetStartAndRunUpToRated()
     {
-        QCOMPARE(Status(), QString("Turbine Shutdown"));
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Turbine Shutdown"), Patience);
         QVERIFY(!Offered("KRunButton")); // a tripped turbine must be reset first
         QVERIFY(Press("BReset"));
         QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Ready To Start"), Patience);

@@ -92,6 +92,7 @@ void TestFormshot::refusesWhatItCannotDraw_data()
     QTest::newRow("no such form") << QString() << QStringList() << 1 << "formshot: no form NoSuchWindow, stored forms: ";
     QTest::newRow("no picture name") << "{}" << QStringList({"--scale"}) << 2 << QString();
     QTest::newRow("unknown option") << "{}" << QStringList({"--colour", "red"}) << 2 << QString();
+    QTest::newRow("a third word") << "{}" << QStringList({"more.png"}) << 2 << QString();
 }
 
 void TestFormshot::refusesWhatItCannotDraw()
