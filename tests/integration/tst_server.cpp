@@ -1,9 +1,8 @@
 // urqvdatorel over the real transport: its services, topics and items, malformed
-// frames, its commands and store across a restart, and its test faults and
+// frames, its command results, and its test faults and
 // "Simulate" hook as a client sees them.
 #include "platform/ddeml/DdeWire.h"
 #include "platform/process/winproc.h"
-#include "platform/registry/winreg.h"
 #include "tests/support/ServerTest.h"
 #include "tests/support/TestRunner.h"
 
@@ -33,21 +32,6 @@ QByteArray Prefix(quint32 length)
     for (int i = 0; i < 4; ++i)
         out[i] = char((length >> (8 * i)) & 0xFF);
     return out;
-}
-
-// Runs a command the way the program does: execute, then watch the result item
-// until it turns into a number.
-QString RunCommand(TestDdeClient& control, const QString& command)
-{
-    const QString result = command + QStringLiteral(".Result");
-    control.ForgetAdvised(result);
-    if (!control.Execute(command) || !control.StartAdvise(result))
-        return QStringLiteral("<refused>");
-    const bool done = QTest::qWaitFor([&] { return !control.LastAdvised(result).value_or(QString()).isEmpty(); }, Patience);
-    control.StopAdvise(result);
-    if (!done)
-        return QStringLiteral("<no result>");
-    return Last(control, result);
 }
 
 } // namespace
@@ -180,20 +164,6 @@ private slots:
         QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
     }
 
-    void buildRegistersTheServer()
-    {
-        qputenv("XDG_CONFIG_DIRS", QByteArrayLiteral(TURVISTA_BINARY_DIR "/xdg"));
-        HKEY key = nullptr;
-        QCOMPARE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrane\\DDE Servers\\urqvdatorel", 0, KEY_QUERY_VALUE, &key),
-                 ERROR_SUCCESS);
-        char path[256] = {};
-        DWORD size = sizeof path;
-        const LSTATUS status = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(path), &size);
-        RegCloseKey(key);
-        QCOMPARE(status, ERROR_SUCCESS);
-        QCOMPARE(QString::fromLocal8Bit(path), ServerProcess::ServerExecutable());
-    }
-
     // Last: the server goes away.
     void holdsItsWindowAndClosesOnWmClose()
     {
@@ -208,11 +178,11 @@ private slots:
     }
 };
 
-// The control's commands and its store, with a server of its own for each test.
-class TestServerCommands : public ServerTest {
+// Command results and test faults as a client sees them: refused, unanswered,
+// a server that dies in the middle of a transaction; and the "Simulate" hook.
+// A server of its own for each test.
+class TestServerFaults : public ServerTest {
     Q_OBJECT
-
-    const QString fastRate = QStringLiteral("C_SPDSETPT.F_SPD_RATE.TUNE"); // tunable real, 0.1 .. 2000
 
 private slots:
     void init() { QVERIFY2(StartServer(), qPrintable(ServerOutput())); }
@@ -230,47 +200,6 @@ private slots:
         QTRY_COMPARE(m_control->Advised(result), QStringList({QString(), QStringLiteral("0"), QString(), QStringLiteral("0")}));
         QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
     }
-
-    void resetComesBackWithTheSavedValues()
-    {
-        QVERIFY(m_control->Poke(fastRate, QStringLiteral("60")));
-        QCOMPARE(RunCommand(*m_control, QStringLiteral("SaveValues")), QStringLiteral("0"));
-        QVERIFY(m_control->Poke(fastRate, QStringLiteral("70")));
-        QCOMPARE(RunCommand(*m_control, QStringLiteral("Shutdown")), QStringLiteral("0"));
-        QVERIFY(m_control->Poke(TurbineType, QStringLiteral("3")));
-
-        const QString status = QStringLiteral("Control Status");
-        QVERIFY(m_control->StartAdvise(fastRate));
-        QVERIFY(m_control->StartAdvise(status));
-        QCOMPARE(RunCommand(*m_control, QStringLiteral("Reset")), QStringLiteral("0"));
-        // The control stops answering for a while, then comes back as it was saved;
-        // advise loops that outlived the reset hear the restored values.
-        QTRY_COMPARE(m_control->Advised(status), QStringList({QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
-        QTRY_COMPARE(Last(*m_control, fastRate), QStringLiteral("60"));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
-        QCOMPARE(Text(*m_control, TurbineType), QStringLiteral("1"));
-    }
-
-    void storeSurvivesARestart()
-    {
-        QVERIFY(m_control->Poke(fastRate, QStringLiteral("80")));
-        QCOMPARE(RunCommand(*m_control, QStringLiteral("SaveValues")), QStringLiteral("0"));
-        QVERIFY(m_control->Poke(fastRate, QStringLiteral("90"))); // not saved
-        m_control.reset();
-        QVERIFY(m_server->Stop() && m_server->Start()); // the same state folder
-        TestDdeClient control(Own, ServerProcess::Topic());
-        QCOMPARE(Text(control, fastRate), QStringLiteral("80"));
-    }
-};
-
-// Test faults as a client sees them: refused, unanswered, a server that dies in
-// the middle of a transaction; and the "Simulate" hook.
-class TestServerFaults : public ServerTest {
-    Q_OBJECT
-
-private slots:
-    void init() { QVERIFY2(StartServer(), qPrintable(ServerOutput())); }
-    void cleanup() { StopServer(); }
 
     void refusedItemFailsEveryTransaction()
     {
@@ -311,16 +240,6 @@ private slots:
         QVERIFY2(StartServer(), qPrintable(ServerOutput()));
     }
 
-    void faultsFromTheCommandLine()
-    {
-        StopServer();
-        ServerProcess::Options options;
-        options.faults = QStringLiteral("refuse=Run Mode");
-        QVERIFY2(StartServer(options), qPrintable(ServerOutput()));
-        QVERIFY(!m_control->RequestText(QStringLiteral("Run Mode")));
-        QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
-    }
-
     void simulateOnEitherService()
     {
         const QString item = QStringLiteral("I_STRK_V1.ACT1_MSG.MSG_SEL");
@@ -334,5 +253,5 @@ private slots:
     }
 };
 
-TURVISTA_TEST_GUILESS_MAIN(TestServerInterface, TestServerCommands, TestServerFaults)
+TURVISTA_TEST_GUILESS_MAIN(TestServerInterface, TestServerFaults)
 #include "tst_server.moc"

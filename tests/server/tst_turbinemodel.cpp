@@ -1,6 +1,5 @@
-// The simulated turbine where the operator's windows do not take it: the start
-// routines, trips of a coasting rotor, gain rates, and the items it
-// uses. Driven through the control's values as the
+// The simulated turbine where the operator's windows do not take it: trips of
+// a coasting rotor, and the items it uses. Driven through the control's values as the
 // server drives it: a command is written, then reported as written; time
 // advances in ticks of the server.
 
@@ -75,33 +74,6 @@ class TestTurbineModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void startRoutines_data()
-    {
-        QTest::addColumn<int>("routine");
-        QTest::addColumn<double>("limiterAfter5s");
-        QTest::addColumn<bool>("turnsBeforeOperatorOpensLimiter");
-        QTest::newRow("manual: limiter open at once") << 1 << 100.0 << true;
-        QTest::newRow("semiautomatic: operator opens the limiter") << 2 << 0.0 << false;
-        QTest::newRow("automatic: limiter ramps at 2 %/s") << 3 << 10.0 << true;
-    }
-    void startRoutines()
-    {
-        QFETCH(int, routine);
-        QFETCH(double, limiterAfter5s);
-        QFETCH(bool, turnsBeforeOperatorOpensLimiter);
-        TDriver t;
-        t.values.Set({QStringLiteral("C_START.START_CONF.IN=%1").arg(routine)});
-        t.ResetAndStart();
-        t.Run(5 - Tick);
-        QVERIFY(std::abs(t.Number("AA_MONITOR.HP_LIMITER.A_NAME") - limiterAfter5s) < 0.3);
-        t.Run(20);
-        QCOMPARE(t.Speed() > 100, turnsBeforeOperatorOpensLimiter);
-
-        t.Hold("I_V1_LMTR.RQV.IN_2", 10);
-        QVERIFY(t.Number("AA_MONITOR.HP_LIMITER.A_NAME") >= 20);
-        QVERIFY(t.RunUntil([&] { return std::abs(t.Speed() - 1000) < 5; }, 120));
-    }
-
     void aCoastingRotorKeepsTheTrip()
     {
         TDriver t;
@@ -118,32 +90,6 @@ private slots:
         t.Pulse("X_RESET.RQV.IN_1");
         QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
         QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
-    }
-
-    void gainButtons_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("gain");
-        QTest::addColumn<double>("factorIn2s");
-        // Gains change by 20 % per second of their value, 100 % when fast.
-        QTest::newRow("raise off-line P") << "D_SPD_DYN.RQV_OFF_LN.IN_4" << "D_SPD_DYN.P_GAIN_OFF.RAMP" << std::exp(0.4);
-        QTest::newRow("fast lower on-line DR") << "D_SPD_DYN.RQV_ON_LN.IN_10" << "D_SPD_DYN.D_GAIN_ON.RAMP" << std::exp(-2.0);
-        QTest::newRow("raise extraction I") << "EXTR_DYN.RQV_I_GAIN.IN_4" << "EXTR_DYN.I_GAIN.RAMP" << std::exp(0.4);
-        QTest::newRow("fast lower cascade P") << "F_CAS_DYN.RQV_P_GAIN.IN_2" << "F_CAS_DYN.P_GAIN.RAMP" << std::exp(-2.0);
-        QTest::newRow("lower auxiliary DR") << "G_AUX_DYN.RQV_D_GAIN.IN_1" << "G_AUX_DYN.D_GAIN.RAMP" << std::exp(-0.4);
-    }
-    void gainButtons()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, gain);
-        QFETCH(double, factorIn2s);
-        TDriver t;
-        t.model.Start();
-        const double before = t.Number(gain);
-        QVERIFY(before > 0);
-        t.Hold(button, 2);
-        const double factor = t.Number(gain) / before;
-        QVERIFY2(std::abs(factor / factorIn2s - 1) < 0.02, qPrintable(QString::number(factor)));
     }
 
     void everyItemUsedIsInTheControlDatabase()
