@@ -31,23 +31,19 @@ struct Link : TestLink {
 };
 
 // A subscriber that logs the value it is notified of, and may act on it.
-class Client {
-public:
+struct Client {
     explicit Client(QStringList& log, const QString& name = QString()) : log(log), name(name) { }
     TNotifyEvent Event() { return TNotifyEvent(this, &Client::Changed); }
-    std::function<void(TKQItem*)> action;
-
-private:
     void Changed(TObject* sender)
     {
-        auto* item = dynamic_cast<TKQItem*>(sender);
-        const QString value = item ? item->Value().toString() : QStringLiteral("<not an item>");
-        log << (name.isEmpty() ? value : name + "=" + value);
-        if (action && item)
+        auto* item = static_cast<TKQItem*>(sender);
+        log << (name.isEmpty() ? QString() : name + "=") + item->Value().toString();
+        if (action)
             action(item);
     }
     QStringList& log;
     QString name;
+    std::function<void(TKQItem*)> action;
 };
 
 // Plays the server's part of the control's commands: once the client's advise

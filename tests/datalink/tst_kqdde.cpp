@@ -98,7 +98,6 @@ private slots:
         QVERIFY(!closed.SetLink("TestService", "UnknownTopic"));
         QVERIFY(dialogs.texts().isEmpty()); // quietly
         QCOMPARE(RaisedText([&] { closed.Request("X", {}); }), QString("Assertion failure"));
-        QCOMPARE(RaisedText([&] { closed.Execute("Reset"); }), QString("Assertion failure"));
 
         const HCONV handle = conv->Handle();
         bool connectedDuringClose = false;

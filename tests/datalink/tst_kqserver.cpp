@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
-#include <memory>
 
 namespace {
 
@@ -49,13 +48,6 @@ public:
         qputenv("TURVISTA_DDE_DIR", dde.path().toLocal8Bit());
         qputenv("XDG_CONFIG_DIRS", config.path().toLocal8Bit());
         TKQStatusPanel::AddPanel(&bar, 200);
-    }
-
-    ~Plant()
-    {
-        server.reset();
-        system.reset();
-        link.reset();
     }
 
     // The server program, entered in the registry under keyName; it runs then
@@ -145,7 +137,7 @@ public:
     QStatusBar bar;
     std::unique_ptr<TestDdeServer> link;
     std::unique_ptr<TestDdeServer> system;
-    std::unique_ptr<TKQServer> server;
+    std::unique_ptr<TKQServer> server; // goes first
     QList<Delivery> deliveries;
     QList<TObject*> connects;
 };
