@@ -91,26 +91,30 @@ bool TExeModule::ServerAnswers() const
                          QString::fromLatin1(DatorelServer::SystemTopic));
 }
 
+bool TExeModule::UseRunningServer(TStartedCallBack& callBack)
+{
+    if (state == TState::Starting)
+        return true;
+    const HWND window = FindWindowA(DatorelServer::WindowClass, nullptr);
+    if (!window || !ServerAnswers())
+        return false;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    const bool ours = StartedServer() && owner == processInformation.dwProcessId;
+    if (!ours)
+        serverWindow = window;
+    state = TState::Running;
+    if (callBack)
+        callBack(this);
+    return true;
+}
+
 void TExeModule::Start(const QString& path, WORD showMode, TStartedCallBack callBack)
 {
     // The start under way calls back; looking for the window now could take the
     // server it is starting for a stranger's.
-    if (state == TState::Starting)
+    if (UseRunningServer(callBack))
         return;
-
-    if (const HWND window = FindWindowA(DatorelServer::WindowClass, nullptr)) {
-        if (ServerAnswers()) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            const bool ours = StartedServer() && owner == processInformation.dwProcessId;
-            if (!ours)
-                serverWindow = window;
-            state = TState::Running;
-            if (callBack)
-                callBack(this);
-            return;
-        }
-    }
     serverWindow = nullptr;
 
     startedCallBack = std::move(callBack);

@@ -79,6 +79,9 @@ public:
     // is under way a second one only waits for the first. Raises
     // ExeModuleException with the system's text when the process cannot be made.
     void Start(const QString& path, WORD showMode, TStartedCallBack callBack);
+    // The first half of Start: uses a server that is already running, registered
+    // or not; false when none answers.
+    bool UseRunningServer(TStartedCallBack& callBack);
     // Asks a server that this module started to close (WM_CLOSE to every window
     // of its main thread); a server that was running before is left alone.
     void Close();

@@ -187,8 +187,9 @@ void TKQDatorelConfig::Parse(QStringList& names, QStringList& values)
             line.chop(1);
         if (line.isEmpty())
             continue;
+        // "NAME<TAB>" is an empty value, as an emptied text item is saved.
         const qsizetype tab = line.indexOf(Separator);
-        if (tab <= 0 || tab == line.size() - 1)
+        if (tab <= 0)
             throw EConfigSyntaxError(QStringLiteral("Syntax error in configuration file %1; line %2.")
                                          .arg(fileName, QString::number(lineNumber)));
         names << QString::fromLatin1(line.left(tab));

@@ -201,14 +201,28 @@ void TKQDatorelControl::Reset()
     Timing::Pause(Timing::ResetPrePause);
     StatusPanel()->SetText(QStringLiteral("Resetting control ..."));
     if (!RunCommand(QStringLiteral("Reset"), QStringLiteral("Reset.Result"),
-                    QStringLiteral("Error occured during reset. Server is not responding.")))
+                    QStringLiteral("Error occured during reset. Server is not responding."))) {
+        // The control may be resetting all the same: the poll gives the items
+        // their conversation back once it answers.
+        OnResetComplete = nullptr;
+        StartResetPoll();
         throw Exception(QStringLiteral("TKQDatorelControl.Reset: Reset Failed"));
+    }
     const double result = ResultNumber();
-    if (result == 1)
-        throw Exception(QStringLiteral("Error resetting control:  The control is not in configure mode"));
-    if (result != 0)
+    if (result != 0) {
+        // Not reset: the items carry on with the control as it is.
+        OnResetComplete = nullptr;
+        ConversationReady(Conversation());
+        if (result == 1)
+            throw Exception(QStringLiteral("Error resetting control:  The control is not in configure mode"));
         throw Exception(QStringLiteral("TKQDatorelControl.Reset: Reset Failed"));
+    }
     state = 1;
+    StartResetPoll();
+}
+
+void TKQDatorelControl::StartResetPoll()
+{
     resetTries = Timing::ResetPollTries;
     resetPoll.start();
 }
@@ -283,7 +297,13 @@ void TKQDatorelControl::ResetPollTick()
         throw Exception(QStringLiteral("Control reset timeout"));
     }
     --resetTries;
-    if (!ControlStatus()) {
+    bool answers = false;
+    {
+        // A control still resetting may refuse the request: that is no error to show.
+        const TQuietDdeErrors quiet;
+        answers = ControlStatus();
+    }
+    if (!answers) {
         resetPoll.start();
         return;
     }

@@ -24,7 +24,8 @@ public:
     void Shutdown();
     void SaveValues();
     // Takes the conversation from the items, restarts the control and watches
-    // for it to answer again (OnResetComplete, then the connect poll).
+    // for it to answer again (OnResetComplete, then the connect poll). When it
+    // fails the items get their conversation back all the same.
     void Reset();
 
     // "Run Mode" is "1": the control is in configure mode.
@@ -60,6 +61,7 @@ protected:
 private:
     void ConnectPollTick();
     void ResetPollTick();
+    void StartResetPoll();
     QString Request(const QString& item);
     void WaitForResult(const QString& item);
     // Executes command and waits for its result item; on failure shows notResponding and returns false.

@@ -5,6 +5,9 @@
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
 
+#include <algorithm>
+#include <exception>
+
 namespace {
 
 TKQDdeMgr* current = nullptr;
@@ -120,6 +123,36 @@ TKQDdeClientConv* TKQDdeMgr::Lookup(HCONV conversation) const
     return conversations ? static_cast<TKQDdeClientConv*>(conversations->Find(Key(conversation))) : nullptr;
 }
 
+void TKQDdeMgr::Forget(TKQDdeClientConv* owner)
+{
+    std::replace(callbackOwners.begin(), callbackOwners.end(), owner, static_cast<TKQDdeClientConv*>(nullptr));
+}
+
+// Marks a conversation as in its call-back for the guard's life, and clears
+// the mark at the end whatever became of the conversation meanwhile: it may
+// have left the routing table (a disconnect) or been freed.
+class TKQDdeMgr::TCallbackMark {
+public:
+    TCallbackMark(std::vector<TKQDdeClientConv*>& owners, TKQDdeClientConv* owner)
+        : owners(owners), outer(owner->inCallback)
+    {
+        owners.push_back(owner);
+        owner->inCallback = true;
+    }
+    ~TCallbackMark()
+    {
+        if (TKQDdeClientConv* owner = owners.back())
+            owner->inCallback = outer;
+        owners.pop_back();
+    }
+    TCallbackMark(const TCallbackMark&) = delete;
+    TCallbackMark& operator=(const TCallbackMark&) = delete;
+
+private:
+    std::vector<TKQDdeClientConv*>& owners;
+    bool outer;
+};
+
 HDDEDATA TKQDdeMgr::Callback(UINT type, UINT format, HCONV conv, HSZ, HSZ hsz2, HDDEDATA data, ULONG_PTR data1,
                              ULONG_PTR)
 {
@@ -130,42 +163,67 @@ HDDEDATA TKQDdeMgr::Callback(UINT type, UINT format, HCONV conv, HSZ, HSZ hsz2, 
     if (!owner)
         return reinterpret_cast<HDDEDATA>(DDE_FACK);
 
-    owner->inCallback = true;
-    try {
-        switch (type) {
-        case XTYP_ADVDATA: {
-            const std::optional<QByteArray> bytes = DdeDataBytes(data);
-            if (!bytes) {
-                const EDdeError error(DdeErrorText(DdeGetLastError(manager->instance)));
-                owner->DeliverAdvise(hsz2, nullptr, &error);
-            } else {
-                const QByteArray value = format == CF_TEXT ? DdeTextOf(*bytes) : *bytes;
-                DdeFreeDataHandle(data);
-                owner->DeliverAdvise(hsz2, &value, nullptr);
-            }
-            break;
+    std::exception_ptr raised;
+    {
+        const TCallbackMark mark(manager->callbackOwners, owner);
+        try {
+            manager->Dispatch(owner, type, format, hsz2, data, data1);
+        } catch (const std::exception&) {
+            raised = std::current_exception();
         }
-        case XTYP_XACT_COMPLETE:
-            manager->TransactionComplete(owner, format, data, DWORD(data1));
-            break;
-        case XTYP_DISCONNECT:
-            if (manager->OnDisconnect)
-                manager->OnDisconnect(nullptr);
-            owner->Disconnected();
-            break;
-        default:
-            break;
-        }
-    } catch (const std::exception& error) {
-        // What a call-back raised goes to the default handler, never through the DDE layer.
-        if (TKQDdeClientConv* still = manager->Lookup(conv))
-            still->inCallback = false;
-        ShowException(error);
-        return reinterpret_cast<HDDEDATA>(DDE_FACK);
     }
-    if (TKQDdeClientConv* still = manager->Lookup(conv))
-        still->inCallback = false;
+    // What a call-back raised goes to the default handler, never through the DDE
+    // layer, and once the call-back is over.
+    if (raised) {
+        try {
+            std::rethrow_exception(raised);
+        } catch (const std::exception& error) {
+            ShowException(error);
+        }
+    }
     return reinterpret_cast<HDDEDATA>(DDE_FACK);
+}
+
+TQuietDdeErrors::TQuietDdeErrors() : manager(TKQDdeMgr::Current())
+{
+    if (!manager)
+        return;
+    saved = manager->OnDdeError;
+    manager->OnDdeError = [](const QString&, const QString&, const QString&) {};
+}
+
+TQuietDdeErrors::~TQuietDdeErrors()
+{
+    if (manager && TKQDdeMgr::Current() == manager)
+        manager->OnDdeError = saved;
+}
+
+void TKQDdeMgr::Dispatch(TKQDdeClientConv* owner, UINT type, UINT format, HSZ item, HDDEDATA data, ULONG_PTR data1)
+{
+    switch (type) {
+    case XTYP_ADVDATA: {
+        const std::optional<QByteArray> bytes = DdeDataBytes(data);
+        if (!bytes) {
+            const EDdeError error(DdeErrorText(DdeGetLastError(instance)));
+            owner->DeliverAdvise(item, nullptr, &error);
+        } else {
+            const QByteArray value = format == CF_TEXT ? DdeTextOf(*bytes) : *bytes;
+            DdeFreeDataHandle(data);
+            owner->DeliverAdvise(item, &value, nullptr);
+        }
+        break;
+    }
+    case XTYP_XACT_COMPLETE:
+        TransactionComplete(owner, format, data, DWORD(data1));
+        break;
+    case XTYP_DISCONNECT:
+        if (OnDisconnect)
+            OnDisconnect(nullptr);
+        owner->Disconnected();
+        break;
+    default:
+        break;
+    }
 }
 
 void TKQDdeMgr::TransactionComplete(TKQDdeClientConv* conv, UINT format, HDDEDATA data, DWORD id)
@@ -231,6 +289,8 @@ struct TKQDdeClientConv::TAdviseObj : TObject {
 
 TKQDdeClientConv::~TKQDdeClientConv()
 {
+    if (TKQDdeMgr* manager = TKQDdeMgr::Current())
+        manager->Forget(this);
     // Destruction must not throw: a failed abandon only leaves a reply that nobody reads.
     for (TKListIteratorObj at = pending.First(); at.IsValid(); at.Next()) {
         auto* record = static_cast<TNotifyObj*>(at.GetObject());

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <functional>
+#include <vector>
 
 class EDdeError : public Exception {
 public:
@@ -72,18 +73,38 @@ public:
     void Register(HCONV conversation, TKQDdeClientConv* owner);
     void Unregister(HCONV conversation);
     TKQDdeClientConv* Lookup(HCONV conversation) const;
+    // A conversation being freed is no longer in any call-back.
+    void Forget(TKQDdeClientConv* owner);
 
     std::function<void(TObject* sender)> OnDisconnect;
     // When set, replaces the error dialog for failed asynchronous transactions.
     TDdeErrorEvent OnDdeError;
 
 private:
+    class TCallbackMark;
     static HDDEDATA Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                              ULONG_PTR data1, ULONG_PTR data2);
+    void Dispatch(TKQDdeClientConv* owner, UINT type, UINT format, HSZ item, HDDEDATA data, ULONG_PTR data1);
     void TransactionComplete(TKQDdeClientConv* conv, UINT format, HDDEDATA data, DWORD id);
 
     DWORD instance = 0;
     std::unique_ptr<TKMapLongIntKey> conversations;
+    // The conversations whose call-backs run, innermost last; null once freed.
+    std::vector<TKQDdeClientConv*> callbackOwners;
+};
+
+// While it lives, failed transactions show no error dialog: for a control
+// that is not expected to answer yet. Their callers still see the failure.
+class TQuietDdeErrors {
+public:
+    TQuietDdeErrors();
+    ~TQuietDdeErrors();
+    TQuietDdeErrors(const TQuietDdeErrors&) = delete;
+    TQuietDdeErrors& operator=(const TQuietDdeErrors&) = delete;
+
+private:
+    TKQDdeMgr* manager;
+    TDdeErrorEvent saved;
 };
 
 class TKQDdeClientConv : public TObject {

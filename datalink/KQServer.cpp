@@ -21,7 +21,8 @@ const QString NoCommunicationText = QStringLiteral("Unable to establish communic
 const QString TopicFailedText = QStringLiteral("Could not open topic: ");
 const QString ConversationCountItem = QStringLiteral("Conversation Count");
 
-// More conversations than this mean that other programs use the server.
+// This program's System conversations with the server (link and own service);
+// its open control-topic conversations come on top.
 constexpr int OwnConversationCount = 2;
 constexpr DWORD MaxServerKeyName = 100;
 
@@ -491,13 +492,17 @@ QString TKQServer::FindServerExecutable(const QString& name) const
 void TKQServer::StartServer(const QString& name)
 {
     ShowStatus(StartingText);
+    // A server that runs already is used even when it is not registered.
+    TExeModule::TStartedCallBack started = [this](TObject* sender) { ServerStarted(sender); };
+    if (module->UseRunningServer(started))
+        return;
     const QString path = FindServerExecutable(name);
     if (path.isEmpty()) {
         ShowStatus(NotActiveText);
         return;
     }
     try {
-        module->Start(path, ShowModes[int(runMode)], [this](TObject* sender) { ServerStarted(sender); });
+        module->Start(path, ShowModes[int(runMode)], std::move(started));
     } catch (const ExeModuleException& error) {
         ShowStatus(NotActiveText);
         MessageDlg(StartFailedText + error.Message(), TMsgDlgType::mtError, mbOK);
@@ -545,7 +550,15 @@ bool TKQServer::OtherClientsUseServer()
     // Compared as a number: ten clients or more must not look like fewer than three.
     bool numeric = false;
     const int count = countReply.trimmed().toInt(&numeric);
-    return !countFailed && numeric && count > OwnConversationCount;
+    return !countFailed && numeric && count > OwnConversationCount + OpenTopicConversations();
+}
+
+int TKQServer::OpenTopicConversations() const
+{
+    int open = 0;
+    for (TKMapIteratorObj at = conversations.First(); at.IsValid(); at.Next())
+        open += static_cast<TDdeConvInfo*>(at.GetObject())->conversation->Connected() ? 1 : 0;
+    return open;
 }
 
 void TKQServer::ServerStarted(TObject*)

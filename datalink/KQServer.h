@@ -63,6 +63,8 @@ private:
     void PointDisconnectHere();
     void ConnectionFailed();
     bool OtherClientsUseServer();
+    // The control-topic conversations this component holds open.
+    int OpenTopicConversations() const;
     TNetworkConfiguration* FindConfiguration(const QString& topic) const;
     void RemoveConfiguration(TNetworkConfiguration* configuration);
     void CancelConfigurations();

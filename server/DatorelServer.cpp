@@ -110,11 +110,9 @@ bool TDatorelServer::Start(QString* error)
 
 int TDatorelServer::ConversationCount() const
 {
-    int count = 0;
-    for (const auto& [conv, topic] : m_conversations)
-        if (topic == SystemTopic)
-            ++count;
-    return count;
+    // Every client conversation, whatever its topic: one that holds only a
+    // control topic uses the server as much as one on System.
+    return int(m_conversations.size());
 }
 
 TSimulatedControl* TDatorelServer::Control(const QString& topic) const

@@ -247,7 +247,8 @@ std::optional<QString> TSimulatedControl::Value(const QString& name) const
 
 std::optional<QString> TSimulatedControl::Request(const QString& name) const
 {
-    if (m_mode == TMode::Resetting)
+    // A resetting control answers only that it is not ready.
+    if (m_mode == TMode::Resetting && name.trimmed().toUpper() != ControlStatus)
         return std::nullopt;
     return Value(name);
 }

@@ -141,6 +141,34 @@ QByteArray Text(const QString& text)
     return text.toLatin1() + '\0';
 }
 
+// The command line with the options first and every word from the verb's
+// arguments on taken as it stands, so that a value such as -1 (the program's
+// true) is not read as an option.
+QStringList Arrange(const QStringList& arguments, const QList<QCommandLineOption>& withValues)
+{
+    QStringList options;
+    QStringList words;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--")) {
+            words += arguments.mid(i + 1);
+            break;
+        }
+        const bool afterVerb = words.size() >= 3;
+        const bool longOption = argument.startsWith(QLatin1String("--"));
+        if (argument.size() < 2 || !argument.startsWith(u'-') || (afterVerb && !longOption)) {
+            words << argument;
+            continue;
+        }
+        options << argument;
+        const QString name = argument.mid(longOption ? 2 : 1);
+        for (const QCommandLineOption& option : withValues)
+            if (option.names().contains(name) && i + 1 < arguments.size())
+                options << arguments[++i];
+    }
+    return QStringList{arguments.value(0)} + options + QStringList{QStringLiteral("--")} + words;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -174,7 +202,11 @@ int main(int argc, char* argv[])
     parser.addPositionalArgument(QStringLiteral("topic"), QStringLiteral("Topic, e.g. System."));
     parser.addPositionalArgument(QStringLiteral("verb"), QStringLiteral("What to do (see above)."),
                                  QStringLiteral("verb [args]"));
-    parser.process(app);
+    // Wrong use exits with 2, never with the 1 that reads as a refusal.
+    if (!parser.parse(Arrange(app.arguments(), {timeout, count, seconds})))
+        return Fail(ExitUsage, parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(ExitOk);
 
     const QStringList args = parser.positionalArguments();
     if (args.size() < 3)

@@ -89,6 +89,7 @@ void TestValuesFile::fileFormat_data()
     QTest::newRow("ANSI text") << int(Both) << QByteArray("T.\xC4\xD6.IN\t\xB5s \xE9t\xE9\r\n")
                                << QStringList{QString::fromLatin1("T.\xC4\xD6.IN\t\xB5s \xE9t\xE9")};
     QTest::newRow("nothing changeable") << int(Both) << QByteArray() << QStringList();
+    QTest::newRow("emptied text") << int(Both) << QByteArray("A.B.IN\t1\r\nSITE.IN\t\r\n") << QStringList{"A.B.IN\t1", "SITE.IN\t"};
     QTest::newRow("names written in capitals") << int(WriteOnly) << QByteArray("KX.TST.IN\t1\r\n") << QStringList{"kx.tst.in\t1"};
     QTest::newRow("blank list entries skipped") << int(WriteOnly) << QByteArray("A.B.IN\t1\r\nC.D.IN\t2.5\r\n")
                                                 << QStringList{"A.B.IN\t1", "", "C.D.IN\t2.5"};
@@ -183,7 +184,6 @@ void TestValuesFile::faults_data()
     };
     syntax("load: line without TAB", "A\t1\r\nB 2\r\n", 2);
     syntax("load: empty name", "A\t1\r\n\t2\r\n", 2);
-    syntax("load: empty value", "A\t1\r\nB\t\r\n", 2);
     syntax("load: blank lines are counted", "\r\n\r\nA\t1\r\n\r\nB\r\n", 5);
     QTest::newRow("load: no such file") << false << true << "values.cfg" << Missing << "" << 0
                                         << "Cannot open file \"%1\"." << none << none << Missing;

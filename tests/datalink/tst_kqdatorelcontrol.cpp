@@ -143,7 +143,8 @@ private slots:
         QCOMPARE(plant->server->executes, QStringList({gone ? "Shutdown" : command}));
         QCOMPARE(pendingMeanwhile, !gone);
         QVERIFY(!plant->control->ResultPending());
-        QVERIFY(!plant->control->IsResetPolling()); // only a successful reset is watched
+        // A reset that got no answer may have happened all the same: it is watched too.
+        QCOMPARE(plant->control->IsResetPolling(), command == "Reset" && gone);
         QTRY_VERIFY_WITH_TIMEOUT(plant->server->advised.isEmpty(), ReplyWait); // the result loop is stopped
         QCOMPARE(plant->dialogs.texts(), gone ? QStringList{dialog} : QStringList());
         if (gone)
@@ -181,6 +182,41 @@ private slots:
         control.ConnectPollTimer();
         QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"3600", "0"}), ReplyWait);
         QVERIFY(plant->dialogs.texts().isEmpty());
+    }
+
+    // A control that refuses requests while it resets is no error to show; one
+    // whose reset result never came gives the items their conversation back.
+    void resetPollIsQuietAndFollowsAnUnansweredReset()
+    {
+        // The result time-out is read when the control is made: a fresh one, on a fast clock.
+        Timing::SetScale(0.01);
+        const auto restore = qScopeGuard([] { Timing::SetScale(TestTimeScale); });
+        Plant fast;
+        fast.Connect();
+        TKQDatorelControl& control = *fast.control;
+        fast.server->SetItem("SPEED.PV.OUT", "3600");
+        QStringList log;
+        Client client(log);
+        control.GetItem("SPEED.PV.OUT")->Advise(client.Event());
+        QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"3600"}), ReplyWait);
+
+        fast.server->unanswered.insert("RESET.RESULT");
+        QCOMPARE(fast.Run("Reset"), QString("TKQDatorelControl.Reset: Reset Failed"));
+        QCOMPARE(fast.dialogs.texts(), QStringList({"Error occured during reset. Server is not responding."}));
+        QVERIFY(control.IsResetPolling());
+
+        fast.server->refused.insert("CONTROL STATUS");
+        control.ResetPollTimer();
+        QVERIFY(control.IsResetPolling());
+        QCOMPARE(fast.dialogs.texts().size(), 1);
+
+        fast.server->refused.clear();
+        fast.server->SetItem("SPEED.PV.OUT", "0");
+        fast.server->SetItem("Control Status", "1");
+        control.ResetPollTimer();
+        control.ConnectPollTimer();
+        QTRY_COMPARE_WITH_TIMEOUT(log, QStringList({"3600", "0"}), ReplyWait);
+        QCOMPARE(fast.dialogs.texts().size(), 1);
     }
 
     void resetPollGivesUpAfterItsTries()

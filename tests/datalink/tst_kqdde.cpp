@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 constexpr int ReplyWait = 5000;
 }
@@ -56,6 +58,7 @@ private slots:
                                  << "DDE Error: Request on Plant: LOCKED.IN failed; verify item name." << notProcessed;
         QTest::newRow("poke, handler assigned") << "Poke" << true << "Poke|Plant|LOCKED.IN" << notProcessed;
         QTest::newRow("synchronous poke raises") << "PokeSync" << false << "" << notProcessed;
+        QTest::newRow("request, errors quiet") << "QuietRequest" << false << "" << notProcessed;
     }
 
     void failedTransactions()
@@ -76,7 +79,10 @@ private slots:
         const TDdeCallBack callBack = [&error](const QByteArray*, const EDdeError* failed) {
             error = failed ? failed->Message() : QStringLiteral("<no error>");
         };
-        if (transaction == "Request")
+        std::optional<TQuietDdeErrors> quiet;
+        if (transaction.startsWith("Quiet"))
+            quiet.emplace();
+        if (transaction.endsWith("Request"))
             conv->Request("LOCKED.IN", callBack);
         else if (transaction == "Poke")
             conv->Poke("LOCKED.IN", "1", callBack);
@@ -87,6 +93,18 @@ private slots:
                                   ReplyWait);
         QTRY_COMPARE_WITH_TIMEOUT(error, callBackError, ReplyWait);
         QVERIFY(!handler || dialogs.texts().isEmpty());
+    }
+
+    // The call-back mark ends with the call-back, also when the conversation
+    // left the routing table in it: a partner that went away.
+    void partnerLeavingEndsTheCallBack()
+    {
+        bool markedInIt = false;
+        conv->OnClose = [&](TObject*) { markedInIt = conv->InCallback(); };
+        server.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!conv->Connected(), ReplyWait);
+        QVERIFY(markedInIt);
+        QVERIFY(!conv->InCallback());
     }
 
     void linkOpensAndCloses()

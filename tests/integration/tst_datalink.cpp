@@ -163,22 +163,52 @@ private slots:
         auto program = std::make_unique<OnLineProgram>();
         QVERIFY(program->GoOnLine());
         QCOMPARE(program->Read("Control Status"), QString("1"));
-        // Two System conversations of ours, one of the other client.
-        QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("3"), Patience);
+        // Two System conversations and one on the control topic of ours; the
+        // fixture's on the control topic and the other client's.
+        QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("5"), Patience);
 
         program.reset();
         QVERIFY(m_server->IsRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("1"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(other.RequestText("Conversation Count"), std::optional<QString>("2"), Patience);
         QCOMPARE(Text(*m_control, "Control Status"), QString("1"));
         QCOMPARE(dialogs->texts(), QStringList());
     }
 
-    void notRegistered()
+    // A client that holds only a control's topic still uses the server the program started.
+    void startedServerStaysForAClientOfAControlTopic()
     {
+        auto program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+        const HWND window = ServerWindow();
+        TestDdeClient other(ServerName, ServerProcess::Topic());
+        QVERIFY(other.StartAdvise("Control Status"));
+        program.reset();
+        QVERIFY(IsWindow(window));
+        QCOMPARE(Text(other, "Control Status"), QString("1"));
+        QCOMPARE(dialogs->texts(), QStringList());
+    }
+
+    void unregisteredServer_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("none running") << false;
+        QTest::newRow("one running is used") << true;
+    }
+    void unregisteredServer()
+    {
+        QFETCH(bool, running);
+        if (running)
+            QVERIFY2(StartServer(), qPrintable(ServerOutput()));
         QTemporaryDir emptyRegistry;
         qputenv("XDG_CONFIG_DIRS", emptyRegistry.path().toLocal8Bit());
         MakeLink();
         link->RequestConversation(ServerProcess::Topic(), Into());
+        if (running) {
+            QTRY_COMPARE_WITH_TIMEOUT(deliveries.size(), 1, Patience);
+            QVERIFY(deliveries[0] && deliveries[0]->Connected());
+            QCOMPARE(dialogs->texts(), QStringList());
+            return;
+        }
         QCOMPARE(dialogs->texts(), QStringList({QStringLiteral("URQVDatorel has not been registered."),
                                                 QStringLiteral("URQVDatorel has not been registered.")}));
         QVERIFY(deliveries.isEmpty());

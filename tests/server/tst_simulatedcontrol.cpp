@@ -190,8 +190,9 @@ private slots:
         bool everything = false;
         control->valueChanged = [&](const QString& name) { everything = everything || name.isEmpty(); };
         QCOMPARE(Command(*control, "Reset"), QStringLiteral("0"));
-        // While resetting the control answers nothing.
-        QCOMPARE(control->Request(QStringLiteral("Control Status")), std::nullopt);
+        // While resetting the control answers nothing but that it is not ready.
+        QCOMPARE(control->Request(QStringLiteral("Control Status")), QStringLiteral("0"));
+        QCOMPARE(control->Request(QStringLiteral("T.REAL.TUNE")), std::nullopt);
         QCOMPARE(control->Poke(QStringLiteral("T.REAL.TUNE"), QStringLiteral("1")), TPokeResult::NotAnswering);
         QVERIFY(!control->Execute(QStringLiteral("Shutdown")));
         QVERIFY(!control->CanAdvise(QStringLiteral("T.REAL.TUNE")));

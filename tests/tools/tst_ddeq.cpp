@@ -66,12 +66,24 @@ private slots:
         QCOMPARE(Control({"request", "Run Mode"}).out, QString("0\n"));
     }
 
+    // A value may start with "-": the program writes true as -1.
+    void pokeThenRequest_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("real") << RampRate << "42.5" << "42.5";
+        QTest::newRow("true as -1") << "C_START.USE_INITV1.IN" << "-1" << "1";
+    }
     void pokeThenRequest()
     {
-        const Result poke = Control({"poke", RampRate, "42.5"});
+        QFETCH(QString, item);
+        QFETCH(QString, value);
+        const Result poke = Control({"poke", item, value});
         QCOMPARE(poke.status, 0);
         QCOMPARE(poke.out, QString());
-        QCOMPARE(Control({"request", RampRate}).out, QString("42.5\n"));
+        QFETCH(QString, stored);
+        QCOMPARE(Control({"request", item}).out, stored + "\n");
     }
 
     // Symbol information: class monitor, type boolean, limits "0" and "1", each ended by a zero byte.
@@ -140,6 +152,7 @@ private slots:
         QTest::newRow("missing value") << control + QStringList{"poke", RampRate} << 2 << "poke takes 2 argument(s)";
         QTest::newRow("too few words") << QStringList{Own} << 2 << "usage: ddeq";
         QTest::newRow("bad count") << control + QStringList{"advise", RampRate, "--count", "none"} << 2 << "--count";
+        QTest::newRow("unknown option") << control + QStringList{"--colour", "items"} << 2 << "colour";
     }
 
     void failures()
