@@ -8,15 +8,35 @@
 #include "platform/dialogs/Dialogs.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 
 TFWorking* FWorking = nullptr;
 TAboutBox* AboutBox = nullptr;
+
+namespace {
+
+// The platform's style, except that password boxes show each character as "*".
+class TProgramStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+} // namespace
 
 namespace Application {
 
 void CreateStartWindows()
 {
     RegisterAllFormClasses();
+    if (!dynamic_cast<TProgramStyle*>(QApplication::style()))
+        QApplication::setStyle(new TProgramStyle(QApplication::style()->name()));
     QApplication::setApplicationName(QStringLiteral("4812 Turvista"));
     QApplication::setApplicationDisplayName(QStringLiteral("4812 Turvista"));
     new TFMain;

@@ -840,7 +840,9 @@ void TFMain::tMainTimer()
 
 void TFMain::ArrangeChildren()
 {
-    if (TileLayout)
+    if (TileLayout && TileHorizontally)
+        TileHorizontalClick();
+    else if (TileLayout)
         TileVerticalClick();
     else
         Cascade1Click();
@@ -884,12 +886,14 @@ void TFMain::TileHorizontalClick()
 {
     Tile(MdiArea, true);
     TileLayout = true;
+    TileHorizontally = true;
 }
 
 void TFMain::TileVerticalClick()
 {
     Tile(MdiArea, false);
     TileLayout = true;
+    TileHorizontally = false;
 }
 
 void TFMain::About1Click()

@@ -122,6 +122,8 @@ public:
     bool OnLine = false;
     int PendingAction = 0;
     bool TileLayout = false;
+    // The tile direction the operator chose last.
+    bool TileHorizontally = false;
     double LastPingTime = 0;
     bool InConfMode = false;
     bool PingBusy = false;
@@ -139,6 +141,8 @@ public slots:
     void ServiceViewOnlyClick();
     void Run1Click();
     void Cascade1Click();
+    // Lays the child windows out again as the operator arranged them last.
+    void ArrangeChildren();
     void TileHorizontalClick();
     void TileVerticalClick();
     void About1Click();
@@ -161,7 +165,6 @@ private:
     bool ConfigureModePrecondition();
     // Ticks the mode's menu items and has tMain open the window.
     void RequestModeWindow(int& state, std::initializer_list<QAction*> ticks, const QString& status);
-    void ArrangeChildren();
     void PlaceModeWindow(TModeWindow* window);
     QWidget* PrintTarget() const;
     QList<QAction*> ModeItems() const;

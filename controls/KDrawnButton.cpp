@@ -313,6 +313,12 @@ void TKDrawnButton::mouseReleaseEvent(QMouseEvent* event)
     MouseUp(event->button(), event->modifiers(), event->position().toPoint());
 }
 
+bool TKDrawnButton::TakeFocus()
+{
+    setFocus(Qt::MouseFocusReason);
+    return focusPolicy() == Qt::NoFocus || window()->focusWidget() == this;
+}
+
 void TKDrawnButton::keyPressEvent(QKeyEvent* event)
 {
     if (!keyboardPresses || !IsEnterKey(event)) {

@@ -91,6 +91,9 @@ protected:
 
     virtual void DoButtonStateChange();
     virtual void PaintFace(QPainter& painter);
+    // Takes the focus as a click does; false when the control that had it kept
+    // it (an entry that refused what it holds): the click then does nothing.
+    bool TakeFocus();
 
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

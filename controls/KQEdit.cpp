@@ -50,8 +50,16 @@ void TKQEdit::ShowItemValue()
 void TKQEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    // Another window or a menu taking the focus is no leaving of the box.
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    Leave();
+    // Only the operator moving to another control leaves the box: another
+    // window, a menu, or the window being disabled or closed is no confirmation.
+    switch (event->reason()) {
+    case Qt::MouseFocusReason:
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        Leave();
+        break;
+    default:
+        break;
+    }
 }

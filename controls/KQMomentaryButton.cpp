@@ -2,12 +2,19 @@
 
 #include "controls/FormClasses.h"
 #include "controls/KConfirmMomentarydlg.h"
+#include "platform/Timing.h"
 
 TKQMomentaryButton::TKQMomentaryButton(QWidget* parent)
     : TKMomentaryButton(parent), link(this, this, [this] { TakeOverValue(); }, TPulseState::AwaitingFirstValue)
 {
-    pulseTimer.setInterval(int(DefaultBetweenPulsePeriod));
+    SetBetweenPulsePeriod(DefaultBetweenPulsePeriod);
     connect(&pulseTimer, &QTimer::timeout, this, &TKQMomentaryButton::PulseTimer);
+}
+
+void TKQMomentaryButton::SetBetweenPulsePeriod(unsigned period)
+{
+    betweenPulsePeriod = period;
+    pulseTimer.setInterval(Timing::Scaled(int(period)));
 }
 
 void TKQMomentaryButton::SetIsMonitorOnly(bool value)
@@ -57,7 +64,8 @@ void TKQMomentaryButton::Subscription(bool wanted)
 
 void TKQMomentaryButton::Press(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at)
 {
-    setFocus(Qt::MouseFocusReason);
+    if (!TakeFocus())
+        return;
     // Until the item has shown its rest value an echo could not be told from
     // the rest value; a monitor-only button never writes.
     if (button != Qt::LeftButton || link.state != TPulseState::Idle || !link.initialised || link.isMonitorOnly)

@@ -26,8 +26,8 @@ public:
 
     bool ControlDefaultValue() const { return link.controlDefaultValue; }
     void SetControlDefaultValue(bool value) { link.controlDefaultValue = value; }
-    unsigned BetweenPulsePeriod() const { return unsigned(pulseTimer.interval()); }
-    void SetBetweenPulsePeriod(unsigned period) { pulseTimer.setInterval(int(period)); }
+    unsigned BetweenPulsePeriod() const { return betweenPulsePeriod; }
+    void SetBetweenPulsePeriod(unsigned period);
     // The item's value.
     bool Value() const { return link.Value(); }
     // Written to the item unless loading or monitor-only; a failed write is discarded.
@@ -36,7 +36,7 @@ public:
     void SetDevice(QObject* device) { link.binding.SetDevice(device); }
     QString ItemName() const { return link.binding.ItemName(); }
     void SetItemName(const QString& name) { link.binding.SetItemName(name); }
-    bool IsMonitorOnly() const { return link.isMonitorOnly; }
+    bool IsMonitorOnly() const { return link.RequestedMonitorOnly(); }
     // Raises Exception while a command runs.
     void SetIsMonitorOnly(bool value);
 
@@ -68,6 +68,7 @@ private:
 
     TKQPulseLink link;
     QTimer pulseTimer;
+    unsigned betweenPulsePeriod = DefaultBetweenPulsePeriod;
 };
 
 class TKQDAMomentaryButton : public TKQMomentaryButton {

@@ -10,12 +10,22 @@
 #include <QLocale>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
 // Values between -1 and 1 are written with at most this many decimals.
-constexpr double SmallValueScale = 1000000;
+constexpr int SmallValueDecimals = 6;
+
+// Cuts the digits beyond the last decimal kept from the value as written
+// (its shortest decimal form), not from its binary approximation.
+double CutDecimals(double value, int decimals)
+{
+    const QString written = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    const qsizetype point = written.indexOf(u'.');
+    if (point < 0 || written.size() - point - 1 <= decimals)
+        return value;
+    return written.left(point + 1 + decimals).toDouble() + 0.0; // no -0
+}
 
 } // namespace
 
@@ -71,7 +81,7 @@ void TKQNumberEdit::Send(double value)
     if (isMonitorOnly)
         return;
     if (value > -1 && value < 1)
-        value = std::trunc(value * SmallValueScale) / SmallValueScale;
+        value = CutDecimals(value, SmallValueDecimals);
     binding.Write(value);
 }
 
@@ -94,6 +104,8 @@ void TKQNumberEdit::Leave()
         Send(VariantToFloat(QVariant(text())));
     } catch (const std::exception& error) {
         ShowException(error);
+        // The operator stays in the box to put the entry right.
+        setFocus(Qt::OtherFocusReason);
         return;
     }
     emit OnExit(this);

@@ -41,7 +41,8 @@ void TKQOneShotButton::Subscription(bool wanted)
 
 void TKQOneShotButton::Press(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at)
 {
-    setFocus(Qt::MouseFocusReason);
+    if (!TakeFocus())
+        return;
     // A monitor-only button never writes, so it starts no pulse either.
     if (button != Qt::LeftButton || link.state != TPulseState::Idle || link.isMonitorOnly)
         return;

@@ -28,7 +28,7 @@ public:
     void SetDevice(QObject* device) { link.binding.SetDevice(device); }
     QString ItemName() const { return link.binding.ItemName(); }
     void SetItemName(const QString& name) { link.binding.SetItemName(name); }
-    bool IsMonitorOnly() const { return link.isMonitorOnly; }
+    bool IsMonitorOnly() const { return link.RequestedMonitorOnly(); }
     // Raises Exception during a pulse.
     void SetIsMonitorOnly(bool value);
 

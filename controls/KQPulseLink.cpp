@@ -2,7 +2,6 @@
 
 #include "controls/KDrawnButton.h"
 #include "datalink/KQItem.h"
-#include "platform/Exception.h"
 
 TKQPulseLink::TKQPulseLink(TKDrawnButton* button, TKComponent* component, std::function<void()> takeOver,
                            TPulseState initial)
@@ -31,6 +30,11 @@ void TKQPulseLink::Initialise(bool value)
 
 void TKQPulseLink::EndPulse()
 {
+    if (pendingMonitorOnly) {
+        const bool value = *pendingMonitorOnly;
+        pendingMonitorOnly.reset();
+        ApplyMonitorOnly(value);
+    }
     if (!unsubscribePending)
         return;
     unsubscribePending = false;
@@ -45,10 +49,22 @@ void TKQPulseLink::LetGo(bool atRest)
         unsubscribePending = true;
 }
 
-void TKQPulseLink::SetMonitorOnly(bool value, bool allowed)
+void TKQPulseLink::SetMonitorOnly(bool value, bool idle)
 {
-    if (!allowed)
-        throw Exception(button->objectName() + QStringLiteral(" _SetIsMonitorOnly change failed. Incorrect State."));
+    if (!idle) {
+        // Applied when the pulse ends, so that the pulse can still write its rest value.
+        if (value == isMonitorOnly)
+            pendingMonitorOnly.reset();
+        else
+            pendingMonitorOnly = value;
+        return;
+    }
+    pendingMonitorOnly.reset();
+    ApplyMonitorOnly(value);
+}
+
+void TKQPulseLink::ApplyMonitorOnly(bool value)
+{
     isMonitorOnly = value;
     if (!component->Loading())
         button->TKDrawnButton::SetEnabled(!value);

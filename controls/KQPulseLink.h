@@ -7,6 +7,7 @@
 #include "controls/KQBinding.h"
 
 #include <functional>
+#include <optional>
 
 class TKDrawnButton;
 
@@ -40,15 +41,21 @@ public:
     // Before initialisation: marks the button initialised when the item is at
     // rest, else writes the rest value.
     void Initialise(bool value);
-    // The pulse is over: an unsubscribe that waited for it is carried out.
+    // The pulse is over: a monitor-only change and an unsubscribe that waited
+    // for it are carried out.
     void EndPulse();
     // Lets go of the item at once when atRest, else at the end of the pulse.
     void LetGo(bool atRest);
-    // Refused (with the button's name) unless allowed; disables the button
-    // unless loading.
-    void SetMonitorOnly(bool value, bool allowed);
+    // The monitor-only state asked for last; while a pulse runs it may still wait.
+    bool RequestedMonitorOnly() const { return pendingMonitorOnly.value_or(isMonitorOnly); }
+    // Takes effect at once when idle, else when the pulse ends; asking for the
+    // state already asked for changes nothing. Disables the button unless loading.
+    void SetMonitorOnly(bool value, bool idle);
 
 private:
+    void ApplyMonitorOnly(bool value);
+
+    std::optional<bool> pendingMonitorOnly;
     TKDrawnButton* button;
     TKComponent* component;
 };

@@ -6,9 +6,9 @@ TKToggleButton::TKToggleButton(QWidget* parent) : TKDrawnButton(parent, false) {
 
 void TKToggleButton::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at)
 {
+    if (rect().contains(at) && !TakeFocus())
+        return;
     TKDrawnButton::MouseDown(button, shift, at);
-    if (rect().contains(at))
-        setFocus(Qt::MouseFocusReason);
     SetButtonOn(!ButtonOn());
 }
 

@@ -18,7 +18,9 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTemporaryDir>
 
 namespace {
@@ -199,6 +201,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), Running, Patience);
     }
 
+    // Arranging windows reads the values the windows show, never inside a DDE call-back.
+    void cascadingAMaximisedWindowRaisesNothing()
+    {
+        app->dialogs.clear();
+        FMain->Cascade1Click();
+        QVERIFY(!FMain->FServiceMode->SubWindow()->isMaximized());
+        QCOMPARE(PollNow(), Running);
+        QCOMPARE(app->dialogs.texts(), QStringList());
+        FMain->FServiceMode->SubWindow()->showMaximized();
+    }
+
     void loadIsRefusedWhileTheControlRuns()
     {
         app->dialogs.clear();
@@ -215,6 +228,42 @@ private slots:
         QVERIFY(!FMain->FRunMode->SubWindow()->isMaximized());
         QVERIFY(!FMain->MainPanel->isHidden());
         QCOMPARE(FMain->MdiArea->activeSubWindow(), FMain->FRunMode->SubWindow());
+    }
+
+    // Closing a window lays the others out again in the direction chosen last.
+    void tilingKeepsItsDirection()
+    {
+        const int width = FMain->MdiArea->viewport()->width();
+        const auto spanning = [width] {
+            return FMain->FServiceMode->SubWindow()->width() == width && FMain->FRunMode->SubWindow()->width() == width;
+        };
+        FMain->TileHorizontalClick();
+        QVERIFY(spanning());
+        FMain->ArrangeChildren();
+        QVERIFY(spanning());
+        FMain->TileVerticalClick();
+        FMain->ArrangeChildren();
+        QVERIFY(!spanning());
+    }
+
+    // Closing the window is no confirmation of a number typed but not entered.
+    void closingRunWritesNoUnconfirmedEntry()
+    {
+        const QString item = QStringLiteral("D_ENTR_SPD.PC_SMP_TUN.TUNE");
+        const QString before = app->Read(item);
+        FMain->FRunMode->activateWindow();
+        FMain->FRunMode->findChild<QPushButton*>("BSetSpeed")->click();
+        auto* entry = FMain->FRunMode->findChild<QLineEdit*>("ESetSpeed");
+        QTRY_VERIFY(entry->hasFocus());
+        entry->selectAll();
+        QTest::keyClicks(entry, "1234");
+        app->dialogs.clear();
+        FMain->FRunMode->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode, Patience);
+        QVERIFY(TAppFixture::WaitSettled());
+        QCOMPARE(app->Read(item), before);
+        QCOMPARE(app->dialogs.texts(), QStringList());
+        QVERIFY(app->OpenRunMode());
     }
 
     void closingAModeWindowReenablesTheMainWindowLater()
@@ -250,6 +299,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode && !FMain->FProgramMode, Patience);
         QVERIFY(TAppFixture::WaitSettled());
         QVERIFY(!FMain->Run1->isChecked() && !FMain->Program1->isChecked());
+    }
+
+    void passwordBoxesShowStars()
+    {
+        for (QLineEdit* box : fPassword->findChildren<QLineEdit*>()) {
+            QCOMPARE(box->echoMode(), QLineEdit::Password);
+            QCOMPARE(box->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, box), int('*'));
+        }
     }
 
     void passwordsOpenOnlyTheirMode()

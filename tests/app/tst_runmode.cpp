@@ -558,6 +558,29 @@ private slots:
         QVERIFY(Shown("KPValveMiddle") && Shown("KPValveBottom") && !Shown("KPValveCalibrate"));
     }
 
+    // Locking while a Go button still runs its pulse locks everything else at
+    // once, and the Go button when its pulse ends; nothing is reported.
+    void lockDuringAPulseIsAppliedCompletely()
+    {
+        QVERIFY(Unlock());
+        QVERIFY(Force("I_STRK_V1.ACT1_MSG.MSG_SEL", "1"));
+        auto* goMax = Find<TKQMomentaryButton>("BValve1GoMax");
+        QTRY_COMPARE_WITH_TIMEOUT(goMax->PulseState(), TPulseState::Idle, Patience);
+        QTest::mousePress(goMax, Qt::LeftButton);
+        QVERIFY(goMax->PulseState() != TPulseState::Idle);
+        // The valve arrives while the button is held; the operator locks.
+        QVERIFY(Force("I_STRK_V1.ACT1_MSG.MSG_SEL", "0"));
+        QVERIFY(goMax->isEnabled());
+        app->dialogs.addAnswer(mrOk);
+        Click("BSecurityLock");
+        QVERIFY(Run()->SecurityLocked() && CalibrationLocked(true) && goMax->IsMonitorOnly());
+        QTest::mouseRelease(goMax, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(goMax->PulseState(), TPulseState::Idle, Patience);
+        QVERIFY(!goMax->isEnabled());
+        QCOMPARE(app->dialogs.texts(), QStringList({"Lock Security?"}));
+        QVERIFY(Force("I_STRK_V1.ACT1_MSG.MSG_SEL", "1"));
+    }
+
     void dynamicsFollowTheLockButSaveSettingsDoesNot()
     {
         QWidget* windows[] = {Run()->SpeedDynamics(), Run()->ExtAdmDynamics(), Run()->CascadeDynamics(),
@@ -705,6 +728,7 @@ private slots:
         QVERIFY(Unlock());
         TRunDialog* clock = Open("KPAlarmHistory", "BSetTimeDate");
         QVERIFY(Find(clock, "PasswordEdit")->isHidden());
+        QVERIFY(Find(clock, "LPassword")->isVisible());
         // Hour and minute typed, the rest as the control has it; "Set All" sets the clock.
         for (const auto& [edit, item, number] : {std::tuple("HourEdit", "MAIN.HOUR_SW.NC", "13"),
                                                  std::tuple("MinuteEdit", "MAIN.MIN_SW.NC", "7"),

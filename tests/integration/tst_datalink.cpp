@@ -297,8 +297,7 @@ private slots:
     void initTestCase() { qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg")); }
     void init()
     {
-        // The control is back before the program's first reset poll: a resetting
-        // control answers no request, and the poll would report each.
+        // A control that resets in a few milliseconds keeps the tests short.
         ServerProcess::Options options;
         options.tickMs = 1;
         QVERIFY2(StartServer(options), qPrintable(ServerOutput()));
@@ -353,6 +352,29 @@ private slots:
         control.ReleaseItem(RampRate);
         control.ReleaseItem(TurbineType);
         QCOMPARE(dialogs->texts(), QStringList());
+    }
+
+    // Once at the speed of a plant: the control takes three seconds to reset and
+    // the program polls it every second meanwhile, which reports nothing.
+    void resetAtPlantSpeedReportsNothing()
+    {
+        program.reset();
+        StopServer();
+        ServerProcess::Options plant;
+        plant.tickMs = 100;
+        QVERIFY2(StartServer(plant), qPrintable(ServerOutput()));
+        Timing::SetScale(1);
+        Timing::SetPauseFunction([](int) {});
+        program = std::make_unique<OnLineProgram>();
+        QVERIFY(program->GoOnLine());
+        TKQDatorelControl& control = *program->control;
+        control.Shutdown();
+        bool completed = false;
+        control.OnResetComplete = [&](TObject*) { completed = true; };
+        control.Reset();
+        QTRY_VERIFY_WITH_TIMEOUT(completed, Patience);
+        QCOMPARE(dialogs->texts(), QStringList());
+        QVERIFY(!control.IsRunMode());
     }
 
     void resetOutsideConfigureModeIsRefused()
