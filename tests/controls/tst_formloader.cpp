@@ -191,92 +191,72 @@ private slots:
     }
     void cleanup() { plant.reset(); }
 
-    void buildsTheComponentsWhereTheDescriptionPutsThem();
-    void givesEveryComponentItsEndOfLoadingInCreationOrder();
-    void connectsEventsToTheWindow();
+    // Every component where the description puts it, with its properties and
+    // label; then the end-of-loading calls in creation order, and the events
+    // connected to the window's handlers.
+    void buildsTheTreeFinishesLoadingAndConnectsEvents()
+    {
+        const QList<QObject*> created = plant->LoadWindow(TreeForm);
+        TLoaderWindow* window = plant->window.get();
+        QCOMPARE(window->Caption(), QString("Tree"));
+        auto* panel = plant->Find<TKQPanel>("Panel1");
+        auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
+        QCOMPARE(probe->parent(), panel);
+        QCOMPARE(probe->Device(), plant->device.get());
+        auto* label = qobject_cast<QLabel*>(qobject_cast<QFormLayout*>(panel->layout())->labelForField(probe));
+        QCOMPARE(label->text(), QString("Rated speed"));
+        QCOMPARE(probe->accessibleName(), QString("Rated speed"));
+        QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->parent(), panel);
+        QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->device, plant->device.get());
+        auto* pages = plant->Find<TKQPageControl>("Pages");
+        QCOMPARE(pages->PageCount(), 2);
+        QCOMPARE(pages->tabText(1), QString("B"));
+        QCOMPARE(pages->currentWidget(), pages->Page(1));
+        QCOMPARE(plant->Find<QLabel>("ScrollLabel")->parent(), plant->Find<TKQScrollBox>("Scroll1")->ClientArea());
+        QCOMPARE(created.size(), 10);
+        QCOMPARE(created.first(), window);
+        QCOMPARE(created.last(), plant->Find<QLabel>("ScrollLabel"));
+
+        QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
+        for (QObject* object : created)
+            if (auto* component = dynamic_cast<TKComponent*>(object))
+                QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
+        // The probe has its item and registered with its panel: showing subscribes it.
+        QCOMPARE(plant->device->RefCount("C_SPEED.RATED.IN"), 1);
+        window->show();
+        QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
+        QCOMPARE(window->changes, QList<QObject*>({probe}));
+        QTest::mouseClick(plant->Find<QPushButton>("Button1"), Qt::LeftButton);
+        QCOMPARE(window->clicks, 1);
+        QVERIFY(plant->dialogs.messages().isEmpty());
+    }
 
 private:
     std::unique_ptr<Plant> plant;
 };
 
-void TestFormTree::buildsTheComponentsWhereTheDescriptionPutsThem()
-{
-    const QList<QObject*> created = plant->LoadWindow(TreeForm);
-    TLoaderWindow* window = plant->window.get();
-    QCOMPARE(window->objectName(), QString("FTree"));
-    QCOMPARE(window->Caption(), QString("Tree"));
-
-    auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
-    QVERIFY(probe);
-    QCOMPARE(probe->parent(), plant->Find<TKQPanel>("Panel1"));
-    QCOMPARE(probe->Device(), plant->device.get());
-    auto* row = qobject_cast<QFormLayout*>(plant->Find<TKQPanel>("Panel1")->layout());
-    QVERIFY(row);
-    auto* label = qobject_cast<QLabel*>(row->labelForField(probe));
-    QVERIFY(label);
-    QCOMPARE(label->text(), QString("Rated speed"));
-    QCOMPARE(label->buddy(), probe);
-    QCOMPARE(probe->accessibleName(), QString("Rated speed"));
-
-    QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->parent(), plant->Find<TKQPanel>("Panel1"));
-    QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->device, plant->device.get());
-
-    auto* pages = plant->Find<TKQPageControl>("Pages");
-    QCOMPARE(pages->PageCount(), 2);
-    QCOMPARE(pages->Page(0)->objectName(), QString("SheetA"));
-    QCOMPARE(pages->tabText(1), QString("B"));
-    QCOMPARE(pages->ActivePageName(), QString("SheetB"));
-    QCOMPARE(pages->currentWidget(), pages->Page(1));
-
-    auto* scroll = plant->Find<TKQScrollBox>("Scroll1");
-    QCOMPARE(plant->Find<QLabel>("ScrollLabel")->parent(), scroll->ClientArea());
-
-    QCOMPARE(created.size(), 10);
-    QCOMPARE(created.first(), window);
-    QCOMPARE(created.last(), plant->Find<QLabel>("ScrollLabel"));
-}
-
-void TestFormTree::givesEveryComponentItsEndOfLoadingInCreationOrder()
-{
-    const QList<QObject*> created = plant->LoadWindow(TreeForm);
-    QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
-    for (QObject* object : created)
-        if (auto* component = dynamic_cast<TKComponent*>(object))
-            QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
-    // The probe has its item and registered with its panel: showing subscribes it.
-    QCOMPARE(plant->device->RefCount("C_SPEED.RATED.IN"), 1);
-    plant->window->show();
-    QTRY_VERIFY_WITH_TIMEOUT(plant->server->advised.contains("C_SPEED.RATED.IN"), ReplyWait);
-    QVERIFY(plant->dialogs.messages().isEmpty());
-}
-
-void TestFormTree::connectsEventsToTheWindow()
-{
-    plant->LoadWindow(TreeForm);
-    plant->window->show();
-    auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
-    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
-    QCOMPARE(plant->window->changes, QList<QObject*>({probe}));
-
-    QTest::mouseClick(plant->Find<QPushButton>("Button1"), Qt::LeftButton);
-    QCOMPARE(plant->window->clicks, 1);
-}
-
 // ---------------------------------------------------------------------------
 
-class TestPropertyValues : public QObject {
+class TestDescriptions : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterTestClasses(); }
 
     void takesEachKindOfValue_data();
     void takesEachKindOfValue();
+    void refusesWithFormAndComponentNamed_data();
+    void refusesWithFormAndComponentNamed();
+    void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
+    void handlersMissingCanBeListedInstead();
+    void everyFormFileIsStoredInTheProgram();
+    void everyStoredFormLoads_data();
+    void everyStoredFormLoads();
 
 private:
     TScriptedDialogs dialogs;
 };
 
-void TestPropertyValues::takesEachKindOfValue_data()
+void TestDescriptions::takesEachKindOfValue_data()
 {
     QTest::addColumn<QString>("property");
     QTest::addColumn<QString>("json");
@@ -299,7 +279,7 @@ void TestPropertyValues::takesEachKindOfValue_data()
     QTest::newRow("font") << "Font" << R"({"pixelSize": 24, "bold": true})" << QVariant(font);
 }
 
-void TestPropertyValues::takesEachKindOfValue()
+void TestDescriptions::takesEachKindOfValue()
 {
     QFETCH(QString, property);
     QFETCH(QString, json);
@@ -314,23 +294,7 @@ void TestPropertyValues::takesEachKindOfValue()
     QCOMPARE(actual, expected);
 }
 
-// ---------------------------------------------------------------------------
-
-class TestRefusals : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() { RegisterTestClasses(); }
-
-    void refusesWithFormAndComponentNamed_data();
-    void refusesWithFormAndComponentNamed();
-    void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
-    void handlersMissingCanBeListedInstead();
-
-private:
-    TScriptedDialogs dialogs;
-};
-
-void TestRefusals::refusesWithFormAndComponentNamed_data()
+void TestDescriptions::refusesWithFormAndComponentNamed_data()
 {
     QTest::addColumn<QString>("children");
     QTest::addColumn<QString>("message");
@@ -387,7 +351,7 @@ void TestRefusals::refusesWithFormAndComponentNamed_data()
         << "Form Refused, component (unnamed TLoaderProbe in Panel1): unknown property \"X\" of TLoaderProbe";
 }
 
-void TestRefusals::refusesWithFormAndComponentNamed()
+void TestDescriptions::refusesWithFormAndComponentNamed()
 {
     QFETCH(QString, children);
     QFETCH(QString, message);
@@ -398,7 +362,7 @@ void TestRefusals::refusesWithFormAndComponentNamed()
              message);
 }
 
-void TestRefusals::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
+void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
 {
     TKQDatorelControl device;
     TLoaderWindow window;
@@ -412,7 +376,7 @@ void TestRefusals::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
     QCOMPARE(device.ItemCount(), 0);
 }
 
-void TestRefusals::handlersMissingCanBeListedInstead()
+void TestDescriptions::handlersMissingCanBeListedInstead()
 {
     TKQForm window;
     QStringList missing;
@@ -430,22 +394,7 @@ void TestRefusals::handlersMissingCanBeListedInstead()
              QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
 }
 
-// ---------------------------------------------------------------------------
-
-class TestStoredForms : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() { RegisterAllFormClasses(); }
-
-    void everyFormFileIsStoredInTheProgram();
-    void everyStoredFormLoads_data();
-    void everyStoredFormLoads();
-
-private:
-    TScriptedDialogs dialogs;
-};
-
-void TestStoredForms::everyFormFileIsStoredInTheProgram()
+void TestDescriptions::everyFormFileIsStoredInTheProgram()
 {
     QStringList files;
     for (const QString& file : QDir(TURVISTA_SOURCE_DIR "/forms").entryList({"*.json"}, QDir::Files, QDir::Name))
@@ -454,7 +403,7 @@ void TestStoredForms::everyFormFileIsStoredInTheProgram()
     QCOMPARE(TFormLoader::StoredForms(), files);
 }
 
-void TestStoredForms::everyStoredFormLoads_data()
+void TestDescriptions::everyStoredFormLoads_data()
 {
     QTest::addColumn<QString>("form");
     for (const QString& form : TFormLoader::StoredForms())
@@ -463,7 +412,7 @@ void TestStoredForms::everyStoredFormLoads_data()
 
 // Windows' own classes are not linked here: a plain form stands in for each, and
 // the handlers the real window must have are listed.
-void TestStoredForms::everyStoredFormLoads()
+void TestDescriptions::everyStoredFormLoads()
 {
     QFETCH(QString, form);
     TKQDatorelControl device;
@@ -483,6 +432,6 @@ void TestStoredForms::everyStoredFormLoads()
     QVERIFY(dialogs.messages().isEmpty());
 }
 
-TURVISTA_TEST_MAIN(TestFormTree, TestPropertyValues, TestRefusals, TestStoredForms)
+TURVISTA_TEST_MAIN(TestFormTree, TestDescriptions)
 
 #include "tst_formloader.moc"
