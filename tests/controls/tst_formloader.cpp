@@ -6,6 +6,7 @@
 #include "controls/KQForms.h"
 #include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/TestRunner.h"
 
 #include <QColor>
@@ -118,35 +119,6 @@ void RegisterTestClasses()
     FormClasses::Register<TLoaderWatcher>();
 }
 
-// A control device whose C_SPEED.RATED.IN reads 3600, and a window to load forms into.
-struct Plant : TControlPlant {
-    Plant() { Define("C_SPEED.RATED.IN", "3600"); }
-    ~Plant() { window.reset(); }
-
-    QList<QObject*> LoadWindow(const QByteArray& json)
-    {
-        window = std::make_unique<TLoaderWindow>();
-        return TFormLoader::LoadJson(json, "Test", window.get(), {{"KQDatorelControl1", device.get()}});
-    }
-    template <class T>
-    T* Find(const QString& name) const
-    {
-        return window->findChild<T*>(name);
-    }
-
-    std::unique_ptr<TLoaderWindow> window;
-};
-
-QString RefusalOf(const std::function<void()>& load)
-{
-    try {
-        load();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    }
-    return QStringLiteral("<loaded>");
-}
-
 const QByteArray TreeForm = R"({
   "class": "TKQForm", "name": "FTree",
   "properties": { "Caption": "Tree" },
@@ -179,43 +151,43 @@ const QByteArray TreeForm = R"({
 
 // ---------------------------------------------------------------------------
 
-class TestFormTree : public QObject {
+// The tree a description builds, on a control device whose C_SPEED.RATED.IN reads 3600.
+class TestFormTree : public QObject, public PlantFixture<> {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterTestClasses(); }
-    void init()
-    {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
-        loadedOrder.clear();
-    }
-    void cleanup() { plant.reset(); }
+    void init() { Start(); }
+    void cleanup() { Stop(); }
 
     // Every component where the description puts it, with its properties and
     // label; then the end-of-loading calls in creation order, and the events
     // connected to the window's handlers.
     void buildsTheTreeFinishesLoadingAndConnectsEvents()
     {
-        const QList<QObject*> created = plant->LoadWindow(TreeForm);
-        TLoaderWindow* window = plant->window.get();
-        QCOMPARE(window->Caption(), QString("Tree"));
-        auto* panel = plant->Find<TKQPanel>("Panel1");
-        auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
+        loadedOrder.clear();
+        plant->Define("C_SPEED.RATED.IN", "3600");
+        TLoaderWindow window;
+        const QList<QObject*> created
+            = TFormLoader::LoadJson(TreeForm, "Test", &window, {{"KQDatorelControl1", plant->device.get()}});
+        QCOMPARE(window.Caption(), QString("Tree"));
+        auto* panel = window.findChild<TKQPanel*>("Panel1");
+        auto* probe = window.findChild<TLoaderProbe*>("RatedSpeed");
         QCOMPARE(probe->parent(), panel);
         QCOMPARE(probe->Device(), plant->device.get());
         auto* label = qobject_cast<QLabel*>(qobject_cast<QFormLayout*>(panel->layout())->labelForField(probe));
         QCOMPARE(label->text(), QString("Rated speed"));
         QCOMPARE(probe->accessibleName(), QString("Rated speed"));
-        QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->parent(), panel);
-        QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->device, plant->device.get());
-        auto* pages = plant->Find<TKQPageControl>("Pages");
-        QCOMPARE(pages->PageCount(), 2);
+        auto* watcher = window.findChild<TLoaderWatcher*>("Watcher1");
+        QCOMPARE(watcher->parent(), panel);
+        QCOMPARE(watcher->device, plant->device.get());
+        auto* pages = window.findChild<TKQPageControl*>("Pages");
         QCOMPARE(pages->tabText(1), QString("B"));
         QCOMPARE(pages->currentWidget(), pages->Page(1));
-        QCOMPARE(plant->Find<QLabel>("ScrollLabel")->parent(), plant->Find<TKQScrollBox>("Scroll1")->ClientArea());
+        auto* inside = window.findChild<QLabel*>("ScrollLabel");
+        QCOMPARE(inside->parent(), window.findChild<TKQScrollBox*>("Scroll1")->ClientArea());
         QCOMPARE(created.size(), 10);
-        QCOMPARE(created.first(), window);
-        QCOMPARE(created.last(), plant->Find<QLabel>("ScrollLabel"));
+        QCOMPARE(created.first(), &window);
+        QCOMPARE(created.last(), inside);
 
         QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
         for (QObject* object : created)
@@ -223,16 +195,12 @@ private slots:
                 QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
         // The probe has its item and registered with its panel: showing subscribes it.
         QCOMPARE(plant->device->RefCount("C_SPEED.RATED.IN"), 1);
-        window->show();
+        window.show();
         QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
-        QCOMPARE(window->changes, QList<QObject*>({probe}));
-        QTest::mouseClick(plant->Find<QPushButton>("Button1"), Qt::LeftButton);
-        QCOMPARE(window->clicks, 1);
-        QVERIFY(plant->dialogs.messages().isEmpty());
+        QCOMPARE(window.changes, QList<QObject*>({probe}));
+        QTest::mouseClick(window.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+        QCOMPARE(window.clicks, 1);
     }
-
-private:
-    std::unique_ptr<Plant> plant;
 };
 
 // ---------------------------------------------------------------------------
@@ -358,7 +326,7 @@ void TestDescriptions::refusesWithFormAndComponentNamed()
     TKQDatorelControl device;
     TLoaderWindow window;
     const QString form = QString(R"({"class": "TKQForm", "children": [%1]})").arg(children);
-    QCOMPARE(RefusalOf([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
+    QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
              message);
 }
 
@@ -370,7 +338,7 @@ void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
         {"class": "TLoaderProbe", "name": "Good", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
         {"class": "TKQPanel", "name": "Panel1", "children": [
             {"class": "TLoaderProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})";
-    QVERIFY(RefusalOf([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
+    QVERIFY(RaisedText([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
                 .startsWith("Form Refused, component Bad:"));
     QVERIFY(window.findChildren<QWidget*>().isEmpty());
     QCOMPARE(device.ItemCount(), 0);
@@ -390,7 +358,7 @@ void TestDescriptions::handlersMissingCanBeListedInstead()
     QVERIFY(window.findChild<TLoaderProbe*>("Probe1"));
     // Without the option the root class must be the window's.
     TKQForm other;
-    QCOMPARE(RefusalOf([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &other); }),
+    QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &other); }),
              QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
 }
 
@@ -422,10 +390,10 @@ void TestDescriptions::everyStoredFormLoads()
     TFormLoadOptions options;
     options.anyRootClass = true;
     options.missingHandlers = &missing;
-    const QString refusal = RefusalOf([&] {
-        TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
-    });
-    QCOMPARE(refusal, QString("<loaded>"));
+    QCOMPARE(RaisedText([&] {
+                 TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
+             }),
+             QString());
     if (!missing.isEmpty())
         qInfo("%s needs these handlers in its window: %s", qPrintable(form), qPrintable(missing.join(", ")));
     window.show();

@@ -4,9 +4,7 @@
 // and the item spy: firing, LockOnAdvise and its own run-time item changes.
 #include "controls/KQBinding.h"
 #include "controls/KQItemSpy.h"
-#include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
-#include "tests/support/RaisedText.h"
 #include "tests/support/TestRunner.h"
 
 #include <QScopeGuard>
@@ -187,18 +185,6 @@ private slots:
         plant->dialogs.clear();
         form->show();
         QCOMPARE(plant->Advised(), Items());
-    }
-
-    void aHandlerIsHeldOncePerObject()
-    {
-        TNotifyEventSet set;
-        QObject first, second;
-        QStringList calls;
-        set.Add(&first, [&](TStateFlags flags) { calls << QString("first %1").arg(flags); });
-        set.Add(&second, [&](TStateFlags flags) { calls << QString("second %1").arg(flags); });
-        set.Add(&first, [&](TStateFlags flags) { calls << QString("again %1").arg(flags); });
-        set.Broadcast(sfShownEnabled);
-        QCOMPARE(calls, QStringList({"first 3", "second 3"}));
     }
 
 private:
@@ -547,28 +533,6 @@ private slots:
         plant->form->hide(); // the owner's later broadcasts find no item and do nothing
     }
 
-    void whileLoadingOnlyTheNameIsStored()
-    {
-        auto* spy = new TKQItemSpy(plant->form.get());
-        spy->BeginLoading();
-        spy->SetDevice(plant->device.get());
-        spy->SetItemName(Speed);
-        QCOMPARE(plant->device->ItemCount(), 1);
-        spy->Loaded();
-        QCOMPARE(plant->device->RefCount(Speed), 1);
-        spy->Loaded(); // a second end of loading takes no second reference
-        QCOMPARE(plant->device->RefCount(Speed), 1);
-    }
-
-    void programmingErrors()
-    {
-        TKQItemSpy spy;
-        spy.BeginLoading();
-        spy.SetItemName(Speed);
-        QCOMPARE(RaisedText([&] { spy.ParentStateChanged(sfShownEnabled); }), QString("TKQItemSpy.Item = nil"));
-        // An item name without a device fails loading.
-        QCOMPARE(RaisedText([&] { spy.Loaded(); }), QString("Assertion failure"));
-    }
 };
 
 // ---------------------------------------------------------------------------
