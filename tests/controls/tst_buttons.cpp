@@ -125,17 +125,6 @@ private slots:
             QCOMPARE(downs.first().at(1).value<Qt::MouseButton>(), input == RightMouse ? Qt::RightButton : Qt::LeftButton);
     }
 
-    void disabledButtonsStayOff()
-    {
-        for (int kind : {OneShot, Momentary, Toggle}) {
-            std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
-            button->SetEnabled(false);
-            QVERIFY(!button->Enabled());
-            button->Click();
-            QVERIFY(!button->ButtonOn());
-        }
-    }
-
     void accessible_data()
     {
         QTest::addColumn<int>("kind");

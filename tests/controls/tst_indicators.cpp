@@ -1,21 +1,18 @@
 // The indicators and simple editors: numbers in fixed notation, the enumerated
-// combo box's text/value list, codes shown as texts and the user's choice; and
-// against a control device over a DDE server in the same process the labels,
-// the check box's one write in flight, the string and number edits, and the
-// bound combo box's one write per choice.
+// combo box's text/value list and codes shown as texts; and against a control
+// device over a DDE server in the same process the check box's one write in
+// flight, the string and number edits, and the bound combo box's one write per
+// choice. What every bound class shares is in tst_boundcontrols.
 #include "controls/KEnumComboBox.h"
 #include "controls/KFloatText.h"
-#include "controls/KQBoxLabel.h"
 #include "controls/KQCheckBox.h"
 #include "controls/KQEnumComboBox.h"
-#include "controls/KQLabel.h"
 #include "controls/KQNumberEdit.h"
 #include "controls/KQStringEdit.h"
 #include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
-#include <QAccessible>
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -128,31 +125,6 @@ class TestBound : public QObject, public PlantFixture<> {
 private slots:
     void init() { Start(); }
     void cleanup() { Stop(); }
-
-    void labelsShowNumbersOrText_data()
-    {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<int>("decimalPlaces");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("number") << QByteArray("12.345") << 1 << "12.3";
-        QTest::newRow("whole number") << QByteArray("7.6") << 0 << "8";
-        QTest::newRow("word") << QByteArray("Open") << 1 << "Open";
-        QTest::newRow("number and word") << QByteArray("12 rpm") << 2 << "12 rpm";
-    }
-    void labelsShowNumbersOrText()
-    {
-        QFETCH(QByteArray, value);
-        QFETCH(int, decimalPlaces);
-        QFETCH(QString, shown);
-        plant->Define(Item, value);
-        const auto places = [&](QWidget& l) { l.setProperty("DecimalPlaces", decimalPlaces); };
-        auto* box = plant->Make<TKQBoxLabel>("SpeedBox", Item, places);
-        auto* label = plant->Make<TKQLabel>("SpeedLabel", Item, places);
-        plant->Show();
-        QTRY_COMPARE_WITH_TIMEOUT(box->text(), shown, ReplyWait);
-        QTRY_COMPARE_WITH_TIMEOUT(label->text(), shown, ReplyWait);
-        QVERIFY(QAccessible::queryAccessibleInterface(box)->state().readOnly);
-    }
 
     // Disabled in its definition, usable with its first value; a click writes
     // and disables it until the echo, so one write at most is in flight.

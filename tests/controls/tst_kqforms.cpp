@@ -299,16 +299,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pageB->findChild<TBoundProbe*>("Probe_B.2")->shown, QString("B.2-value"), ReplyWait);
     }
 
-    void assigningTheActivePageAgainDoesNothing()
-    {
-        auto* probe = pageA->findChild<TBoundProbe*>("Probe_A.1");
-        QTRY_COMPARE_WITH_TIMEOUT(probe->takenOver, 1, ReplyWait);
-        pages->SetActivePage(pageA);
-        pages->SetActivePageName("PageA");
-        QVERIFY(log.entries.isEmpty());
-        QCOMPARE(probe->takenOver, 1); // no new subscription that would deliver the value again
-    }
-
     // Hidden or disabled, the page control lets go of the active page; inactive pages stay silent.
     void hidingOrDisablingThePageControl_data()
     {
