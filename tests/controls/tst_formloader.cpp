@@ -215,7 +215,7 @@ private slots:
     void refusesWithFormAndComponentNamed_data();
     void refusesWithFormAndComponentNamed();
     void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
-    void handlersMissingCanBeListedInstead();
+    void rootClassMustBeTheWindows();
     void everyFormFileIsStoredInTheProgram();
     void everyStoredFormLoads_data();
     void everyStoredFormLoads();
@@ -344,21 +344,12 @@ void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
     QCOMPARE(device.ItemCount(), 0);
 }
 
-void TestDescriptions::handlersMissingCanBeListedInstead()
+// Listing missing handlers instead (as for every stored form) also takes any
+// root class; without that the root class must be the window's.
+void TestDescriptions::rootClassMustBeTheWindows()
 {
     TKQForm window;
-    QStringList missing;
-    TFormLoadOptions options;
-    options.anyRootClass = true;
-    options.missingHandlers = &missing;
-    TFormLoader::LoadJson(R"({"class": "TFRunMode", "children": [
-        {"class": "TLoaderProbe", "name": "Probe1", "events": {"OnValueChange": "KSpyTurbineTypeChange"}}]})",
-                          "Listed", &window, {}, options);
-    QCOMPARE(missing, QStringList({"Probe1.OnValueChange: KSpyTurbineTypeChange(QObject*)"}));
-    QVERIFY(window.findChild<TLoaderProbe*>("Probe1"));
-    // Without the option the root class must be the window's.
-    TKQForm other;
-    QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &other); }),
+    QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &window); }),
              QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
 }
 

@@ -153,20 +153,6 @@ private slots:
         QCOMPARE(plant->Pokes(Item), QStringList({"-1"}));
     }
 
-    void checkBoxWithoutValueSendsNothing()
-    {
-        auto* box = plant->Make<TKQCheckBox>("HoldBox", "NO.SUCH.ITEM");
-        plant->Show();
-        box->click();
-        plant->Settle();
-        QVERIFY(box->isEnabled());
-        QCOMPARE(plant->server->pokes, QStringList());
-        // The control does not know the item.
-        QCOMPARE(plant->dialogs.texts().size(), 1);
-        QVERIFY(plant->dialogs.texts().first().contains("NO.SUCH.ITEM"));
-        plant->dialogs.clear();
-    }
-
     // Escape puts the item's value back; leaving writes the text, even unchanged.
     void stringEditEscapeRestoresAndLeavingWrites()
     {
