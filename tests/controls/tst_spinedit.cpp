@@ -348,19 +348,6 @@ namespace {
 const QString Rated = QStringLiteral("C_SPEED.RATED.IN");
 const QByteArray RealTunable = TControlPlant::Symbol(2, 0x20, "0", "1000");
 
-// A control device whose items are real tunables unless said otherwise.
-struct SpinPlant : TControlPlant {
-    void Define(const QString& item, const QByteArray& value, const QByteArray& symbol = RealTunable)
-    {
-        TControlPlant::Define(item, value, symbol);
-    }
-    // Loading: its properties may still be set as a form sets them.
-    template <class T = TK4812SpinEdit>
-    T* Add(const QString& item)
-    {
-        return Make<T>("Spin" + QString::number(created.size()), item);
-    }
-};
 
 void TypeAndEnter(TKSpinEdit& spin, const QString& keys)
 {
@@ -373,7 +360,7 @@ void TypeAndEnter(TKSpinEdit& spin, const QString& keys)
 
 #define WAIT_FOR_TEXT(spin, text) QTRY_COMPARE_WITH_TIMEOUT((spin)->Text(), QString(text), ReplyWait)
 
-class TestBound : public QObject, public PlantFixture<SpinPlant> {
+class TestBound : public QObject, public PlantFixture<> {
     Q_OBJECT
 private slots:
     void init() { Start(); }
@@ -381,8 +368,8 @@ private slots:
 
     void stepWaitsForTheEchoAndSendsOncePerValue()
     {
-        plant->Define(Rated, "150");
-        auto* spin = plant->Add(Rated);
+        plant->Define(Rated, "150", RealTunable);
+        auto* spin = plant->Make<TK4812SpinEdit>("Spin", Rated);
         QSignalSpy changes(spin, &TKSpinEdit::OnChangeValue);
         plant->Show();
         WAIT_FOR_TEXT(spin, "150.00");
@@ -402,8 +389,8 @@ private slots:
 
     void nothingIsSentBeforeTheFirstValue()
     {
-        plant->Define(Rated, "150");
-        auto* spin = plant->Add(Rated);
+        plant->Define(Rated, "150", RealTunable);
+        auto* spin = plant->Make<TK4812SpinEdit>("Spin", Rated);
         plant->Finish();
         spin->StepCoarseUp();
         TypeAndEnter(*spin, "10");
@@ -453,7 +440,8 @@ private slots:
         const QString item = QStringLiteral("C_SPEED.MIN_GOV.IN");
         plant->server->SetItem("Run Mode", runMode);
         plant->Define(item, "100", TControlPlant::Symbol(3, 0x20, min, max));
-        TKQSpinEdit* spin = page ? plant->Add<TK4812SpinEdit>(item) : plant->Add<TKQSpinEdit>(item);
+        TKQSpinEdit* spin
+            = page ? plant->Make<TK4812SpinEdit>("Spin", item) : plant->Make<TKQSpinEdit>("Spin", item);
         spin->setProperty("DoRangeChecking", rangeChecking);
         plant->Show();
         WAIT_FOR_TEXT(spin, "100.00");
@@ -466,7 +454,7 @@ private slots:
     void integerItemsStepInWholeNumbers()
     {
         plant->Define("C_START.TRIES.IN", "250", TControlPlant::Symbol(3, 0x03, "0", "1000"));
-        auto* spin = plant->Add("C_START.TRIES.IN");
+        auto* spin = plant->Make<TK4812SpinEdit>("Spin", "C_START.TRIES.IN");
         plant->Show();
         WAIT_FOR_TEXT(spin, "250.00");
         spin->StepFineUp();
@@ -476,8 +464,8 @@ private slots:
 
     void failedWriteShowsTheDeviceValue()
     {
-        plant->Define(Rated, "20");
-        auto* spin = plant->Add(Rated);
+        plant->Define(Rated, "20", RealTunable);
+        auto* spin = plant->Make<TK4812SpinEdit>("Spin", Rated);
         plant->Show();
         WAIT_FOR_TEXT(spin, "20.00");
         plant->device->ConversationLost();
@@ -491,8 +479,8 @@ private slots:
     // neither it nor the control's own Enabled says otherwise.
     void monitorOnlyAndEnabledLockEditing()
     {
-        plant->Define(Rated, "150");
-        auto* spin = plant->Add(Rated);
+        plant->Define(Rated, "150", RealTunable);
+        auto* spin = plant->Make<TK4812SpinEdit>("Spin", Rated);
         plant->Show();
         spin->SetIsMonitorOnly(true);
         QVERIFY(!spin->Button(TKSpinEdit::sbFineUp)->isEnabled());
@@ -549,7 +537,7 @@ private:
         plant->Define(item, "5", TControlPlant::Symbol(2, 0x20, "0", "100"));
         plant->server->SetItem("C_SPEED.GAIN.LO_LIM_OUT", "1");
         plant->server->SetItem("C_SPEED.GAIN.HI_LIM_OUT", "9");
-        return plant->Add<TK4812SpinTune>(item);
+        return plant->Make<TK4812SpinTune>("Spin", item);
     }
 };
 
