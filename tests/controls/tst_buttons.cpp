@@ -65,15 +65,6 @@ const QString Item = QStringLiteral("CMD.PULSE.IN");
 // A command item at rest.
 struct Plant : TControlPlant {
     Plant() { Define(Item, "0"); }
-    template <class T>
-    T* Make(const QString& name, QWidget* parent = nullptr)
-    {
-        return TControlPlant::Make<T>(name, Item, {}, parent);
-    }
-    QStringList Pokes() const { return TControlPlant::Pokes(Item); }
-    void Hold() { TControlPlant::Hold(Item); }
-    void Echo() { TControlPlant::Echo(Item); }
-    bool Advised() { return TControlPlant::Advised(Item); }
 };
 
 const QStringList CommandThenRest{"-1", "0"};
@@ -234,15 +225,15 @@ private slots:
         QFETCH(QByteArray, initial);
         QFETCH(QString, script);
         plant->Define(Item, initial);
-        auto* panel = plant->Make<TKQPanel>("Panel");
+        auto* panel = plant->Make<TKQPanel>("Panel", Item);
         TKQMomentaryButton* held = nullptr;
         TKQOneShotButton* oneShot = nullptr;
         TKDrawnButton* button = nullptr;
         if (momentary) {
-            button = held = plant->Make<TKQMomentaryButton>("RaiseButton", panel);
+            button = held = plant->Make<TKQMomentaryButton>("RaiseButton", Item, {}, panel);
             held->SetBetweenPulsePeriod(TestPeriod);
         } else {
-            button = oneShot = plant->Make<TKQOneShotButton>("ResetButton", panel);
+            button = oneShot = plant->Make<TKQOneShotButton>("ResetButton", Item, {}, panel);
             oneShot->SetOneShotPeriod(TestPeriod);
         }
         QSignalSpy changes(button, SIGNAL(OnValueChange(QObject*)));
@@ -250,8 +241,8 @@ private slots:
         const auto setMonitorOnly = [&] { held ? held->SetIsMonitorOnly(true) : oneShot->SetIsMonitorOnly(true); };
         const QHash<QString, std::function<void()>> actions{
             {"show", [&] { plant->Show(); }},
-            {"hold", [&] { plant->Hold(); }},
-            {"echo", [&] { plant->Echo(); }},
+            {"hold", [&] { plant->Hold(Item); }},
+            {"echo", [&] { plant->Echo(Item); }},
             {"free", [&] { plant->server->held.clear(); }},
             {"set", [&] { plant->server->SetItem(Item, "-1"); }},
             {"rest", [&] { plant->server->SetItem(Item, "0"); }},
@@ -295,10 +286,10 @@ private slots:
             else if (step == "on" || step == "off")
                 QCOMPARE(button->ButtonOn(), step == "on");
             else if (step == "advised" || step == "!advised")
-                QCOMPARE(plant->Advised(), step == "advised");
+                QCOMPARE(plant->Advised(Item), step == "advised");
             else if (step.startsWith("pokes:")) {
                 plant->Settle();
-                QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), arg.split(',', Qt::SkipEmptyParts), ReplyWait);
+                QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(Item), arg.split(',', Qt::SkipEmptyParts), ReplyWait);
             } else if (step.startsWith("changes:"))
                 QTRY_COMPARE_WITH_TIMEOUT(int(changes.count()), arg.toInt(), ReplyWait);
             else
@@ -310,9 +301,9 @@ private slots:
 
     void toggleShowsAtOnceAndWrites()
     {
-        auto* toggle = plant->Make<TKQToggleButton>("CalibrateToggle");
+        auto* toggle = plant->Make<TKQToggleButton>("CalibrateToggle", Item);
         plant->Show();
-        plant->Hold();
+        plant->Hold(Item);
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(toggle->ButtonOn());
         QVERIFY(toggle->Value());
@@ -320,7 +311,7 @@ private slots:
         QVERIFY(!toggle->ButtonOn());
         QTest::keyClick(toggle, Qt::Key_Return);
         plant->Settle();
-        QCOMPARE(plant->Pokes(), QStringList({"-1", "0"}));
+        QCOMPARE(plant->Pokes(Item), QStringList({"-1", "0"}));
     }
 };
 
@@ -335,7 +326,7 @@ private slots:
     // The dialog shows a copy of the button; a right press on it or Escape confirms nothing.
     void oneShotDialogShowsItsButtonAndCancels()
     {
-        auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
+        auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton", Item);
         button->SetOffText("Shutdown");
         button->SetOffColor(Qt::yellow);
         plant->Show();
@@ -353,12 +344,12 @@ private slots:
         QVERIFY(seen);
         QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
         plant->Settle();
-        QCOMPARE(plant->Pokes(), QStringList());
+        QCOMPARE(plant->Pokes(Item), QStringList());
     }
 
     void momentaryDialogStandsInForTheButtonUntilCancelled()
     {
-        auto* button = plant->Make<TKQDAMomentaryButton>("LowerButton");
+        auto* button = plant->Make<TKQDAMomentaryButton>("LowerButton", Item);
         button->SetBetweenPulsePeriod(EndlessPeriod);
         plant->Show();
         plant->server->SetItem(Item, "0");
@@ -375,7 +366,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
             QVERIFY(dialog->isVisible());
             QTest::mouseClick(held, Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "0", "-1", "0"}), ReplyWait);
+            QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(Item), QStringList({"-1", "0", "-1", "0"}), ReplyWait);
             seen = true;
             static_cast<TKConfirmMomentarydlg*>(dialog)->CancelButton()->click();
         });
@@ -383,7 +374,7 @@ private slots:
         QTest::mouseRelease(button, Qt::LeftButton);
         QVERIFY(seen);
         QCOMPARE(TKConfirmMomentarydlg::Current(), nullptr);
-        QCOMPARE(plant->Pokes(), QStringList({"-1", "0", "-1", "0"}));
+        QCOMPARE(plant->Pokes(Item), QStringList({"-1", "0", "-1", "0"}));
     }
 
 private:

@@ -62,16 +62,6 @@ private slots:
         QTEST(FloatToTextFixed(value, precision, digits), "text");
     }
 
-    // Whole numbers may come as doubles from a JSON reader; the list writes back as read.
-    void enumListReadsPairsInOrder()
-    {
-        TKEnumComboBox box;
-        QVERIFY(box.setProperty("EnumList", QVariantList{"Open", 0.0, "Closed", 1.0}));
-        QCOMPARE(box.itemText(1), QString("Closed"));
-        QCOMPARE(box.EnumList().Get(1).Value, 1);
-        QCOMPARE(box.EnumList().WriteEnumObjects(), QVariantList({"Open", 0, "Closed", 1}));
-    }
-
     void enumListRefusesListsThatAreNotPairs_data()
     {
         QTest::addColumn<QVariantList>("stored");
@@ -101,13 +91,15 @@ private slots:
         QTest::newRow("code without entry keeps the text") << ABC << QList<int>{2, 7} << "B" << 7;
         QTest::newRow("last entry of a code wins") << QVariantList{"X", 1, "Y", 1} << QList<int>{1} << "Y" << 1;
         QTest::newRow("code set before the list") << QVariantList() << QList<int>{3} << "C" << 3;
+        // Whole numbers may come as doubles from a JSON reader.
+        QTest::newRow("values as doubles") << QVariantList{"Open", 0.0, "Closed", 1.0} << QList<int>{1} << "Closed" << 1;
     }
     void codeShowsItsText()
     {
         QFETCH(QVariantList, list);
         QFETCH(QList<int>, codes);
         TKEnumComboBox box;
-        box.setProperty("EnumList", list);
+        QVERIFY(box.setProperty("EnumList", list));
         for (int code : codes)
             box.SetEnumValue(code);
         if (list.isEmpty())

@@ -17,12 +17,9 @@
 // The smallest bound control: shows its item's value as text.
 class TBoundProbe : public QWidget, public TKComponent {
     Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
 public:
     explicit TBoundProbe(QWidget* parent = nullptr) : QWidget(parent) { }
 
-    QObject* Device() const { return binding.Device(); }
     void SetDevice(QObject* device) { binding.SetDevice(device); }
     QString ItemName() const { return binding.ItemName(); }
     void SetItemName(const QString& name) { binding.SetItemName(name); }
