@@ -87,14 +87,27 @@ public:
         return TFormLoader::LoadJson(json.toUtf8(), "FTest", form.get(), {{"KQDatorelControl1", device.get()}});
     }
 
-    // End of loading in creation order, then the form is shown.
-    void Show()
+    // End of loading in creation order; Show() also shows the form.
+    void Finish()
     {
         for (TKComponent* component : created)
             component->Loaded();
         created.clear();
+    }
+    void Show()
+    {
+        Finish();
         form->show();
         Settle();
+    }
+    // Shown, and the item's first value has arrived (and been taken over).
+    bool ShowWithValue(const QString& item)
+    {
+        Show();
+        TKQItem* held = device->GetItem(item);
+        const bool arrived = QTest::qWaitFor([held] { return held->HasValue(); }, ReplyWait);
+        device->ReleaseItem(item);
+        return arrived;
     }
     // Shown and the active window, for tests of the keyboard focus.
     bool ShowActive()
@@ -136,4 +149,22 @@ public:
     std::unique_ptr<TKQForm> form;
     QList<TKComponent*> created;
     TKQItem* settle = nullptr;
+};
+
+// Gives every test a fresh plant and checks that none leaves a message behind;
+// the test class calls Start() from init() and Stop() from cleanup().
+template <class P = TControlPlant>
+struct PlantFixture {
+    void Start()
+    {
+        plant = std::make_unique<P>();
+        QVERIFY(plant->opened);
+    }
+    void Stop()
+    {
+        const QStringList shown = plant->dialogs.texts();
+        plant.reset();
+        QCOMPARE(shown, QStringList());
+    }
+    std::unique_ptr<P> plant;
 };

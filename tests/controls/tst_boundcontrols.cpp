@@ -140,7 +140,7 @@ QString Shown(QObject* control)
 }
 
 // Every test on a fresh plant whose server knows the row's items.
-class BoundClassTest : public QObject {
+class BoundClassTest : public QObject, public PlantFixture<> {
     Q_OBJECT
 protected:
     void AddRows(bool (*wanted)(const BoundClass&) = nullptr)
@@ -168,15 +168,6 @@ protected:
                         .arg(control, siblings));
         return plant->form->findChild<QObject*>("Control");
     }
-    // Shown, and the control has taken over its item's first value.
-    bool ShowWithValue(const BoundClass& c)
-    {
-        plant->Show();
-        TKQItem* item = plant->device->GetItem(c.item);
-        const bool arrived = QTest::qWaitFor([item] { return item->HasValue(); }, ReplyWait);
-        plant->device->ReleaseItem(c.item);
-        return arrived;
-    }
     // The tune also holds its limit items.
     QStringList Items(const BoundClass& c) const
     {
@@ -192,20 +183,9 @@ protected:
         return advised;
     }
 
-    std::unique_ptr<TControlPlant> plant;
-
 private slots:
-    void init()
-    {
-        plant = std::make_unique<TControlPlant>();
-        QVERIFY(plant->opened);
-    }
-    void cleanup()
-    {
-        const QStringList shown = plant->dialogs.texts();
-        plant.reset();
-        QCOMPARE(shown, QStringList());
-    }
+    void init() { Start(); }
+    void cleanup() { Stop(); }
 };
 
 } // namespace
@@ -256,7 +236,7 @@ void TestBoundClasses::showsTheItemAndFollowsIt()
     const BoundClass& c = Classes[row];
     QObject* control = Load(c);
     QSignalSpy values(control, SIGNAL(OnValueChange(QObject*)));
-    QVERIFY(ShowWithValue(c));
+    QVERIFY(plant->ShowWithValue(c.item));
     if (c.shown) {
         QCOMPARE(Shown(control), QString(c.shown));
         QCOMPARE(QAccessible::queryAccessibleInterface(control)->role(), c.role);
@@ -281,7 +261,7 @@ void TestBoundClasses::subscriptionFollowsFormContainerAndOwnState()
     QVERIFY(control);
     const QStringList all = Items(c);
     QCOMPARE(Advised(c), QStringList()); // a form not shown subscribes nothing
-    QVERIFY(ShowWithValue(c));
+    QVERIFY(plant->ShowWithValue(c.item));
     QCOMPARE(Advised(c), all);
 
     for (const char* own : {"Visible", "Enabled"}) {
@@ -310,7 +290,7 @@ void TestBoundClasses::valueInTheDescriptionIsNeverWritten()
     QFETCH(int, row);
     const BoundClass& c = Classes[row];
     QObject* control = Load(c, c.formValue);
-    QVERIFY(ShowWithValue(c));
+    QVERIFY(plant->ShowWithValue(c.item));
     plant->Settle();
     QCOMPARE(plant->server->pokes, QStringList());
     if (!c.runProperty)
@@ -326,7 +306,7 @@ void TestBoundClasses::monitorOnlyNeverWrites()
     QFETCH(int, row);
     const BoundClass& c = Classes[row];
     auto* control = qobject_cast<QWidget*>(Load(c, R"("IsMonitorOnly": true)"));
-    QVERIFY(ShowWithValue(c));
+    QVERIFY(plant->ShowWithValue(c.item));
     c.write(control);
     if (c.runProperty)
         control->setProperty(c.runProperty, c.runValue);
@@ -348,7 +328,7 @@ void TestBoundClasses::accessibleNameIsTheLabelElseTheItem()
                              "properties": {"Device": "KQDatorelControl1", "ItemName": "%2"%3%4}})")
             .arg(c.name, c.item, *c.properties ? ", " : "", c.properties);
     auto* control = qobject_cast<QWidget*>(Load(c, QString(), labelled));
-    QVERIFY(ShowWithValue(c));
+    QVERIFY(plant->ShowWithValue(c.item));
     QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), QString(c.item));
     auto* other = plant->form->findChild<QWidget*>("Labelled");
     QCOMPARE(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name), QString("Rated speed"));
@@ -363,7 +343,7 @@ void TestBoundClasses::destroyingGivesTheItemsBack()
         QStringLiteral(R"(, {"class": "TKQItemSpy", "properties": {"Device": "KQDatorelControl1", "ItemName": "%1"}})")
             .arg(c.item);
     QObject* control = Load(c, QString(), keeper);
-    QVERIFY(ShowWithValue(c));
+    QVERIFY(plant->ShowWithValue(c.item));
     QCOMPARE(Advised(c), Items(c));
     delete control;
     for (const QString& item : Items(c))

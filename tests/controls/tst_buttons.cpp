@@ -15,8 +15,8 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
-#include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -54,44 +54,20 @@ void Release(TKDrawnButton* button, int input)
 constexpr unsigned TestPeriod = 50;
 // So long that it never ends within a test unless shortened.
 constexpr unsigned EndlessPeriod = 600000;
+
+QString StateName(TPulseState state)
+{
+    static const char* const names[] = {"Idle", "RestDue", "RestSent", "ActiveConfirmed", "ActiveSent", "Awaiting"};
+    return names[int(state)];
+}
 const QString Item = QStringLiteral("CMD.PULSE.IN");
 
 // A command item at rest.
 struct Plant : TControlPlant {
     Plant() { Define(Item, "0"); }
-    template <class T>
-    T* Make(const QString& name, QWidget* parent = nullptr)
-    {
-        return TControlPlant::Make<T>(name, Item, {}, parent);
-    }
-    QStringList Pokes() const { return TControlPlant::Pokes(Item); }
-    void Hold() { TControlPlant::Hold(Item); }
-    void Echo() { TControlPlant::Echo(Item); }
-    bool Advised() { return TControlPlant::Advised(Item); }
 };
 
-const QStringList Command{"-1"};
 const QStringList CommandThenRest{"-1", "0"};
-
-// Every test on a fresh plant, and none leaves a message behind.
-class PlantTest : public QObject {
-    Q_OBJECT
-private slots:
-    void init()
-    {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
-    }
-    void cleanup()
-    {
-        const QStringList shown = plant->dialogs.texts();
-        plant.reset();
-        QCOMPARE(shown, QStringList());
-    }
-
-protected:
-    std::unique_ptr<Plant> plant;
-};
 
 } // namespace
 
@@ -100,545 +76,306 @@ protected:
 class TestDrawnButtons : public QObject {
     Q_OBJECT
 private slots:
-    void pressAndRelease_data();
-    void pressAndRelease();
-    void oneShotPulseEndsAfterItsPeriod();
-    void disabledButtonsStayOff();
-    void bothCaptionsFit();
-    void roleNameAndValue_data();
-    void roleNameAndValue();
-    void pressActionPresses();
-};
+    void pressAndRelease_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("input");
+        QTest::addColumn<bool>("onWhilePressed");
+        QTest::addColumn<bool>("onAfterRelease");
 
-void TestDrawnButtons::pressAndRelease_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("input");
-    QTest::addColumn<bool>("onWhilePressed");
-    QTest::addColumn<bool>("onAfterRelease");
-
-    QTest::newRow("one-shot, left") << int(OneShot) << int(LeftMouse) << true << true;
-    QTest::newRow("one-shot, right") << int(OneShot) << int(RightMouse) << false << false;
-    QTest::newRow("one-shot, Enter") << int(OneShot) << int(EnterKey) << true << true;
-    QTest::newRow("momentary, left") << int(Momentary) << int(LeftMouse) << true << false;
-    QTest::newRow("momentary, right") << int(Momentary) << int(RightMouse) << false << false;
-    QTest::newRow("momentary, Enter") << int(Momentary) << int(EnterKey) << true << false;
-    QTest::newRow("toggle, left") << int(Toggle) << int(LeftMouse) << true << true;
-    QTest::newRow("toggle, right") << int(Toggle) << int(RightMouse) << true << true;
-    QTest::newRow("toggle, Enter") << int(Toggle) << int(EnterKey) << false << false;
-}
-
-void TestDrawnButtons::pressAndRelease()
-{
-    QFETCH(int, kind);
-    QFETCH(int, input);
-    QFETCH(bool, onWhilePressed);
-    QFETCH(bool, onAfterRelease);
-    std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
-    QSignalSpy changes(button.get(), &TKDrawnButton::OnButtonStateChange);
-    QSignalSpy downs(button.get(), &TKDrawnButton::OnMouseDown);
-    QSignalSpy ups(button.get(), &TKDrawnButton::OnMouseUp);
-    Press(button.get(), input);
-    QCOMPARE(button->ButtonOn(), onWhilePressed);
-    Release(button.get(), input);
-    QCOMPARE(button->ButtonOn(), onAfterRelease);
-    QCOMPARE(changes.count(), int(onWhilePressed) + int(onWhilePressed != onAfterRelease));
-    const bool pressReported = input != EnterKey || kind != Toggle;
-    QCOMPARE(downs.count(), int(pressReported));
-    QCOMPARE(ups.count(), int(pressReported));
-    if (pressReported && input == EnterKey) {
-        // Enter acts as the left button at (1, 1).
-        QCOMPARE(downs.first().at(1).value<Qt::MouseButton>(), Qt::LeftButton);
-        QCOMPARE(downs.first().at(3).toInt(), 1);
-        QCOMPARE(downs.first().at(4).toInt(), 1);
+        QTest::newRow("one-shot, left") << int(OneShot) << int(LeftMouse) << true << true;
+        QTest::newRow("one-shot, right") << int(OneShot) << int(RightMouse) << false << false;
+        QTest::newRow("one-shot, Enter") << int(OneShot) << int(EnterKey) << true << true;
+        QTest::newRow("momentary, left") << int(Momentary) << int(LeftMouse) << true << false;
+        QTest::newRow("momentary, right") << int(Momentary) << int(RightMouse) << false << false;
+        QTest::newRow("momentary, Enter") << int(Momentary) << int(EnterKey) << true << false;
+        QTest::newRow("toggle, left") << int(Toggle) << int(LeftMouse) << true << true;
+        QTest::newRow("toggle, right") << int(Toggle) << int(RightMouse) << true << true;
+        QTest::newRow("toggle, Enter") << int(Toggle) << int(EnterKey) << false << false;
     }
-}
 
-void TestDrawnButtons::oneShotPulseEndsAfterItsPeriod()
-{
-    TKOneShotButton button;
-    button.SetOneShotPeriod(TestPeriod);
-    QSignalSpy changes(&button, &TKDrawnButton::OnButtonStateChange);
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QVERIFY(button.PulseRunning());
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QTest::keyClick(&button, Qt::Key_Return);
-    QCOMPARE(changes.count(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!button.PulseRunning(), ReplyWait);
-    QVERIFY(!button.ButtonOn());
-    QCOMPARE(changes.count(), 2);
-    QCOMPARE(changes.last().first().value<QObject*>(), &button);
-}
-
-void TestDrawnButtons::disabledButtonsStayOff()
-{
-    for (int kind : {OneShot, Momentary, Toggle}) {
+    void pressAndRelease()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, input);
+        QFETCH(bool, onWhilePressed);
+        QFETCH(bool, onAfterRelease);
         std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
-        button->SetEnabled(false);
-        QVERIFY(!button->Enabled());
-        button->Click();
-        QVERIFY(!button->ButtonOn());
+        QSignalSpy changes(button.get(), &TKDrawnButton::OnButtonStateChange);
+        QSignalSpy downs(button.get(), &TKDrawnButton::OnMouseDown);
+        QSignalSpy ups(button.get(), &TKDrawnButton::OnMouseUp);
+        Press(button.get(), input);
+        QCOMPARE(button->ButtonOn(), onWhilePressed);
+        Release(button.get(), input);
+        QCOMPARE(button->ButtonOn(), onAfterRelease);
+        QCOMPARE(changes.count(), int(onWhilePressed) + int(onWhilePressed != onAfterRelease));
+        const bool pressReported = input != EnterKey || kind != Toggle;
+        QCOMPARE(downs.count(), int(pressReported));
+        QCOMPARE(ups.count(), int(pressReported));
+        if (pressReported) // Enter acts as the left button
+            QCOMPARE(downs.first().at(1).value<Qt::MouseButton>(), input == RightMouse ? Qt::RightButton : Qt::LeftButton);
     }
-}
 
-void TestDrawnButtons::bothCaptionsFit()
-{
-    for (const auto& [off, on] : {std::pair{"Reset Alarms", "On"}, std::pair{"Off", "Calibration enabled"}}) {
-        TKToggleButton button;
-        button.SetOffText(off);
-        button.SetOnText(on);
-        button.show();
-        const QFontMetrics metrics(button.font());
-        QVERIFY(button.width() > metrics.horizontalAdvance(off));
-        QVERIFY(button.width() > metrics.horizontalAdvance(on));
-        QVERIFY(button.height() > metrics.height());
-    }
-}
-
-void TestDrawnButtons::roleNameAndValue_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("one-shot with caption") << int(OneShot) << int(QAccessible::PushButton) << "Reset Alarms"
-                                           << "Reset Alarms";
-    QTest::newRow("momentary without caption") << int(Momentary) << int(QAccessible::PushButton) << ""
-                                               << "TheButton";
-    QTest::newRow("toggle") << int(Toggle) << int(QAccessible::CheckBox) << "Calibrate" << "Calibrate";
-}
-
-void TestDrawnButtons::roleNameAndValue()
-{
-    QFETCH(int, kind);
-    QFETCH(int, role);
-    QFETCH(QString, caption);
-    QFETCH(QString, name);
-    std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
-    button->setObjectName("TheButton");
-    button->SetOffText(caption);
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button.get());
-    QVERIFY(accessible);
-    QCOMPARE(int(accessible->role()), role);
-    QCOMPARE(accessible->text(QAccessible::Name), name);
-    QCOMPARE(accessible->text(QAccessible::Value), QString("Off"));
-    button->SetButtonOn(true);
-    QCOMPARE(accessible->text(QAccessible::Value), QString("On"));
-    if (role == QAccessible::CheckBox)
-        QVERIFY(accessible->state().checked);
-    else
-        QVERIFY(accessible->state().pressed);
-    button->setAccessibleName("Named");
-    QCOMPARE(accessible->text(QAccessible::Name), QString("Named"));
-}
-
-void TestDrawnButtons::pressActionPresses()
-{
-    TKToggleButton toggle;
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&toggle);
-    QAccessibleActionInterface* actions = accessible->actionInterface();
-    QVERIFY(actions);
-    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
-    actions->doAction(QAccessibleActionInterface::pressAction());
-    QVERIFY(toggle.ButtonOn());
-
-    TKMomentaryButton momentary;
-    QSignalSpy changes(&momentary, &TKDrawnButton::OnButtonStateChange);
-    QAccessible::queryAccessibleInterface(&momentary)->actionInterface()->doAction(
-        QAccessibleActionInterface::pressAction());
-    // Pressed and released.
-    QCOMPARE(changes.count(), 2);
-    QVERIFY(!momentary.ButtonOn());
-}
-
-// ---------------------------------------------------------------------------
-
-class TestOneShotPulse : public PlantTest {
-    Q_OBJECT
-private slots:
-    void promptEchoRestsAfterThePeriod();
-    void lateEchoRestsAsSoonAsItArrives();
-    void restValueIsTheNegatedCommand();
-    void firstSightOfACommandBringsTheDeviceToRest();
-    void hidingDuringAPulseLetsGoAtItsEnd();
-    void monitorOnlyIsRefusedDuringAPulse();
-
-private:
-    TKQOneShotButton* Button(unsigned period = TestPeriod)
+    void accessible_data()
     {
-        auto* button = plant->Make<TKQOneShotButton>("ResetButton");
-        button->SetOffText("Reset");
-        button->SetOneShotPeriod(period);
-        return button;
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("onAfterPress");
+        QTest::newRow("one-shot with caption") << int(OneShot) << int(QAccessible::PushButton) << "Reset Alarms"
+                                               << "Reset Alarms" << true;
+        QTest::newRow("momentary without caption") << int(Momentary) << int(QAccessible::PushButton) << ""
+                                                   << "TheButton" << false;
+        QTest::newRow("toggle") << int(Toggle) << int(QAccessible::CheckBox) << "Calibrate" << "Calibrate" << true;
+    }
+
+    // Role, name (the caption, else the object's name) and value; the press action
+    // presses and releases.
+    void accessible()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, role);
+        QFETCH(QString, caption);
+        QFETCH(QString, name);
+        QFETCH(bool, onAfterPress);
+        std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
+        button->setObjectName("TheButton");
+        button->SetOffText(caption);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button.get());
+        QCOMPARE(int(accessible->role()), role);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+        QCOMPARE(accessible->text(QAccessible::Value), QString("Off"));
+        QSignalSpy changes(button.get(), &TKDrawnButton::OnButtonStateChange);
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(button->ButtonOn(), onAfterPress);
+        QCOMPARE(changes.count(), onAfterPress ? 1 : 2);
+        QCOMPARE(accessible->text(QAccessible::Value), QString(onAfterPress ? "On" : "Off"));
+        if (onAfterPress)
+            QVERIFY(role == QAccessible::CheckBox ? accessible->state().checked : accessible->state().pressed);
     }
 };
 
-void TestOneShotPulse::promptEchoRestsAfterThePeriod()
-{
-    TKQOneShotButton* button = Button(EndlessPeriod);
-    QSignalSpy changes(button, &TKQOneShotButton::OnValueChange);
-    plant->Show();
-    QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY(button->ButtonOn());
-    plant->Settle();
-    // The command came back; the rest value waits for the end of the period.
-    QCOMPARE(button->PulseState(), TPulseState::ActiveConfirmed);
-    QCOMPARE(plant->Pokes(), Command);
-    QVERIFY(button->ButtonOn());
+// ---------------------------------------------------------------------------
 
-    button->SetOneShotPeriod(1);
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-    QVERIFY(!button->ButtonOn());
-    QCOMPARE(changes.count(), 2);
-    QCOMPARE(changes.first().first().value<QObject*>(), button);
-}
+// The bound pulse buttons, each case a script of steps read left to right:
+//   show, hold (pokes are stored but not advised back), echo (advise what was
+//   poked), free (stop holding), set / rest (the device shows the command or the
+//   rest value), settle, keeper (another control takes the item), hide / unhide
+//   (the button's panel), click, press, release, enter (Return key), default
+//   (the rest value is true), endless / period (one-shot period: endless, 1 ms),
+//   monitor:refused / monitor:ok (setting IsMonitorOnly during / after a pulse);
+// and checks: =State, on / off, advised / !advised, pokes:a,b (all pokes so
+// far), changes:n (OnValueChange so far).
+class TestPulseButtons : public QObject, public PlantFixture<Plant> {
+    Q_OBJECT
+private slots:
+    void init() { Start(); }
+    void cleanup() { Stop(); }
 
-void TestOneShotPulse::lateEchoRestsAsSoonAsItArrives()
-{
-    TKQOneShotButton* button = Button();
-    plant->Show();
-    plant->Hold();
-    QTest::keyClick(button, Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestDue, ReplyWait);
-    QVERIFY(!button->ButtonOn());
-    QCOMPARE(plant->Pokes(), Command);
+    void scripts_data()
+    {
+        QTest::addColumn<bool>("momentary");
+        QTest::addColumn<QByteArray>("initial");
+        QTest::addColumn<QString>("script");
+        const auto row = [](const char* name, bool momentary, const char* initial, const char* script) {
+            QTest::newRow(name) << momentary << QByteArray(initial) << QString(script);
+        };
+        // One-shot: the command goes out at once, the rest value after the
+        // period once the command has come back.
+        row("one-shot, prompt echo rests after the period", false, "0",
+            "endless show click on settle =ActiveConfirmed pokes:-1 on period =Idle pokes:-1,0 off changes:2");
+        row("one-shot, late echo rests as soon as it arrives", false, "0",
+            "show hold enter =RestDue off pokes:-1 echo =RestSent pokes:-1,0 echo =Idle pokes:-1,0");
+        row("one-shot, rest value is the negated command", false, "-1", "default show click =Idle pokes:0,-1 off");
+        // Until the device has shown the rest value, every command value seen
+        // is answered with the rest value and not shown.
+        row("one-shot, first sight of a command brings the device to rest", false, "-1",
+            "hold show pokes:0 set pokes:0,0 changes:0 echo settle changes:0 set changes:1 pokes:0,0 =Idle");
+        row("one-shot, monitor-only is refused during a pulse", false, "0",
+            "show hold click monitor:refused echo =RestSent echo =Idle monitor:ok");
+        // Hidden during a command, the button lets go of the item at its end,
+        // even when shown again meanwhile.
+        row("one-shot, hiding lets go at the end", false, "0",
+            "show rest settle advised hold click hide advised unhide echo =RestSent advised echo =Idle !advised pokes:-1,0 "
+            "hide unhide =Idle advised");
+        row("momentary, hiding lets go at the end", true, "0",
+            "show rest settle advised hold click hide advised unhide echo =RestSent advised echo =Idle !advised pokes:-1,0 "
+            "hide unhide =Awaiting advised");
+        // Momentary: the command is repeated while held, each time after its echo.
+        row("momentary, held repeats after each echo only", true, "0",
+            "show rest settle hold press on settle =ActiveSent pokes:-1 echo pokes:-1,-1 release off =RestDue echo "
+            "pokes:-1,-1,0 echo =Idle");
+        row("momentary, release before the echo rests when it arrives", true, "0",
+            "show rest settle hold press release =RestDue off pokes:-1 echo =RestSent pokes:-1,0 echo =Idle");
+        row("momentary, monitor-only is refused during a command", true, "0",
+            "show rest settle hold press monitor:refused release echo =RestSent echo =Idle monitor:ok");
+        // After each subscription presses wait for a value; one delivered while
+        // subscribing (another control holds the item) does not count.
+        row("momentary, presses wait for the first value", true, "0",
+            "show rest hide !advised unhide =Awaiting click off settle =Idle pokes: "
+            "keeper hide unhide settle =Awaiting click rest =Idle pokes: click pokes:-1,0");
+        row("momentary, first sight of a command brings the device to rest", true, "-1",
+            "hold show pokes:0 click pokes:0 echo settle changes:0 =Idle free click pokes:0,-1,0");
+    }
 
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-}
+    void scripts()
+    {
+        QFETCH(bool, momentary);
+        QFETCH(QByteArray, initial);
+        QFETCH(QString, script);
+        plant->Define(Item, initial);
+        auto* panel = plant->Make<TKQPanel>("Panel", Item);
+        TKQMomentaryButton* held = nullptr;
+        TKQOneShotButton* oneShot = nullptr;
+        TKDrawnButton* button = nullptr;
+        if (momentary) {
+            button = held = plant->Make<TKQMomentaryButton>("RaiseButton", Item, {}, panel);
+            held->SetBetweenPulsePeriod(TestPeriod);
+        } else {
+            button = oneShot = plant->Make<TKQOneShotButton>("ResetButton", Item, {}, panel);
+            oneShot->SetOneShotPeriod(TestPeriod);
+        }
+        QSignalSpy changes(button, SIGNAL(OnValueChange(QObject*)));
+        const auto state = [&] { return StateName(held ? held->PulseState() : oneShot->PulseState()); };
+        const auto setMonitorOnly = [&] { held ? held->SetIsMonitorOnly(true) : oneShot->SetIsMonitorOnly(true); };
+        const QHash<QString, std::function<void()>> actions{
+            {"show", [&] { plant->Show(); }},
+            {"hold", [&] { plant->Hold(Item); }},
+            {"echo", [&] { plant->Echo(Item); }},
+            {"free", [&] { plant->server->held.clear(); }},
+            {"set", [&] { plant->server->SetItem(Item, "-1"); }},
+            {"rest", [&] { plant->server->SetItem(Item, "0"); }},
+            {"settle", [&] { plant->Settle(); }},
+            {"hide", [&] { panel->SetVisible(false); }},
+            {"unhide", [&] { panel->SetVisible(true); }},
+            {"click", [&] { QTest::mouseClick(button, Qt::LeftButton); }},
+            {"press", [&] { QTest::mousePress(button, Qt::LeftButton); }},
+            {"release", [&] { QTest::mouseRelease(button, Qt::LeftButton); }},
+            {"enter", [&] { QTest::keyClick(button, Qt::Key_Return); }},
+            {"default", [&] { button->setProperty("ControlDefaultValue", true); }},
+            {"endless", [&] { oneShot->SetOneShotPeriod(EndlessPeriod); }},
+            {"period", [&] { oneShot->SetOneShotPeriod(1); }},
+            {"keeper", [&] {
+                 auto* keeper = new TKQToggleButton(plant->form.get());
+                 keeper->SetDevice(plant->device.get());
+                 keeper->SetItemName(Item);
+                 keeper->SetEnabled(true);
+                 QTRY_VERIFY_WITH_TIMEOUT(keeper->HasValue(), ReplyWait);
+             }},
+        };
+        int at = 0;
+        const QStringList steps = script.split(' ', Qt::SkipEmptyParts);
+        const auto where = qScopeGuard([&] {
+            if (QTest::currentTestFailed())
+                qWarning("failed at step %d, %s", at + 1, qPrintable(steps.value(at)));
+        });
+        for (; at < steps.size(); ++at) {
+            const QString& step = steps[at];
+            const QString arg = step.section(':', 1);
+            if (actions.contains(step))
+                actions[step]();
+            else if (step == "monitor:refused") {
+                QCOMPARE(RaisedText(setMonitorOnly), button->objectName() + " _SetIsMonitorOnly change failed. Incorrect State.");
+                QVERIFY(button->isEnabled());
+            } else if (step == "monitor:ok") {
+                QCOMPARE(RaisedText(setMonitorOnly), QString());
+                QVERIFY(!button->isEnabled());
+            } else if (step.startsWith('='))
+                QTRY_COMPARE_WITH_TIMEOUT(state(), step.mid(1), ReplyWait);
+            else if (step == "on" || step == "off")
+                QCOMPARE(button->ButtonOn(), step == "on");
+            else if (step == "advised" || step == "!advised")
+                QCOMPARE(plant->Advised(Item), step == "advised");
+            else if (step.startsWith("pokes:")) {
+                plant->Settle();
+                QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(Item), arg.split(',', Qt::SkipEmptyParts), ReplyWait);
+            } else if (step.startsWith("changes:"))
+                QTRY_COMPARE_WITH_TIMEOUT(int(changes.count()), arg.toInt(), ReplyWait);
+            else
+                QFAIL("unknown step");
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
 
-void TestOneShotPulse::restValueIsTheNegatedCommand()
-{
-    plant->server->SetItem(Item, "-1");
-    TKQOneShotButton* button = Button();
-    button->SetControlDefaultValue(true);
-    plant->Show();
-    QTest::mouseClick(button, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QCOMPARE(plant->Pokes(), QStringList({"0", "-1"}));
-    QVERIFY(!button->ButtonOn());
-}
-
-void TestOneShotPulse::firstSightOfACommandBringsTheDeviceToRest()
-{
-    plant->server->SetItem(Item, "-1");
-    plant->Hold();
-    TKQOneShotButton* button = Button();
-    QSignalSpy changes(button, &TKQOneShotButton::OnValueChange);
-    plant->Show();
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0"}), ReplyWait);
-    // Not at rest yet: another command value is answered with the rest value again.
-    plant->server->SetItem(Item, "-1");
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0", "0"}), ReplyWait);
-    QCOMPARE(changes.count(), 0);
-
-    plant->Echo();
-    plant->Settle();
-    QCOMPARE(changes.count(), 0);
-    // Initialised: a value now is shown and answered with nothing.
-    plant->server->SetItem(Item, "-1");
-    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, ReplyWait);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), QStringList({"0", "0"}));
-    QCOMPARE(button->PulseState(), TPulseState::Idle);
-}
-
-void TestOneShotPulse::hidingDuringAPulseLetsGoAtItsEnd()
-{
-    TKQOneShotButton* button = Button();
-    plant->Show();
-    QVERIFY(plant->Advised());
-    plant->Hold();
-    QTest::mouseClick(button, Qt::LeftButton);
-    button->SetVisible(false);
-    QVERIFY(plant->Advised());
-    // Shown again before the end: the unsubscribe still waits for the end.
-    button->SetVisible(true);
-    QVERIFY(plant->Advised());
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
-    QVERIFY(plant->Advised());
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QVERIFY(!plant->Advised());
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-
-    button->SetVisible(true);
-    QVERIFY(plant->Advised());
-    button->SetVisible(false);
-    QVERIFY(!plant->Advised());
-}
-
-void TestOneShotPulse::monitorOnlyIsRefusedDuringAPulse()
-{
-    TKQOneShotButton* button = Button();
-    plant->Show();
-    plant->Hold();
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(RaisedText([&] { button->SetIsMonitorOnly(true); }),
-             QString("ResetButton _SetIsMonitorOnly change failed. Incorrect State."));
-    QVERIFY(!button->IsMonitorOnly());
-    QVERIFY(button->isEnabled());
-
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QCOMPARE(RaisedText([&] { button->SetIsMonitorOnly(true); }), QString());
-    QVERIFY(!button->isEnabled());
-}
+    void toggleShowsAtOnceAndWrites()
+    {
+        auto* toggle = plant->Make<TKQToggleButton>("CalibrateToggle", Item);
+        plant->Show();
+        plant->Hold(Item);
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(toggle->ButtonOn());
+        QVERIFY(toggle->Value());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(!toggle->ButtonOn());
+        QTest::keyClick(toggle, Qt::Key_Return);
+        plant->Settle();
+        QCOMPARE(plant->Pokes(Item), QStringList({"-1", "0"}));
+    }
+};
 
 // ---------------------------------------------------------------------------
 
-class TestMomentaryCommand : public PlantTest {
+class TestConfirmation : public QObject, public PlantFixture<Plant> {
     Q_OBJECT
 private slots:
-    void heldButtonRepeatsTheCommandAfterEachEcho();
-    void noRepeatWithoutAnEcho();
-    void releaseBeforeTheEchoRestsWhenItArrives();
-    void pressesWaitForTheFirstValue();
-    void firstSightOfACommandBringsTheDeviceToRest();
-    void hidingThePanelDuringACommandLetsGoAtItsEnd();
-    void monitorOnlyFromTheFormIsAppliedAtTheEndOfLoading();
+    void init() { Start(); }
+    void cleanup() { Stop(); }
 
-private:
-    TKQMomentaryButton* Button(QWidget* parent = nullptr)
+    // The dialog shows a copy of the button; a right press on it or Escape confirms nothing.
+    void oneShotDialogShowsItsButtonAndCancels()
     {
-        auto* button = plant->Make<TKQMomentaryButton>("RaiseButton", parent);
-        button->SetOffText("Raise");
-        button->SetBetweenPulsePeriod(TestPeriod);
-        return button;
+        auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton", Item);
+        button->SetOffText("Shutdown");
+        button->SetOffColor(Qt::yellow);
+        plant->Show();
+        bool seen = false;
+        WhenOpen([&](TKConfirmDialog* dialog) {
+            TKOneShotButton* copy = qobject_cast<TKConfirmOneShotdlg*>(dialog)->Button();
+            QCOMPARE(copy->OffText(), QString("Shutdown"));
+            QCOMPARE(copy->OffColor(), QColor(Qt::yellow));
+            QTest::mouseClick(copy, Qt::RightButton);
+            QVERIFY(dialog->isVisible());
+            seen = true;
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QTest::keyClick(button, Qt::Key_Return);
+        QVERIFY(seen);
+        QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
+        plant->Settle();
+        QCOMPARE(plant->Pokes(Item), QStringList());
     }
-    // Shown, and at rest after its first value.
-    TKQMomentaryButton* ReadyButton(QWidget* parent = nullptr)
+
+    void momentaryDialogStandsInForTheButtonUntilCancelled()
     {
-        TKQMomentaryButton* button = Button(parent);
+        auto* button = plant->Make<TKQDAMomentaryButton>("LowerButton", Item);
+        button->SetBetweenPulsePeriod(EndlessPeriod);
         plant->Show();
         plant->server->SetItem(Item, "0");
-        plant->Settle();
-        return button;
+        QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+        bool seen = false;
+        WhenOpen([&](TKConfirmDialog* dialog) {
+            TKMomentaryButton* held = static_cast<TKConfirmMomentarydlg*>(dialog)->Button();
+            QTest::mousePress(held, Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::ActiveConfirmed, ReplyWait);
+            // Releasing the bound button itself does nothing.
+            button->MouseUp(Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+            QCOMPARE(button->PulseState(), TPulseState::ActiveConfirmed);
+            QTest::mouseRelease(held, Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
+            QVERIFY(dialog->isVisible());
+            QTest::mouseClick(held, Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(Item), QStringList({"-1", "0", "-1", "0"}), ReplyWait);
+            seen = true;
+            static_cast<TKConfirmMomentarydlg*>(dialog)->CancelButton()->click();
+        });
+        QTest::mousePress(button, Qt::LeftButton);
+        QTest::mouseRelease(button, Qt::LeftButton);
+        QVERIFY(seen);
+        QCOMPARE(TKConfirmMomentarydlg::Current(), nullptr);
+        QCOMPARE(plant->Pokes(Item), QStringList({"-1", "0", "-1", "0"}));
     }
-};
-
-void TestMomentaryCommand::heldButtonRepeatsTheCommandAfterEachEcho()
-{
-    TKQMomentaryButton* button = ReadyButton();
-    QCOMPARE(button->PulseState(), TPulseState::Idle);
-    QTest::mousePress(button, Qt::LeftButton);
-    QVERIFY(button->ButtonOn());
-    QTRY_VERIFY_WITH_TIMEOUT(plant->Pokes().size() >= 3, ReplyWait);
-    QTest::mouseRelease(button, Qt::LeftButton);
-    QVERIFY(!button->ButtonOn());
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    plant->Settle();
-    QStringList pokes = plant->Pokes();
-    QCOMPARE(pokes.takeLast(), QString("0"));
-    QCOMPARE(pokes, QStringList(pokes.size(), "-1"));
-}
-
-void TestMomentaryCommand::noRepeatWithoutAnEcho()
-{
-    TKQMomentaryButton* button = ReadyButton();
-    plant->Hold();
-    QTest::keyPress(button, Qt::Key_Return);
-    plant->Settle();
-    // Unconfirmed: no repeat is timed.
-    QCOMPARE(button->PulseState(), TPulseState::ActiveSent);
-    QCOMPARE(plant->Pokes(), Command);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "-1"}), ReplyWait);
-    QTest::keyRelease(button, Qt::Key_Return);
-    QCOMPARE(button->PulseState(), TPulseState::RestDue);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "-1", "0"}), ReplyWait);
-}
-
-void TestMomentaryCommand::releaseBeforeTheEchoRestsWhenItArrives()
-{
-    TKQMomentaryButton* button = ReadyButton();
-    plant->Hold();
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseRelease(button, Qt::LeftButton);
-    QCOMPARE(button->PulseState(), TPulseState::RestDue);
-    QVERIFY(!button->ButtonOn());
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), Command);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-}
-
-void TestMomentaryCommand::pressesWaitForTheFirstValue()
-{
-    TKQMomentaryButton* button = ReadyButton();
-    button->SetVisible(false);
-    QVERIFY(!plant->Advised());
-    button->SetVisible(true);
-    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
-    button->Click();
-    QVERIFY(!button->ButtonOn());
-    plant->Settle();
-    QCOMPARE(button->PulseState(), TPulseState::Idle);
-    QCOMPARE(plant->Pokes(), QStringList());
-
-    // Another holder keeps the item's value: the value delivered while
-    // subscribing does not end the wait, the next one does.
-    auto* toggle = new TKQToggleButton(plant->form.get());
-    toggle->SetDevice(plant->device.get());
-    toggle->SetItemName(Item);
-    toggle->SetEnabled(true);
-    QTRY_VERIFY_WITH_TIMEOUT(toggle->HasValue(), ReplyWait);
-    button->SetVisible(false);
-    button->SetVisible(true);
-    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
-    plant->Settle();
-    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
-    button->Click();
-    plant->server->SetItem(Item, "0");
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QCOMPARE(plant->Pokes(), QStringList());
-    button->Click();
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), CommandThenRest, ReplyWait);
-}
-
-void TestMomentaryCommand::firstSightOfACommandBringsTheDeviceToRest()
-{
-    plant->server->SetItem(Item, "-1");
-    plant->Hold();
-    TKQMomentaryButton* button = Button();
-    QSignalSpy changes(button, &TKQMomentaryButton::OnValueChange);
-    plant->Show();
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0"}), ReplyWait);
-    // Not at rest yet: no command can start.
-    QTest::mouseClick(button, Qt::LeftButton);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), QStringList({"0"}));
-    plant->Echo();
-    plant->Settle();
-    QCOMPARE(changes.count(), 0);
-    QCOMPARE(button->PulseState(), TPulseState::Idle);
-    plant->server->held.clear();
-    button->Click();
-    QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"0", "-1", "0"}), ReplyWait);
-}
-
-void TestMomentaryCommand::hidingThePanelDuringACommandLetsGoAtItsEnd()
-{
-    auto* panel = plant->Make<TKQPanel>("Panel");
-    TKQMomentaryButton* button = ReadyButton(panel);
-    QVERIFY(plant->Advised());
-    plant->Hold();
-    QTest::mousePress(button, Qt::LeftButton);
-    panel->SetVisible(false);
-    QVERIFY(plant->Advised());
-    button->MouseUp(Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
-    panel->SetVisible(true);
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::RestSent, ReplyWait);
-    QVERIFY(plant->Advised());
-    plant->Echo();
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QVERIFY(!plant->Advised());
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-
-    panel->SetVisible(false);
-    panel->SetVisible(true);
-    QCOMPARE(button->PulseState(), TPulseState::AwaitingFirstValue);
-    QVERIFY(plant->Advised());
-}
-
-void TestMomentaryCommand::monitorOnlyFromTheFormIsAppliedAtTheEndOfLoading()
-{
-    TKQMomentaryButton* button = Button();
-    button->SetIsMonitorOnly(true);
-    QVERIFY(button->isEnabled());
-    plant->Show();
-    QVERIFY(!button->isEnabled());
-    button->SetIsMonitorOnly(false);
-    QVERIFY(button->isEnabled());
-}
-
-// ---------------------------------------------------------------------------
-
-class TestToggle : public PlantTest {
-    Q_OBJECT
-private slots:
-    void clickShowsAtOnceAndWrites();
-    void echoOfTheOtherValueFlipsBack();
-    void monitorOnlyDisablesAtRunTimeOnly();
-
-private:
-    TKQToggleButton* Toggle()
-    {
-        auto* toggle = plant->Make<TKQToggleButton>("CalibrateToggle");
-        toggle->SetOffText("Off");
-        toggle->SetOnText("On");
-        return toggle;
-    }
-};
-
-void TestToggle::clickShowsAtOnceAndWrites()
-{
-    TKQToggleButton* toggle = Toggle();
-    plant->Show();
-    plant->Hold();
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QVERIFY(toggle->ButtonOn());
-    QVERIFY(toggle->Value());
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QVERIFY(!toggle->ButtonOn());
-    QTest::keyClick(toggle, Qt::Key_Return);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), QStringList({"-1", "0"}));
-}
-
-void TestToggle::echoOfTheOtherValueFlipsBack()
-{
-    TKQToggleButton* toggle = Toggle();
-    QSignalSpy changes(toggle, &TKQToggleButton::OnValueChange);
-    plant->Show();
-    QTRY_VERIFY_WITH_TIMEOUT(toggle->HasValue(), ReplyWait);
-    plant->Hold();
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QVERIFY(toggle->ButtonOn());
-    const int before = int(changes.count());
-    plant->server->SetItem(Item, "0");
-    QTRY_COMPARE_WITH_TIMEOUT(int(changes.count()), before + 1, ReplyWait);
-    QVERIFY(!toggle->ButtonOn());
-}
-
-void TestToggle::monitorOnlyDisablesAtRunTimeOnly()
-{
-    TKQToggleButton* toggle = Toggle();
-    toggle->SetIsMonitorOnly(true);
-    plant->Show();
-    // Enabled from the form, yet a click does not turn it on.
-    QVERIFY(toggle->isEnabled());
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QVERIFY(!toggle->ButtonOn());
-    toggle->SetIsMonitorOnly(false);
-    QVERIFY(toggle->isEnabled());
-    toggle->SetIsMonitorOnly(true);
-    QVERIFY(!toggle->isEnabled());
-}
-
-// ---------------------------------------------------------------------------
-
-class TestConfirmation : public PlantTest {
-    Q_OBJECT
-private slots:
-    void oneShotDialogLooksLikeItsButtonAndCancels();
-    void confirmingAOneShotPulses();
-    void momentaryDialogStandsInForTheButtonUntilCancelled();
 
 private:
     // Runs f once the next confirmation dialog is open.
@@ -655,91 +392,8 @@ private:
     }
 };
 
-void TestConfirmation::oneShotDialogLooksLikeItsButtonAndCancels()
-{
-    auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
-    button->SetOffText("Shutdown");
-    button->SetOnText("Shutting down");
-    button->SetOffColor(Qt::yellow);
-    button->SetOnTextColor(Qt::red);
-    plant->Show();
-    bool seen = false;
-    WhenOpen([&](TKConfirmDialog* dialog) {
-        auto* confirm = qobject_cast<TKConfirmOneShotdlg*>(dialog);
-        QVERIFY(confirm);
-        QCOMPARE(confirm, TKConfirmOneShotdlg::Current());
-        QCOMPARE(confirm->windowTitle(), QString("Confirm"));
-        QCOMPARE(confirm->Label()->text(), QString("Confirm Action"));
-        QCOMPARE(confirm->CancelButton()->text(), QString("Cancel"));
-        TKOneShotButton* copy = confirm->Button();
-        QCOMPARE(copy->objectName(), QString("KOneShotButton1"));
-        QCOMPARE(copy->OffText(), QString("Shutdown"));
-        QCOMPARE(copy->OnText(), QString("Shutting down"));
-        QCOMPARE(copy->OffColor(), QColor(Qt::yellow));
-        QCOMPARE(copy->OnTextColor(), QColor(Qt::red));
-        QVERIFY(copy->isVisible());
-        // A right press on the dialog's button confirms nothing.
-        QTest::mouseClick(copy, Qt::RightButton);
-        QVERIFY(dialog->isVisible());
-        seen = true;
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    QTest::keyClick(button, Qt::Key_Return);
-    QVERIFY(seen);
-    QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
-    plant->Settle();
-    QCOMPARE(plant->Pokes(), QStringList());
-    QCOMPARE(button->PulseState(), TPulseState::Idle);
-}
-
-void TestConfirmation::confirmingAOneShotPulses()
-{
-    auto* button = plant->Make<TKQDAOneShotButton>("ShutdownButton");
-    button->SetOneShotPeriod(TestPeriod);
-    plant->Show();
-    WhenOpen([](TKConfirmDialog* dialog) {
-        QTest::mouseClick(static_cast<TKConfirmOneShotdlg*>(dialog)->Button(), Qt::LeftButton);
-    });
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(TKConfirmOneShotdlg::Current(), nullptr);
-    QCOMPARE(button->PulseState(), TPulseState::ActiveSent);
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    QCOMPARE(plant->Pokes(), CommandThenRest);
-}
-
-void TestConfirmation::momentaryDialogStandsInForTheButtonUntilCancelled()
-{
-    auto* button = plant->Make<TKQDAMomentaryButton>("LowerButton");
-    button->SetBetweenPulsePeriod(EndlessPeriod);
-    plant->Show();
-    plant->server->SetItem(Item, "0");
-    QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-    bool seen = false;
-    WhenOpen([&](TKConfirmDialog* dialog) {
-        TKMomentaryButton* held = static_cast<TKConfirmMomentarydlg*>(dialog)->Button();
-        QCOMPARE(held->objectName(), QString("KMomentaryButton1"));
-        QTest::mousePress(held, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::ActiveConfirmed, ReplyWait);
-        // Releasing the bound button itself does nothing.
-        button->MouseUp(Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
-        QCOMPARE(button->PulseState(), TPulseState::ActiveConfirmed);
-        QTest::mouseRelease(held, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(button->PulseState(), TPulseState::Idle, ReplyWait);
-        QVERIFY(dialog->isVisible());
-        QTest::mouseClick(held, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(plant->Pokes(), QStringList({"-1", "0", "-1", "0"}), ReplyWait);
-        seen = true;
-        static_cast<TKConfirmMomentarydlg*>(dialog)->CancelButton()->click();
-    });
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseRelease(button, Qt::LeftButton);
-    QVERIFY(seen);
-    QCOMPARE(TKConfirmMomentarydlg::Current(), nullptr);
-    QCOMPARE(plant->Pokes(), QStringList({"-1", "0", "-1", "0"}));
-}
-
 // ---------------------------------------------------------------------------
 
-TURVISTA_TEST_MAIN(TestDrawnButtons, TestOneShotPulse, TestMomentaryCommand, TestToggle, TestConfirmation)
+TURVISTA_TEST_MAIN(TestDrawnButtons, TestPulseButtons, TestConfirmation)
 
 #include "tst_buttons.moc"

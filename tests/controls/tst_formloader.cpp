@@ -6,6 +6,7 @@
 #include "controls/KQForms.h"
 #include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
+#include "tests/support/RaisedText.h"
 #include "tests/support/TestRunner.h"
 
 #include <QColor>
@@ -118,35 +119,6 @@ void RegisterTestClasses()
     FormClasses::Register<TLoaderWatcher>();
 }
 
-// A control device whose C_SPEED.RATED.IN reads 3600, and a window to load forms into.
-struct Plant : TControlPlant {
-    Plant() { Define("C_SPEED.RATED.IN", "3600"); }
-    ~Plant() { window.reset(); }
-
-    QList<QObject*> LoadWindow(const QByteArray& json)
-    {
-        window = std::make_unique<TLoaderWindow>();
-        return TFormLoader::LoadJson(json, "Test", window.get(), {{"KQDatorelControl1", device.get()}});
-    }
-    template <class T>
-    T* Find(const QString& name) const
-    {
-        return window->findChild<T*>(name);
-    }
-
-    std::unique_ptr<TLoaderWindow> window;
-};
-
-QString RefusalOf(const std::function<void()>& load)
-{
-    try {
-        load();
-    } catch (const EAssertionFailed& error) {
-        return error.Message();
-    }
-    return QStringLiteral("<loaded>");
-}
-
 const QByteArray TreeForm = R"({
   "class": "TKQForm", "name": "FTree",
   "properties": { "Caption": "Tree" },
@@ -179,104 +151,80 @@ const QByteArray TreeForm = R"({
 
 // ---------------------------------------------------------------------------
 
-class TestFormTree : public QObject {
+// The tree a description builds, on a control device whose C_SPEED.RATED.IN reads 3600.
+class TestFormTree : public QObject, public PlantFixture<> {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterTestClasses(); }
-    void init()
+    void init() { Start(); }
+    void cleanup() { Stop(); }
+
+    // Every component where the description puts it, with its properties and
+    // label; then the end-of-loading calls in creation order, and the events
+    // connected to the window's handlers.
+    void buildsTheTreeFinishesLoadingAndConnectsEvents()
     {
-        plant = std::make_unique<Plant>();
-        QVERIFY(plant->opened);
         loadedOrder.clear();
+        plant->Define("C_SPEED.RATED.IN", "3600");
+        TLoaderWindow window;
+        const QList<QObject*> created
+            = TFormLoader::LoadJson(TreeForm, "Test", &window, {{"KQDatorelControl1", plant->device.get()}});
+        QCOMPARE(window.Caption(), QString("Tree"));
+        auto* panel = window.findChild<TKQPanel*>("Panel1");
+        auto* probe = window.findChild<TLoaderProbe*>("RatedSpeed");
+        QCOMPARE(probe->parent(), panel);
+        QCOMPARE(probe->Device(), plant->device.get());
+        auto* label = qobject_cast<QLabel*>(qobject_cast<QFormLayout*>(panel->layout())->labelForField(probe));
+        QCOMPARE(label->text(), QString("Rated speed"));
+        QCOMPARE(probe->accessibleName(), QString("Rated speed"));
+        auto* watcher = window.findChild<TLoaderWatcher*>("Watcher1");
+        QCOMPARE(watcher->parent(), panel);
+        QCOMPARE(watcher->device, plant->device.get());
+        auto* pages = window.findChild<TKQPageControl*>("Pages");
+        QCOMPARE(pages->tabText(1), QString("B"));
+        QCOMPARE(pages->currentWidget(), pages->Page(1));
+        auto* inside = window.findChild<QLabel*>("ScrollLabel");
+        QCOMPARE(inside->parent(), window.findChild<TKQScrollBox*>("Scroll1")->ClientArea());
+        QCOMPARE(created.size(), 10);
+        QCOMPARE(created.first(), &window);
+        QCOMPARE(created.last(), inside);
+
+        QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
+        for (QObject* object : created)
+            if (auto* component = dynamic_cast<TKComponent*>(object))
+                QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
+        // The probe has its item and registered with its panel: showing subscribes it.
+        QCOMPARE(plant->device->RefCount("C_SPEED.RATED.IN"), 1);
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
+        QCOMPARE(window.changes, QList<QObject*>({probe}));
+        QTest::mouseClick(window.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+        QCOMPARE(window.clicks, 1);
     }
-    void cleanup() { plant.reset(); }
-
-    void buildsTheComponentsWhereTheDescriptionPutsThem();
-    void givesEveryComponentItsEndOfLoadingInCreationOrder();
-    void connectsEventsToTheWindow();
-
-private:
-    std::unique_ptr<Plant> plant;
 };
-
-void TestFormTree::buildsTheComponentsWhereTheDescriptionPutsThem()
-{
-    const QList<QObject*> created = plant->LoadWindow(TreeForm);
-    TLoaderWindow* window = plant->window.get();
-    QCOMPARE(window->objectName(), QString("FTree"));
-    QCOMPARE(window->Caption(), QString("Tree"));
-
-    auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
-    QVERIFY(probe);
-    QCOMPARE(probe->parent(), plant->Find<TKQPanel>("Panel1"));
-    QCOMPARE(probe->Device(), plant->device.get());
-    auto* row = qobject_cast<QFormLayout*>(plant->Find<TKQPanel>("Panel1")->layout());
-    QVERIFY(row);
-    auto* label = qobject_cast<QLabel*>(row->labelForField(probe));
-    QVERIFY(label);
-    QCOMPARE(label->text(), QString("Rated speed"));
-    QCOMPARE(label->buddy(), probe);
-    QCOMPARE(probe->accessibleName(), QString("Rated speed"));
-
-    QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->parent(), plant->Find<TKQPanel>("Panel1"));
-    QCOMPARE(plant->Find<TLoaderWatcher>("Watcher1")->device, plant->device.get());
-
-    auto* pages = plant->Find<TKQPageControl>("Pages");
-    QCOMPARE(pages->PageCount(), 2);
-    QCOMPARE(pages->Page(0)->objectName(), QString("SheetA"));
-    QCOMPARE(pages->tabText(1), QString("B"));
-    QCOMPARE(pages->ActivePageName(), QString("SheetB"));
-    QCOMPARE(pages->currentWidget(), pages->Page(1));
-
-    auto* scroll = plant->Find<TKQScrollBox>("Scroll1");
-    QCOMPARE(plant->Find<QLabel>("ScrollLabel")->parent(), scroll->ClientArea());
-
-    QCOMPARE(created.size(), 10);
-    QCOMPARE(created.first(), window);
-    QCOMPARE(created.last(), plant->Find<QLabel>("ScrollLabel"));
-}
-
-void TestFormTree::givesEveryComponentItsEndOfLoadingInCreationOrder()
-{
-    const QList<QObject*> created = plant->LoadWindow(TreeForm);
-    QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
-    for (QObject* object : created)
-        if (auto* component = dynamic_cast<TKComponent*>(object))
-            QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
-    // The probe has its item and registered with its panel: showing subscribes it.
-    QCOMPARE(plant->device->RefCount("C_SPEED.RATED.IN"), 1);
-    plant->window->show();
-    QTRY_VERIFY_WITH_TIMEOUT(plant->server->advised.contains("C_SPEED.RATED.IN"), ReplyWait);
-    QVERIFY(plant->dialogs.messages().isEmpty());
-}
-
-void TestFormTree::connectsEventsToTheWindow()
-{
-    plant->LoadWindow(TreeForm);
-    plant->window->show();
-    auto* probe = plant->Find<TLoaderProbe>("RatedSpeed");
-    QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("3600"), ReplyWait);
-    QCOMPARE(plant->window->changes, QList<QObject*>({probe}));
-
-    QTest::mouseClick(plant->Find<QPushButton>("Button1"), Qt::LeftButton);
-    QCOMPARE(plant->window->clicks, 1);
-}
 
 // ---------------------------------------------------------------------------
 
-class TestPropertyValues : public QObject {
+class TestDescriptions : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterTestClasses(); }
 
     void takesEachKindOfValue_data();
     void takesEachKindOfValue();
+    void refusesWithFormAndComponentNamed_data();
+    void refusesWithFormAndComponentNamed();
+    void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
+    void rootClassMustBeTheWindows();
+    void everyFormFileIsStoredInTheProgram();
+    void everyStoredFormLoads_data();
+    void everyStoredFormLoads();
 
 private:
     TScriptedDialogs dialogs;
 };
 
-void TestPropertyValues::takesEachKindOfValue_data()
+void TestDescriptions::takesEachKindOfValue_data()
 {
     QTest::addColumn<QString>("property");
     QTest::addColumn<QString>("json");
@@ -299,7 +247,7 @@ void TestPropertyValues::takesEachKindOfValue_data()
     QTest::newRow("font") << "Font" << R"({"pixelSize": 24, "bold": true})" << QVariant(font);
 }
 
-void TestPropertyValues::takesEachKindOfValue()
+void TestDescriptions::takesEachKindOfValue()
 {
     QFETCH(QString, property);
     QFETCH(QString, json);
@@ -314,23 +262,7 @@ void TestPropertyValues::takesEachKindOfValue()
     QCOMPARE(actual, expected);
 }
 
-// ---------------------------------------------------------------------------
-
-class TestRefusals : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() { RegisterTestClasses(); }
-
-    void refusesWithFormAndComponentNamed_data();
-    void refusesWithFormAndComponentNamed();
-    void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
-    void handlersMissingCanBeListedInstead();
-
-private:
-    TScriptedDialogs dialogs;
-};
-
-void TestRefusals::refusesWithFormAndComponentNamed_data()
+void TestDescriptions::refusesWithFormAndComponentNamed_data()
 {
     QTest::addColumn<QString>("children");
     QTest::addColumn<QString>("message");
@@ -387,18 +319,18 @@ void TestRefusals::refusesWithFormAndComponentNamed_data()
         << "Form Refused, component (unnamed TLoaderProbe in Panel1): unknown property \"X\" of TLoaderProbe";
 }
 
-void TestRefusals::refusesWithFormAndComponentNamed()
+void TestDescriptions::refusesWithFormAndComponentNamed()
 {
     QFETCH(QString, children);
     QFETCH(QString, message);
     TKQDatorelControl device;
     TLoaderWindow window;
     const QString form = QString(R"({"class": "TKQForm", "children": [%1]})").arg(children);
-    QCOMPARE(RefusalOf([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
+    QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
              message);
 }
 
-void TestRefusals::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
+void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
 {
     TKQDatorelControl device;
     TLoaderWindow window;
@@ -406,46 +338,22 @@ void TestRefusals::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
         {"class": "TLoaderProbe", "name": "Good", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
         {"class": "TKQPanel", "name": "Panel1", "children": [
             {"class": "TLoaderProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})";
-    QVERIFY(RefusalOf([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
+    QVERIFY(RaisedText([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
                 .startsWith("Form Refused, component Bad:"));
     QVERIFY(window.findChildren<QWidget*>().isEmpty());
     QCOMPARE(device.ItemCount(), 0);
 }
 
-void TestRefusals::handlersMissingCanBeListedInstead()
+// Listing missing handlers instead (as for every stored form) also takes any
+// root class; without that the root class must be the window's.
+void TestDescriptions::rootClassMustBeTheWindows()
 {
     TKQForm window;
-    QStringList missing;
-    TFormLoadOptions options;
-    options.anyRootClass = true;
-    options.missingHandlers = &missing;
-    TFormLoader::LoadJson(R"({"class": "TFRunMode", "children": [
-        {"class": "TLoaderProbe", "name": "Probe1", "events": {"OnValueChange": "KSpyTurbineTypeChange"}}]})",
-                          "Listed", &window, {}, options);
-    QCOMPARE(missing, QStringList({"Probe1.OnValueChange: KSpyTurbineTypeChange(QObject*)"}));
-    QVERIFY(window.findChild<TLoaderProbe*>("Probe1"));
-    // Without the option the root class must be the window's.
-    TKQForm other;
-    QCOMPARE(RefusalOf([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &other); }),
+    QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &window); }),
              QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
 }
 
-// ---------------------------------------------------------------------------
-
-class TestStoredForms : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() { RegisterAllFormClasses(); }
-
-    void everyFormFileIsStoredInTheProgram();
-    void everyStoredFormLoads_data();
-    void everyStoredFormLoads();
-
-private:
-    TScriptedDialogs dialogs;
-};
-
-void TestStoredForms::everyFormFileIsStoredInTheProgram()
+void TestDescriptions::everyFormFileIsStoredInTheProgram()
 {
     QStringList files;
     for (const QString& file : QDir(TURVISTA_SOURCE_DIR "/forms").entryList({"*.json"}, QDir::Files, QDir::Name))
@@ -454,7 +362,7 @@ void TestStoredForms::everyFormFileIsStoredInTheProgram()
     QCOMPARE(TFormLoader::StoredForms(), files);
 }
 
-void TestStoredForms::everyStoredFormLoads_data()
+void TestDescriptions::everyStoredFormLoads_data()
 {
     QTest::addColumn<QString>("form");
     for (const QString& form : TFormLoader::StoredForms())
@@ -463,7 +371,7 @@ void TestStoredForms::everyStoredFormLoads_data()
 
 // Windows' own classes are not linked here: a plain form stands in for each, and
 // the handlers the real window must have are listed.
-void TestStoredForms::everyStoredFormLoads()
+void TestDescriptions::everyStoredFormLoads()
 {
     QFETCH(QString, form);
     TKQDatorelControl device;
@@ -473,16 +381,16 @@ void TestStoredForms::everyStoredFormLoads()
     TFormLoadOptions options;
     options.anyRootClass = true;
     options.missingHandlers = &missing;
-    const QString refusal = RefusalOf([&] {
-        TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
-    });
-    QCOMPARE(refusal, QString("<loaded>"));
+    QCOMPARE(RaisedText([&] {
+                 TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
+             }),
+             QString());
     if (!missing.isEmpty())
         qInfo("%s needs these handlers in its window: %s", qPrintable(form), qPrintable(missing.join(", ")));
     window.show();
     QVERIFY(dialogs.messages().isEmpty());
 }
 
-TURVISTA_TEST_MAIN(TestFormTree, TestPropertyValues, TestRefusals, TestStoredForms)
+TURVISTA_TEST_MAIN(TestFormTree, TestDescriptions)
 
 #include "tst_formloader.moc"
