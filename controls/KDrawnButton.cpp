@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -299,12 +300,15 @@ void TKDrawnButton::PaintFace(QPainter& painter)
 
 void TKDrawnButton::mousePressEvent(QMouseEvent* event)
 {
+    // Qt has offered this button the focus for the click already.
+    const QScopedValueRollback clicked(focusOffered, true);
     MouseDown(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void TKDrawnButton::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a double click is a press like any other.
+    const QScopedValueRollback clicked(focusOffered, true);
     MouseDown(event->button(), event->modifiers(), event->position().toPoint());
 }
 
@@ -315,7 +319,9 @@ void TKDrawnButton::mouseReleaseEvent(QMouseEvent* event)
 
 bool TKDrawnButton::TakeFocus()
 {
-    setFocus(Qt::MouseFocusReason);
+    // Asked once per click: the box that refused is not asked (and shown its error) again.
+    if (!focusOffered)
+        setFocus(Qt::MouseFocusReason);
     return focusPolicy() == Qt::NoFocus || window()->focusWidget() == this;
 }
 

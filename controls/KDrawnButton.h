@@ -106,6 +106,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    bool focusOffered = false; // during a mouse press, which Qt gave the focus to already
     // The size the captions need, or an empty size without a caption.
     QSize CaptionSize() const;
     // Grows the button to its captions; it never shrinks.

@@ -3,6 +3,8 @@
 // the arrows while the user types.
 #pragma once
 
+#include "platform/Timing.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QFont>
@@ -64,7 +66,7 @@ class TKSpinEdit : public QWidget {
     Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
 public:
     // Time between two steps while an arrow is held.
-    static constexpr int RepeatInterval = 250;
+    static constexpr Timing::Span RepeatInterval{250};
     static constexpr int DefaultWidth = 100;
     static constexpr int DefaultHeight = 24;
     static constexpr int MinimumHeight = 20;

@@ -4,6 +4,7 @@
 #include "controls/FormLoader.h"
 #include "controls/KQBinding.h"
 #include "controls/KQForms.h"
+#include "controls/KQMomentaryButton.h"
 #include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/RaisedText.h"
@@ -389,6 +390,9 @@ void TestDescriptions::everyStoredFormLoads()
         qInfo("%s needs these handlers in its window: %s", qPrintable(form), qPrintable(missing.join(", ")));
     window.show();
     QVERIFY(dialogs.messages().isEmpty());
+    // Raise and lower repeat at the windows' rate, not the class's default.
+    for (const TKQMomentaryButton* button : window.findChildren<TKQMomentaryButton*>())
+        QVERIFY2(button->BetweenPulsePeriod() == 400, qPrintable(button->objectName()));
 }
 
 TURVISTA_TEST_MAIN(TestFormTree, TestDescriptions)

@@ -7,12 +7,15 @@
 #include "controls/KFloatText.h"
 #include "controls/KQCheckBox.h"
 #include "controls/KQEnumComboBox.h"
+#include "controls/KQMomentaryButton.h"
 #include "controls/KQNumberEdit.h"
 #include "controls/KQStringEdit.h"
 #include "platform/Assert.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -162,7 +165,7 @@ private slots:
         QCOMPARE(edit->text(), QString("North plant"));
         plant->Settle();
         QCOMPARE(plant->Pokes(site), QStringList());
-        other->setFocus();
+        other->setFocus(Qt::TabFocusReason);
         plant->Settle();
         QCOMPARE(plant->Pokes(site), QStringList({"North plant"}));
         QCOMPARE(exits.count(), 1);
@@ -176,6 +179,8 @@ private slots:
         const auto real = [](const char* min, const char* max) { return TControlPlant::Symbol(2, 0x20, min, max); };
         QTest::newRow("fraction cut to six decimals") << real("-1", "1") << "0.12345678" << "0.123456";
         QTest::newRow("negative fraction cut towards zero") << real("-1", "1") << "-0.9999999" << "-0.999999";
+        QTest::newRow("cut as written, not as stored") << real("-1", "1") << "0.0157" << "0.0157";
+        QTest::newRow("small value cut as written") << real("-1", "1") << "0.00397" << "0.00397";
         QTest::newRow("others keep their decimals") << real("0", "100") << "12.3456789" << "12.3456789";
         QTest::newRow("clamped to the maximum") << real("0", "1000") << "2000" << "1000";
         QTest::newRow("clamped to the minimum") << real("0", "1000") << "-5" << "0";
@@ -207,6 +212,56 @@ private slots:
 
     // Characters that make no number are refused; a text that is still no
     // number is put back on Enter and Escape, and reported on leaving.
+    // Only the operator moving on leaves the box: the window losing the focus
+    // (closed, disabled, another window, a menu) confirms nothing.
+    void numberEditSendsOnlyWhenLeft_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
+        QTest::newRow("back tab") << int(Qt::BacktabFocusReason) << true;
+        QTest::newRow("click elsewhere") << int(Qt::MouseFocusReason) << true;
+        QTest::newRow("shortcut") << int(Qt::ShortcutFocusReason) << true;
+        QTest::newRow("another window") << int(Qt::ActiveWindowFocusReason) << false;
+        QTest::newRow("menu") << int(Qt::PopupFocusReason) << false;
+        QTest::newRow("window disabled or closed") << int(Qt::OtherFocusReason) << false;
+    }
+    void numberEditSendsOnlyWhenLeft()
+    {
+        QFETCH(int, reason);
+        QFETCH(bool, sent);
+        TKQNumberEdit* edit = ShownEdit();
+        QVERIFY(edit);
+        QTest::keyClicks(edit, "42");
+        QFocusEvent out(QEvent::FocusOut, Qt::FocusReason(reason));
+        QApplication::sendEvent(edit, &out);
+        plant->Settle();
+        QCOMPARE(plant->Pokes(Item), sent ? QStringList{"42"} : QStringList());
+        QVERIFY(plant->dialogs.texts().isEmpty());
+    }
+
+    // A click on a button that the box refuses to let go of does nothing: with
+    // "-" in a setpoint entry, OK sends no command.
+    void refusedEntryKeepsTheFocusFromAButton()
+    {
+        const QString command = QStringLiteral("D_SPD_R_L.RQV.IN_3");
+        plant->Define(command, "0");
+        auto* ok = plant->Make<TKQMomentaryButton>("OkButton", command);
+        TKQNumberEdit* edit = ShownEdit();
+        QVERIFY(edit && plant->ShowActive());
+        QTRY_COMPARE_WITH_TIMEOUT(ok->PulseState(), TPulseState::Idle, ReplyWait);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, "-");
+        QTest::mousePress(ok, Qt::LeftButton);
+        QTest::mouseRelease(ok, Qt::LeftButton);
+        plant->Settle();
+        QCOMPARE(plant->dialogs.texts(), QStringList({"'-' is not a valid floating point value"}));
+        QCOMPARE(plant->Pokes(command), QStringList());
+        QVERIFY(edit->hasFocus());
+        plant->dialogs.clear();
+    }
+
     void numberEditRefusesWhatIsNoNumber()
     {
         TKQNumberEdit* edit = ShownEdit();
@@ -226,13 +281,14 @@ private slots:
             edit->setFocus();
             edit->selectAll();
             QTest::keyClicks(edit, typed);
-            other->setFocus();
+            other->setFocus(Qt::TabFocusReason);
             plant->Settle();
         };
         leaveWith("1-2");
         QCOMPARE(plant->dialogs.texts(), QStringList({"'1-2' is not a valid floating point value"}));
         QCOMPARE(plant->Pokes(Item), QStringList());
         QCOMPARE(exits.count(), 0);
+        QVERIFY(edit->hasFocus()); // to put the entry right
         leaveWith("250.5");
         QCOMPARE(plant->Pokes(Item), QStringList({"250.5"}));
         QCOMPARE(exits.count(), 1);
