@@ -4,6 +4,7 @@
 #include "tests/support/ServerProcess.h"
 #include "tests/support/Wait.h"
 
+#include <functional>
 
 OnLineProgram::OnLineProgram()
 {
@@ -18,12 +19,6 @@ OnLineProgram::OnLineProgram()
         if (sender == control.get())
             ++communicating;
     });
-}
-
-OnLineProgram::~OnLineProgram()
-{
-    control.reset();
-    link.reset();
 }
 
 void OnLineProgram::Prepare()
@@ -43,16 +38,10 @@ bool OnLineProgram::GoOnLine()
 
 QString OnLineProgram::Read(const QString& name)
 {
-    TKQItem* item = control->GetItem(name);
-    QString value;
-    try {
-        value = item->Value().toString();
-    } catch (...) {
-        control->ReleaseItem(name);
-        throw;
-    }
-    control->ReleaseItem(name);
-    return value;
+    // Released also when reading raises.
+    const std::unique_ptr<TKQItem, std::function<void(TKQItem*)>> item(
+        control->GetItem(name), [&](TKQItem*) { control->ReleaseItem(name); });
+    return item->Value().toString();
 }
 
 QString OnLineProgram::Status() const

@@ -22,9 +22,6 @@ public:
     static constexpr int Patience = 60000;
 
     OnLineProgram();
-    ~OnLineProgram();
-    OnLineProgram(const OnLineProgram&) = delete;
-    OnLineProgram& operator=(const OnLineProgram&) = delete;
 
     // Sets up the components without going on line.
     void Prepare();
@@ -37,6 +34,7 @@ public:
     // The text the control device shows in its status panel.
     QString Status() const;
 
+    // Declared in the order they are built; they go in reverse.
     QStatusBar bar;
     std::unique_ptr<TKQServer> link;
     std::unique_ptr<TKQDatorelControl> control;

@@ -2,64 +2,7 @@
 
 #include <QPrinter>
 
-#include <QDebug>
-
-TScriptedDialogs::TScriptedDialogs()
-    : m_previous(Dialogs::Installed())
-{
-    Dialogs::Install(this);
-}
-
-TScriptedDialogs::~TScriptedDialogs()
-{
-    Dialogs::Install(m_previous);
-}
-
-void TScriptedDialogs::addAnswer(int modalResult)
-{
-    m_answers.enqueue(modalResult);
-}
-
-void TScriptedDialogs::addAnswers(std::initializer_list<int> modalResults)
-{
-    for (int result : modalResults)
-        m_answers.enqueue(result);
-}
-
-void TScriptedDialogs::addFileName(const QString& path)
-{
-    m_fileNames.enqueue(path);
-}
-
-void TScriptedDialogs::addFileCancel()
-{
-    m_fileNames.enqueue(std::nullopt);
-}
-
-void TScriptedDialogs::addPassword(const QString& password)
-{
-    m_passwordAnswers.enqueue(password);
-}
-
-void TScriptedDialogs::addPasswordCancel()
-{
-    m_passwordAnswers.enqueue(std::nullopt);
-}
-
-void TScriptedDialogs::addPrintToFile(const QString& path)
-{
-    m_printFiles.enqueue(path);
-}
-
-void TScriptedDialogs::addPrintCancel()
-{
-    m_printFiles.enqueue(std::nullopt);
-}
-
-void TScriptedDialogs::setResponder(Responder responder)
-{
-    m_responder = std::move(responder);
-}
+#include <utility>
 
 QStringList TScriptedDialogs::texts() const
 {
@@ -80,44 +23,12 @@ void TScriptedDialogs::clear()
     m_passwords.clear();
 }
 
-namespace {
-
-bool offers(TMsgDlgButtons buttons, int answer)
-{
-    switch (answer) {
-    case mrOk: return buttons & mbOK;
-    case mrCancel: return buttons & mbCancel;
-    case mrAbort: return buttons & mbAbort;
-    case mrRetry: return buttons & mbRetry;
-    case mrIgnore: return buttons & mbIgnore;
-    case mrYes: return buttons & mbYes;
-    case mrNo: return buttons & mbNo;
-    }
-    return false;
-}
-
-} // namespace
-
-int TScriptedDialogs::defaultAnswer(TMsgDlgButtons buttons)
-{
-    if (buttons == 0 || (buttons & mbOK))
-        return mrOk;
-    if (buttons & mbCancel)
-        return mrCancel;
-    if (buttons & mbNo)
-        return mrNo;
-    if (buttons & mbYes)
-        return mrYes;
-    if (buttons & mbAbort)
-        return mrAbort;
-    if (buttons & mbRetry)
-        return mrRetry;
-    return mrIgnore;
-}
-
 int TScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons)
 {
-    int answer;
+    // Without a script the non-committal choice, in this order.
+    static constexpr std::pair<unsigned, int> Defaults[] = {
+        {mbOK, mrOk}, {mbCancel, mrCancel}, {mbNo, mrNo}, {mbYes, mrYes}, {mbAbort, mrAbort}, {mbRetry, mrRetry}};
+    int answer = mrIgnore;
     if (buttons == mbOK || buttons == 0)
         answer = mrOk;
     else if (!m_answers.isEmpty())
@@ -125,55 +36,49 @@ int TScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgB
     else if (m_responder)
         answer = m_responder(text, type, buttons);
     else
-        answer = defaultAnswer(buttons);
-    if (buttons != 0 && !offers(buttons, answer))
-        qWarning() << "scripted answer" << answer << "is not among the buttons offered for" << text;
+        for (const auto& [button, result] : Defaults)
+            if (buttons & button) {
+                answer = result;
+                break;
+            }
     m_messages.append({text, type, buttons, answer});
     return answer;
 }
 
-bool TScriptedDialogs::answerFile(bool save, TFileDialogRequest& request)
+bool TScriptedDialogs::Take(Script& script, QString& answer)
 {
-    m_files.append({save, request});
-    if (m_fileNames.isEmpty())
+    if (script.isEmpty())
         return false;
-    const auto answer = m_fileNames.dequeue();
-    if (!answer)
-        return false;
-    request.fileName = *answer;
-    return true;
+    const std::optional<QString> next = script.dequeue();
+    if (next)
+        answer = *next;
+    return next.has_value();
 }
 
 bool TScriptedDialogs::OpenFile(TFileDialogRequest& request)
 {
-    return answerFile(false, request);
+    m_files.append({false, request});
+    return Take(m_fileNames, request.fileName);
 }
 
 bool TScriptedDialogs::SaveFile(TFileDialogRequest& request)
 {
-    return answerFile(true, request);
+    m_files.append({true, request});
+    return Take(m_fileNames, request.fileName);
 }
 
 bool TScriptedDialogs::Password(const QString& caption, const QString& prompt, QString& password)
 {
     m_passwords.append({caption, prompt});
-    if (m_passwordAnswers.isEmpty())
-        return false;
-    const auto answer = m_passwordAnswers.dequeue();
-    if (!answer)
-        return false;
-    password = *answer;
-    return true;
+    return Take(m_passwordAnswers, password);
 }
 
 bool TScriptedDialogs::PrintSetup(QPrinter& printer)
 {
-    if (m_printFiles.isEmpty())
-        return false;
-    const auto answer = m_printFiles.dequeue();
-    if (!answer)
+    QString path;
+    if (!Take(m_printFiles, path))
         return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(*answer);
+    printer.setOutputFileName(path);
     return true;
 }

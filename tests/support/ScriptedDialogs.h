@@ -22,7 +22,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <initializer_list>
 #include <optional>
 
 struct TShownMessage {
@@ -46,31 +45,28 @@ class TScriptedDialogs final : public TDialogService {
 public:
     using Responder = std::function<int(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons)>;
 
-    TScriptedDialogs();
-    ~TScriptedDialogs() override;
+    TScriptedDialogs() : m_previous(Dialogs::Installed()) { Dialogs::Install(this); }
+    ~TScriptedDialogs() override { Dialogs::Install(m_previous); }
     TScriptedDialogs(const TScriptedDialogs&) = delete;
     TScriptedDialogs& operator=(const TScriptedDialogs&) = delete;
 
     // Script, consumed in order.
-    void addAnswer(int modalResult);
-    void addAnswers(std::initializer_list<int> modalResults);
-    void addFileName(const QString& path);
-    void addFileCancel();
-    void addPassword(const QString& password);
-    void addPasswordCancel();
+    void addAnswer(int modalResult) { m_answers.enqueue(modalResult); }
+    void addFileName(const QString& path) { m_fileNames.enqueue(path); }
+    void addFileCancel() { m_fileNames.enqueue(std::nullopt); }
+    void addPassword(const QString& password) { m_passwordAnswers.enqueue(password); }
+    void addPasswordCancel() { m_passwordAnswers.enqueue(std::nullopt); }
     // The print dialog: print into a PDF file at path, or cancel.
-    void addPrintToFile(const QString& path);
-    void addPrintCancel();
+    void addPrintToFile(const QString& path) { m_printFiles.enqueue(path); }
+    void addPrintCancel() { m_printFiles.enqueue(std::nullopt); }
     // Answers message dialogs once their queue is empty; empty function: defaults.
-    void setResponder(Responder responder);
+    void setResponder(Responder responder) { m_responder = std::move(responder); }
 
     // What was shown, in order.
     const QList<TShownMessage>& messages() const { return m_messages; }
     QStringList texts() const;
     const QList<TShownFileDialog>& fileDialogs() const { return m_files; }
     const QList<TShownPassword>& passwordPrompts() const { return m_passwords; }
-    // Scripted answers not used yet.
-    int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
 
     // Forgets what was shown and what is still scripted.
     void clear();
@@ -81,16 +77,16 @@ public:
     bool Password(const QString& caption, const QString& prompt, QString& password) override;
     bool PrintSetup(QPrinter& printer) override;
 
-    static int defaultAnswer(TMsgDlgButtons buttons);
-
 private:
-    bool answerFile(bool save, TFileDialogRequest& request);
+    using Script = QQueue<std::optional<QString>>;
+    // The next scripted text; false when cancelled or nothing is scripted.
+    static bool Take(Script& script, QString& answer);
 
     TDialogService* m_previous;
     QQueue<int> m_answers;
-    QQueue<std::optional<QString>> m_fileNames;
-    QQueue<std::optional<QString>> m_passwordAnswers;
-    QQueue<std::optional<QString>> m_printFiles;
+    Script m_fileNames;
+    Script m_passwordAnswers;
+    Script m_printFiles;
     Responder m_responder;
     QList<TShownMessage> m_messages;
     QList<TShownFileDialog> m_files;

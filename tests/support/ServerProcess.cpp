@@ -3,7 +3,6 @@
 #include "tests/support/TestDdeClient.h"
 #include "tests/support/Wait.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,22 +11,20 @@
 namespace {
 
 constexpr int StartTimeoutMs = 15000; // a loaded machine may be slow to start a process
-constexpr int StartPollMs = 20;
 constexpr int StopTimeoutMs = 10000;
+const QString ServerExecutable = QStringLiteral(TURVISTA_SERVER_EXE);
 
 // One private DDE folder for every server and client of this test process.
 const QString& RuntimeFolder()
 {
     static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/turvista-test-XXXXXX"));
-    static const bool exported = [] {
-        qputenv("TURVISTA_DDE_DIR", (folder.path() + QStringLiteral("/dde")).toLocal8Bit());
-        QDir(folder.path()).mkdir(QStringLiteral("dde"));
-        QFile::setPermissions(folder.path() + QStringLiteral("/dde"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return true;
+    static const QString path = [] {
+        const QString dde = folder.path() + QStringLiteral("/dde");
+        QDir().mkdir(dde);
+        QFile::setPermissions(dde, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("TURVISTA_DDE_DIR", dde.toLocal8Bit());
+        return folder.path();
     }();
-    Q_UNUSED(exported);
-    static const QString path = folder.path();
     return path;
 }
 
@@ -38,11 +35,6 @@ bool ServiceAnswers(const QString& service)
 }
 
 } // namespace
-
-ServerProcess::ServerProcess()
-    : ServerProcess(Options())
-{
-}
 
 ServerProcess::ServerProcess(const Options& options)
     : m_options(options)
@@ -59,29 +51,9 @@ ServerProcess::~ServerProcess()
         Kill();
 }
 
-QString ServerProcess::ServerExecutable()
-{
-    return QStringLiteral(TURVISTA_SERVER_EXE);
-}
-
 QString ServerProcess::DefaultNetwork()
 {
-    return QFileInfo(ServerExecutable()).absolutePath() + QStringLiteral("/4812.net");
-}
-
-QString ServerProcess::Topic()
-{
-    return QStringLiteral("4812.net(Dflt Control ID)");
-}
-
-QString ServerProcess::StateFolder() const
-{
-    return m_folder.path() + QStringLiteral("/state");
-}
-
-QString ServerProcess::WorkFolder() const
-{
-    return m_folder.path() + QStringLiteral("/work");
+    return QFileInfo(ServerExecutable).absolutePath() + QStringLiteral("/4812.net");
 }
 
 bool ServerProcess::Start()
@@ -92,7 +64,7 @@ bool ServerProcess::Start()
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // Started in its own folder, as the program starts it.
-    m_process->setWorkingDirectory(QFileInfo(ServerExecutable()).absolutePath());
+    m_process->setWorkingDirectory(QFileInfo(ServerExecutable).absolutePath());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TURVISTA_DDE_DIR"), RuntimeFolder() + QStringLiteral("/dde"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), RuntimeFolder());
@@ -104,29 +76,23 @@ bool ServerProcess::Start()
     if (!m_options.faults.isEmpty())
         arguments << QStringLiteral("--faults") << m_options.faults;
     arguments += m_options.arguments;
-    if (m_options.openDefaultNetwork)
-        arguments << DefaultNetwork();
-    m_process->start(ServerExecutable(), arguments);
+    arguments << DefaultNetwork();
+    m_process->start(ServerExecutable, arguments);
     if (!m_process->waitForStarted(StartTimeoutMs)) {
-        m_output = QStringLiteral("cannot start %1: %2").arg(ServerExecutable(), m_process->errorString());
+        m_output = QStringLiteral("cannot start %1: %2").arg(ServerExecutable, m_process->errorString());
         return false;
     }
 
-    const QDeadlineTimer deadline(StartTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (m_process->state() != QProcess::Running) {
-            Output();
-            m_output += QStringLiteral("\n(the server ended with code %1)").arg(m_process->exitCode());
-            return false;
-        }
-        // The link service is offered last.
-        if (ServiceAnswers(QStringLiteral("URQVDatorel")) && ServiceAnswers(QStringLiteral("Datorel")))
-            return true;
-        Harness::Wait(StartPollMs);
-    }
+    // The link service is offered last.
+    const bool answers = Harness::WaitFor([this] {
+        return !IsRunning() || (ServiceAnswers(QStringLiteral("URQVDatorel")) && ServiceAnswers(QStringLiteral("Datorel")));
+    }, StartTimeoutMs);
     Output();
-    m_output += QStringLiteral("\n(the server's services did not answer)");
-    return false;
+    if (!IsRunning())
+        m_output += QStringLiteral("\n(the server ended with code %1)").arg(m_process->exitCode());
+    else if (!answers)
+        m_output += QStringLiteral("\n(the server's services did not answer)");
+    return IsRunning() && answers;
 }
 
 bool ServerProcess::Stop()
@@ -135,54 +101,26 @@ bool ServerProcess::Stop()
         return true;
     // What posting WM_CLOSE to the server's window sends.
     ::kill(pid_t(m_process->processId()), SIGTERM);
-    const bool ended = m_process->waitForFinished(StopTimeoutMs);
-    Output();
-    return ended && m_process->exitStatus() == QProcess::NormalExit;
+    return WaitForExit() && m_process->exitStatus() == QProcess::NormalExit;
 }
 
 void ServerProcess::Kill()
 {
-    if (!IsRunning())
-        return;
-    m_process->kill();
-    m_process->waitForFinished(StopTimeoutMs);
-    Output();
+    if (IsRunning())
+        m_process->kill();
+    WaitForExit();
 }
 
 bool ServerProcess::WaitForExit()
 {
-    if (!m_process)
-        return true;
-    const bool ended = m_process->state() == QProcess::NotRunning || m_process->waitForFinished(StopTimeoutMs);
+    const bool ended = !IsRunning() || m_process->waitForFinished(StopTimeoutMs);
     Output();
     return ended;
 }
 
-bool ServerProcess::IsRunning() const
+bool ServerProcess::PokeSystem(const QString& item, const QString& value)
 {
-    return m_process && m_process->state() != QProcess::NotRunning;
-}
-
-int ServerProcess::ExitCode() const
-{
-    return m_process ? m_process->exitCode() : 0;
-}
-
-bool ServerProcess::Crashed() const
-{
-    return m_process && m_process->exitStatus() == QProcess::CrashExit;
-}
-
-bool ServerProcess::SetFaults(const QString& rules)
-{
-    TestDdeClient system(QStringLiteral("URQVDatorel"), QStringLiteral("System"));
-    return system.Poke(QStringLiteral("Faults"), rules);
-}
-
-bool ServerProcess::Simulate(const QString& command)
-{
-    TestDdeClient system(QStringLiteral("URQVDatorel"), QStringLiteral("System"));
-    return system.Poke(QStringLiteral("Simulate"), command);
+    return TestDdeClient(QStringLiteral("URQVDatorel"), QStringLiteral("System")).Poke(item, value);
 }
 
 QString ServerProcess::Output()

@@ -24,15 +24,12 @@ public:
     struct Options {
         int tickMs = 10;                // control time runs ten times faster than real time
         QString faults;                 // test faults from the start (the System item "Faults" works anyway)
-        bool openDefaultNetwork = true; // open the bundled 4812.net at start
         QStringList arguments;          // further command-line arguments
     };
 
-    ServerProcess();
+    ServerProcess() : ServerProcess(Options()) {}
     explicit ServerProcess(const Options& options);
     ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Starts the server and waits until both its services answer. False when it
     // could not be started or ended early; Output() then says why.
@@ -43,31 +40,32 @@ public:
     void Kill();
     // Waits for a server that is expected to end by itself (a fault made it die).
     bool WaitForExit();
-    bool IsRunning() const;
+    bool IsRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
     // Exit code of a server that ended by itself; Crashed() when a signal ended it.
-    int ExitCode() const;
-    bool Crashed() const;
+    int ExitCode() const { return m_process ? m_process->exitCode() : 0; }
+    bool Crashed() const { return m_process && m_process->exitStatus() == QProcess::CrashExit; }
 
     // Replaces the server's test faults (see docs/server.md).
-    bool SetFaults(const QString& rules);
+    bool SetFaults(const QString& rules) { return PokeSystem(QStringLiteral("Faults"), rules); }
     // One command for the default control through the System item "Simulate"
     // (docs/server.md): "set ITEM=VALUE", "alarm TEXT", "trip TEXT" or "clear".
     // False when the server refused it.
-    bool Simulate(const QString& command);
+    bool Simulate(const QString& command) { return PokeSystem(QStringLiteral("Simulate"), command); }
 
     // What the server wrote to its error output so far.
     QString Output();
     // Folder of the stores of networks with relative store paths.
-    QString StateFolder() const;
+    QString StateFolder() const { return m_folder.path() + QStringLiteral("/state"); }
     // A private folder for the test's own files (network files, databases ...).
-    QString WorkFolder() const;
+    QString WorkFolder() const { return m_folder.path() + QStringLiteral("/work"); }
 
     // The bundled default network beside the server, and its control's topic.
     static QString DefaultNetwork();
-    static QString Topic();
-    static QString ServerExecutable();
+    static QString Topic() { return QStringLiteral("4812.net(Dflt Control ID)"); }
 
 private:
+    static bool PokeSystem(const QString& item, const QString& value);
+
     Options m_options;
     QTemporaryDir m_folder;
     std::unique_ptr<QProcess> m_process;

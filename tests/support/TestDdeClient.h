@@ -28,20 +28,33 @@ public:
     UINT LastError() const { return lastError; }
 
     // The reply's bytes as sent (CF_TEXT replies include their zero).
-    std::optional<QByteArray> Request(const QString& item, UINT format = CF_TEXT,
-                                      int timeoutMs = DefaultTimeoutMs);
+    std::optional<QByteArray> Request(const QString& item, UINT format = CF_TEXT, int timeoutMs = DefaultTimeoutMs)
+    {
+        return Transact(XTYP_REQUEST, item, format, {}, timeoutMs);
+    }
     // A CF_TEXT reply up to its zero.
     std::optional<QString> RequestText(const QString& item, int timeoutMs = DefaultTimeoutMs);
-    bool Poke(const QString& item, const QString& value, int timeoutMs = DefaultTimeoutMs);
-    bool Execute(const QString& command, int timeoutMs = DefaultTimeoutMs);
-    bool StartAdvise(const QString& item, int timeoutMs = DefaultTimeoutMs);
-    bool StopAdvise(const QString& item, int timeoutMs = DefaultTimeoutMs);
+    bool Poke(const QString& item, const QString& value, int timeoutMs = DefaultTimeoutMs)
+    {
+        return Transact(XTYP_POKE, item, CF_TEXT, value.toLatin1() + '\0', timeoutMs).has_value();
+    }
+    bool Execute(const QString& command, int timeoutMs = DefaultTimeoutMs)
+    {
+        return Transact(XTYP_EXECUTE, QString(), CF_TEXT, command.toLatin1() + '\0', timeoutMs).has_value();
+    }
+    bool StartAdvise(const QString& item, int timeoutMs = DefaultTimeoutMs)
+    {
+        return Transact(XTYP_ADVSTART | XTYPF_ACKREQ, item, CF_TEXT, {}, timeoutMs).has_value();
+    }
+    bool StopAdvise(const QString& item, int timeoutMs = DefaultTimeoutMs)
+    {
+        return Transact(XTYP_ADVSTOP, item, CF_TEXT, {}, timeoutMs).has_value();
+    }
 
     // Values advised for the item so far, oldest first (upper-case item name).
     QStringList Advised(const QString& item) const { return advised.value(item.toUpper()); }
     // The last advised value, or nullopt when none came yet.
     std::optional<QString> LastAdvised(const QString& item) const;
-    void ForgetAdvised(const QString& item) { advised.remove(item.toUpper()); }
 
 private:
     static HDDEDATA Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR,

@@ -26,8 +26,7 @@ TestDdeServer::~TestDdeServer()
     DdeFreeStringHandle(instance, topicHandle);
     DdeUninitialize(instance);
     servers.removeAll(this);
-    for (auto at = byConversation.begin(); at != byConversation.end();)
-        at = at.value() == this ? byConversation.erase(at) : std::next(at);
+    byConversation.removeIf([this](auto entry) { return entry.value() == this; });
 }
 
 void TestDdeServer::SetItem(const QString& item, const QByteArray& value)
@@ -89,17 +88,12 @@ HDDEDATA TestDdeServer::Handle(UINT type, UINT format, HSZ topicHsz, HSZ itemHsz
             beforeReply(item);
         [[fallthrough]];
     case XTYP_ADVREQ: {
-        if (format == CF_PRIVATEFIRST && binary.contains(item)) {
-            QByteArray bytes = binary[item];
-            return DdeCreateDataHandle(instance, reinterpret_cast<LPBYTE>(bytes.data()), DWORD(bytes.size()), 0,
-                                       itemHsz, format, 0);
-        }
-        if (!items.contains(item))
+        const bool asBinary = format == CF_PRIVATEFIRST && binary.contains(item);
+        if (!asBinary && !items.contains(item))
             return nullptr;
-        QByteArray text = items[item];
-        text.append('\0');
-        return DdeCreateDataHandle(instance, reinterpret_cast<LPBYTE>(text.data()), DWORD(text.size()), 0, itemHsz,
-                                   CF_TEXT, 0);
+        QByteArray bytes = asBinary ? binary[item] : items[item] + '\0';
+        return DdeCreateDataHandle(instance, reinterpret_cast<LPBYTE>(bytes.data()), DWORD(bytes.size()), 0, itemHsz,
+                                   asBinary ? format : CF_TEXT, 0);
     }
     case XTYP_POKE: {
         const QByteArray value = DdeTextOf(DdeDataBytes(data).value_or(QByteArray()));

@@ -19,10 +19,25 @@ constexpr int ReplyWait = 5000;
 
 struct TestLink {
     // pause, when given, replaces the real pause until the link is gone.
-    explicit TestLink(const QString& topic, Timing::PauseFunction pause = nullptr);
-    ~TestLink();
-    TestLink(const TestLink&) = delete;
-    TestLink& operator=(const TestLink&) = delete;
+    explicit TestLink(const QString& topic, Timing::PauseFunction pause = nullptr) : pausing(pause != nullptr)
+    {
+        qputenv("TURVISTA_DDE_DIR", folder.path().toLocal8Bit());
+        if (pausing)
+            Timing::SetPauseFunction(pause);
+        server = std::make_unique<TestDdeServer>("URQVDatorel", topic);
+        manager = std::make_unique<TKQDdeMgr>();
+        TKQDdeMgr::SetCurrent(manager.get());
+        conversation = std::make_unique<TKQDdeClientConv>();
+        opened = server->Registered() && conversation->SetLink("URQVDatorel", topic);
+    }
+    ~TestLink()
+    {
+        conversation.reset();
+        manager.reset();
+        server.reset();
+        if (pausing)
+            Timing::SetPauseFunction(nullptr);
+    }
 
     TKQDdeClientConv* Conv() const { return conversation.get(); }
 

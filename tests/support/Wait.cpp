@@ -5,35 +5,15 @@
 #include <QEvent>
 #include <QThread>
 
-namespace Harness {
-
-namespace {
-constexpr int Slice = 5;
-
-void Pump(const QDeadlineTimer& deadline)
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents, int(qMin<qint64>(Slice, deadline.remainingTime())));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QThread::msleep(1);
-}
-} // namespace
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds)
+bool Harness::WaitFor(const std::function<bool()>& condition, int milliseconds)
 {
     const QDeadlineTimer deadline(milliseconds);
     while (!condition()) {
         if (deadline.hasExpired())
             return condition();
-        Pump(deadline);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, int(qMin<qint64>(5, deadline.remainingTime())));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(1);
     }
     return true;
 }
-
-void Wait(int milliseconds)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        Pump(deadline);
-}
-
-} // namespace Harness

@@ -9,7 +9,5 @@ namespace Harness {
 // Pumps events until the condition holds or the time (real milliseconds) is up;
 // says whether it holds.
 bool WaitFor(const std::function<bool()>& condition, int milliseconds);
-// Pumps events for the given real milliseconds.
-void Wait(int milliseconds);
 
 } // namespace Harness
