@@ -1,5 +1,5 @@
-// formshot: pictures of stored and given forms at each scale, its refusals, and
-// the gallery bound to the real server's simulated control.
+// formshot: pictures of stored forms at each scale, off line and bound to the
+// real server's simulated control, and its refusals.
 #include "tests/support/ServerProcess.h"
 
 #include <QFile>
@@ -14,7 +14,7 @@ namespace {
 constexpr int RunTimeoutMs = 90000;
 
 struct Result {
-    int status = -1;
+    int status = -1; // -1: crashed or killed for taking too long
     QString err;
 };
 
@@ -28,16 +28,11 @@ Result Run(const QStringList& arguments)
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TURVISTA_BINARY_DIR "/tools/formshot"), arguments);
-    Result result;
-    if (!process.waitForFinished(RunTimeoutMs)) {
+    if (!process.waitForFinished(RunTimeoutMs))
         process.kill();
-        process.waitForFinished();
-        result.err = QStringLiteral("<formshot did not end>");
-        return result;
-    }
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    process.waitForFinished();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
 // Lines formshot printed for itself (Qt's own warnings left out).
@@ -50,86 +45,72 @@ QStringList Reports(const QString& err)
 
 class TestFormshot : public QObject {
     Q_OBJECT
-private slots:
-    void drawsAStoredFormAtEachScale();
-    void refusesWhatItCannotDraw_data();
-    void refusesWhatItCannotDraw();
-    void drawsTheGalleryBoundToTheSimulatedControl();
 
-private:
     QTemporaryDir folder;
+
+private slots:
+    // On line, every item of the gallery exists in the control: no DDE error is reported.
+    void drawsAStoredFormAtEachScaleOffAndOnLine()
+    {
+        const QString normal = folder.filePath("normal.png");
+        const QString doubled = folder.filePath("doubled.png");
+        const Result first = Run({"Gallery", normal});
+        QCOMPARE(first.status, 0);
+        QCOMPARE(Reports(first.err), QStringList());
+        ServerProcess server;
+        QVERIFY2(server.Start(), qPrintable(server.Output()));
+        const Result second = Run({"Gallery", doubled, "--scale", "2", "--online", TURVISTA_SOURCE_DIR "/server/4812.net"});
+        QCOMPARE(Reports(second.err), QStringList());
+        QCOMPARE(second.status, 0);
+
+        const QImage one(normal);
+        const QImage two(doubled);
+        QVERIFY(one.width() > 400 && one.height() > 200);
+        // Twice the size give or take the rounding of text heights at each scale.
+        const auto twice = [](int doubled, int single) { return qAbs(doubled - 2 * single) <= single / 10; };
+        QVERIFY2(twice(two.width(), one.width()) && twice(two.height(), one.height()),
+                 qPrintable(QString("%1x%2 and %3x%4").arg(one.width()).arg(one.height()).arg(two.width()).arg(two.height())));
+    }
+
+    void refusesWhatItCannotDraw_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("refused form") << R"({"class": "TKQForm", "children": [{"class": "TKQPanel", "name": "Panel1", "properties": {"Colour": 1}}]})"
+                                      << QStringList() << 1
+                                      << "formshot: Form Broken, component Panel1: unknown property \"Colour\" of TKQPanel";
+        QTest::newRow("no such form") << QString() << QStringList() << 1 << "formshot: no form NoSuchWindow, stored forms: ";
+        QTest::newRow("no picture name") << "{}" << QStringList({"--scale"}) << 2 << QString();
+        QTest::newRow("unknown option") << "{}" << QStringList({"--colour", "red"}) << 2 << QString();
+        QTest::newRow("a third word") << "{}" << QStringList({"more.png"}) << 2 << QString();
+    }
+
+    void refusesWhatItCannotDraw()
+    {
+        QFETCH(QString, form);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, report);
+        QString path = "NoSuchWindow";
+        if (!form.isEmpty()) {
+            path = folder.filePath("Broken.json");
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(form.toUtf8());
+        }
+        const QString picture = folder.filePath("refused.png");
+        const Result result = Run(QStringList{path, picture} + options);
+        QCOMPARE(result.status, status);
+        if (!report.isEmpty()) {
+            const QStringList reports = Reports(result.err);
+            QCOMPARE(reports.size(), 1);
+            QVERIFY2(reports.first().startsWith(report), qPrintable(reports.first()));
+        }
+        QVERIFY(!QFile::exists(picture));
+    }
 };
-
-void TestFormshot::drawsAStoredFormAtEachScale()
-{
-    const QString normal = folder.filePath("normal.png");
-    const QString doubled = folder.filePath("doubled.png");
-    const Result first = Run({"Gallery", normal});
-    QCOMPARE(first.status, 0);
-    QCOMPARE(Reports(first.err), QStringList());
-    const Result second = Run({"Gallery", doubled, "--scale", "2"});
-    QCOMPARE(second.status, 0);
-
-    const QImage one(normal);
-    const QImage two(doubled);
-    QVERIFY(!one.isNull());
-    QVERIFY(one.width() > 400 && one.height() > 200);
-    // Twice the size give or take the rounding of text heights at each scale.
-    const auto twice = [](int doubled, int single) { return qAbs(doubled - 2 * single) <= single / 10; };
-    QVERIFY2(twice(two.width(), one.width()) && twice(two.height(), one.height()),
-             qPrintable(QString("%1x%2 and %3x%4").arg(one.width()).arg(one.height()).arg(two.width()).arg(two.height())));
-}
-
-void TestFormshot::refusesWhatItCannotDraw_data()
-{
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("report");
-    QTest::newRow("refused form") << R"({"class": "TKQForm", "children": [{"class": "TKQPanel", "name": "Panel1", "properties": {"Colour": 1}}]})"
-                                  << QStringList() << 1
-                                  << "formshot: Form Broken, component Panel1: unknown property \"Colour\" of TKQPanel";
-    QTest::newRow("no such form") << QString() << QStringList() << 1 << "formshot: no form NoSuchWindow, stored forms: ";
-    QTest::newRow("no picture name") << "{}" << QStringList({"--scale"}) << 2 << QString();
-    QTest::newRow("unknown option") << "{}" << QStringList({"--colour", "red"}) << 2 << QString();
-    QTest::newRow("a third word") << "{}" << QStringList({"more.png"}) << 2 << QString();
-}
-
-void TestFormshot::refusesWhatItCannotDraw()
-{
-    QFETCH(QString, form);
-    QFETCH(QStringList, options);
-    QFETCH(int, status);
-    QFETCH(QString, report);
-    QString path = "NoSuchWindow";
-    if (!form.isEmpty()) {
-        path = folder.filePath("Broken.json");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(form.toUtf8());
-    }
-    const QString picture = folder.filePath("refused.png");
-    const Result result = Run(QStringList{path, picture} + options);
-    QCOMPARE(result.status, status);
-    if (!report.isEmpty()) {
-        const QStringList reports = Reports(result.err);
-        QCOMPARE(reports.size(), 1);
-        QVERIFY2(reports.first().startsWith(report), qPrintable(reports.first()));
-    }
-    QVERIFY(!QFile::exists(picture));
-}
-
-// Every item of the gallery exists in the control: no DDE error is reported.
-void TestFormshot::drawsTheGalleryBoundToTheSimulatedControl()
-{
-    ServerProcess server;
-    QVERIFY2(server.Start(), qPrintable(server.Output()));
-    const QString picture = folder.filePath("online.png");
-    const Result result = Run({"Gallery", picture, "--online", TURVISTA_SOURCE_DIR "/server/4812.net"});
-    QCOMPARE(Reports(result.err), QStringList());
-    QCOMPARE(result.status, 0);
-    QVERIFY(!QImage(picture).isNull());
-}
 
 QTEST_GUILESS_MAIN(TestFormshot)
 
