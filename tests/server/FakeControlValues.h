@@ -12,8 +12,6 @@
 #include <QSet>
 #include <QStringList>
 
-#include <cstddef>
-
 class TFakeControlValues : public TControlValues {
 public:
     static QStringList BundledDatabases()
@@ -24,21 +22,25 @@ public:
 
     TFakeControlValues()
     {
-        static const TFakeControlValues bundled = Bundled(); // read once; copies share it
-        database = bundled.database;
-        map = bundled.map;
+        static const TControlDatabase bundled = [] { // read once
+            TControlDatabase loaded;
+            QString error;
+            if (!loaded.Load(BundledDatabases(), &error))
+                qFatal("%s", qPrintable(error));
+            return loaded;
+        }();
+        database = bundled;
+        for (const TItemDefinition& item : database.Items())
+            map.insert(item.name, item.defaultValue);
     }
 
-    // Settings "NAME=VALUE"; false, with the name, at the first item the database lacks.
-    bool Set(const QStringList& settings, QString* unknownName = nullptr)
+    // Settings "NAME=VALUE"; false at the first item the database lacks (then in unknown).
+    bool Set(const QStringList& settings)
     {
         for (const QString& setting : settings) {
             const QString name = setting.section(u'=', 0, 0);
-            if (!database.Find(name)) {
-                if (unknownName)
-                    *unknownName = name;
+            if (!Has(name))
                 return false;
-            }
             map.insert(name.toUpper(), setting.section(u'=', 1));
         }
         return true;
@@ -85,17 +87,4 @@ public:
     QHash<QString, QString> map;   // upper-case name -> value
     QStringList writes;            // upper-case names, in write order
     mutable QSet<QString> unknown; // names asked for that the database lacks
-
-private:
-    explicit TFakeControlValues(std::nullptr_t) {}
-    static TFakeControlValues Bundled()
-    {
-        TFakeControlValues values(nullptr);
-        QString error;
-        if (!values.database.Load(BundledDatabases(), &error))
-            qFatal("%s", qPrintable(error));
-        for (const TItemDefinition& item : values.database.Items())
-            values.map.insert(item.name, item.defaultValue);
-        return values;
-    }
 };

@@ -21,44 +21,30 @@ public:
     // The database defaults: a generator on a single valve turbine, automatic start, idle 1000 and rated 3600 rpm.
     TDriver() : model(values) { values.Set({"C_IDLE_RTD.IDLRTDRATE.TUNE=100"}); }
 
-    void Write(const QString& name, double value)
-    {
-        values.SetNumber(name, value);
-        model.Written(name);
-    }
     void Hold(const QString& name, double seconds)
     {
-        Write(name, 1);
-        Run(seconds);
-        Write(name, 0);
+        values.SetFlag(name, true);
+        model.Written(name);
+        RunUntil([] { return false; }, seconds);
+        values.SetFlag(name, false);
+        model.Written(name);
     }
     void Pulse(const QString& name) { Hold(name, Tick); }
-    void Run(double seconds)
-    {
-        for (double t = 0; t < seconds - 1e-9; t += Tick)
-            model.Step(Tick);
-    }
     // Runs until the condition holds, at most the given control time; false when it never did.
     bool RunUntil(const std::function<bool()>& condition, double seconds)
     {
-        for (double t = 0; t < seconds && !condition(); t += Tick)
+        for (double t = 0; t < seconds - 1e-9 && !condition(); t += Tick)
             model.Step(Tick);
         return condition();
     }
-    double Number(const QString& name) const { return values.Number(name); }
-    QString Text(const QString& name) const { return values.Text(name); }
-    double Speed() const { return Number("AA_MONITOR.SPEED.A_NAME"); }
-    bool Tripped() const { return Text("J_CONTROL.CNTRL_MESS.B_TO_STR") == QLatin1String("Turbine Shutdown"); }
-    void ResetAndStart()
+    double Speed() const { return values.Number("AA_MONITOR.SPEED.A_NAME"); }
+    bool Tripped() const { return values.Text("J_CONTROL.CNTRL_MESS.B_TO_STR") == QLatin1String("Turbine Shutdown"); }
+    // Reset, start, idle, rated; false when rated speed is not reached.
+    bool ToRated()
     {
         model.Start();
         Pulse("X_RESET.RQV.IN_1");
         Pulse("I_START.RQV_EN.TRIGGER");
-    }
-    // Reset, start, idle, rated; false when rated speed is not reached.
-    bool ToRated()
-    {
-        ResetAndStart();
         RunUntil([this] { return std::abs(Speed() - 1000) < 2; }, 120);
         Pulse("D_IDLE_RTD.RQV_EN.TRIGGER");
         return RunUntil([this] { return std::abs(Speed() - 3600) < 1; }, 200);
@@ -79,17 +65,17 @@ private slots:
         TDriver t;
         QVERIFY(t.ToRated());
         t.Pulse("X_TRIPS.RQV.IN_1");
-        t.Run(10);
+        t.RunUntil([] { return false; }, 10);
         QVERIFY(t.Speed() > 1000);
         t.Pulse("X_RESET.RQV.IN_1");
         // The alarms are acknowledged, the trip stays until the rotor stands.
-        QCOMPARE(t.Number("Y_ALARMS.ALARMS.NUM_EVENTS"), 0.0);
+        QCOMPARE(t.values.Number("Y_ALARMS.ALARMS.NUM_EVENTS"), 0.0);
         QVERIFY(t.Tripped());
-        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("0"));
+        QCOMPARE(t.values.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("0"));
         QVERIFY(t.RunUntil([&] { return t.model.IsShutDown(); }, 300));
         t.Pulse("X_RESET.RQV.IN_1");
-        QCOMPARE(t.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
-        QCOMPARE(t.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
+        QCOMPARE(t.values.Text("J_CONTROL.CNTRL_MESS.B_TO_STR"), QStringLiteral("Ready To Start"));
+        QCOMPARE(t.values.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
     }
 
     void everyItemUsedIsInTheControlDatabase()
