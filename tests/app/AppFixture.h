@@ -10,6 +10,8 @@
 
 #include "app/Application.h"
 #include "app/Rqv_main.h"
+#include "app/Rqv_run.h"
+#include "controls/KQBoxLabel.h"
 #include "app/Working.h"
 #include "datalink/KQDatorelControl.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -32,7 +34,14 @@ public:
         qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
         Timing::SetScale(TestTimeScale);
     }
-    ~TAppFixture() { Stop(); }
+    // Frees the windows; the server goes with the fixture.
+    ~TAppFixture()
+    {
+        if (FMain) {
+            FMain->Ending = true;
+            Application::FreeStartWindows();
+        }
+    }
     TAppFixture(const TAppFixture&) = delete;
     TAppFixture& operator=(const TAppFixture&) = delete;
 
@@ -46,15 +55,6 @@ public:
         FMain->show();
         return QTest::qWaitForWindowExposed(FMain);
     }
-    // Frees the windows (the server keeps running until the fixture goes).
-    void Stop()
-    {
-        if (FMain) {
-            FMain->Ending = true;
-            Application::FreeStartWindows();
-        }
-    }
-
     // Runs a mode command off line, answers the network file dialog with the
     // bundled network and waits until the program is on line.
     bool GoOnLineWith(void (TFMain::*command)())
@@ -96,3 +96,20 @@ public:
     TScriptedDialogs dialogs;
     std::unique_ptr<TestDdeClient> control;
 };
+
+// A component by its name, in a window or in the Run mode window; a missing one
+// ends the test program.
+template <class T = QWidget>
+T* Find(QObject* in, const QString& name)
+{
+    T* found = in->findChild<T*>(name);
+    if (!found)
+        qFatal("no %s", qPrintable(name));
+    return found;
+}
+template <class T = QWidget>
+T* Find(const QString& name)
+{
+    return Find<T>(FMain->FRunMode, name);
+}
+inline QString Box(QObject* in, const char* name) { return Find<TKQBoxLabel>(in, name)->text(); }

@@ -30,20 +30,6 @@ constexpr int FastTick = 5; // ms per control tick: the control runs twenty time
 constexpr double CoastingSpeed = 500;
 TAppFixture* app = nullptr;
 
-template <class T = QWidget>
-T* Find(QObject* in, const QString& name)
-{
-    T* found = in->findChild<T*>(name);
-    if (!found)
-        qFatal("no %s", qPrintable(name));
-    return found;
-}
-template <class T = QWidget>
-T* Find(const QString& name)
-{
-    return Find<T>(FMain->FRunMode, name);
-}
-QString Box(QObject* in, const char* name) { return Find<TKQBoxLabel>(in, name)->text(); }
 QString Box(const char* name) { return Box(FMain->FRunMode, name); }
 double Number(const char* name) { return Box(name).toDouble(); }
 QString Status() { return Find<QLabel>("LNonExtractionType")->text(); }

@@ -1,7 +1,6 @@
 // The Run mode window and the small windows it opens, against the real server:
 // pages and panels follow the control's configuration, the alarm lists fill a
-// line per tick, page changes show the strip's buttons, setpoint entry panels
-// open and close, the security lock guards the gains, valve calibration and the
+// line per tick, page changes show the strip's buttons, the security lock guards the gains, valve calibration and the
 // clock, and each small window reaches the control and closes by hiding.
 #include "app/Rqv_dynamics.h"
 #include "app/Rqv_ospd.h"
@@ -32,21 +31,6 @@ TFRunMode* Run()
 {
     return FMain->FRunMode;
 }
-
-template <class T = QWidget>
-T* Find(QObject* in, const QString& name)
-{
-    T* found = in->findChild<T*>(name);
-    if (!found)
-        qFatal("no %s", qPrintable(name));
-    return found;
-}
-template <class T = QWidget>
-T* Find(const QString& name)
-{
-    return Find<T>(Run(), name);
-}
-QString Box(QObject* in, const char* name) { return Find<TKQBoxLabel>(in, name)->text(); }
 
 // Shown as the window's rules see it: a tab's visibility, else the component's own Visible.
 bool Shown(const QString& name)
@@ -131,87 +115,32 @@ TRunDialog* Open(const QString& page, const QString& button)
 class TestRunConfiguration : public QObject {
     Q_OBJECT
 private slots:
-    void turbineTypeDecidesPagesAndValves_data()
-    {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("tab"); // null: tab hidden
-        QTest::addColumn<int>("stripValves");
-        QTest::addColumn<QString>("label1");
-        QTest::addColumn<QString>("label2"); // null: not checked
-        QTest::addColumn<int>("pageValves");
-        QTest::addColumn<bool>("demand");
-        QTest::addColumn<bool>("extractionLine");
-        QTest::newRow("0 keeps the valve groups") << "2" << "0" << QString() << 0 << "V1" << "V2" << 2 << false << false;
-        QTest::newRow("1 single valve") << "3" << "1" << QString() << 1 << "V1" << "LP" << 1 << false << false;
-        QTest::newRow("2 split range") << "3" << "2" << QString() << 2 << "V1" << "V2" << 2 << false << false;
-        QTest::newRow("3 extraction") << "2" << "3" << "Extraction" << 2 << "HP" << "LP" << 2 << false << true;
-        QTest::newRow("4 admission") << "2" << "4" << "Admission" << 2 << "HP" << "LP" << 2 << true << true;
-        QTest::newRow("5 extraction/admission") << "2" << "5" << "Ext/Adm" << 2 << "HP" << "LP" << 2 << true << true;
-        QTest::newRow("other: status line only") << "1" << "9" << QString() << 1 << "V1" << QString() << 1 << false << true;
-    }
-    void turbineTypeDecidesPagesAndValves()
-    {
-        QFETCH(QString, before);
-        QFETCH(QString, type);
-        QFETCH(QString, tab);
-        QFETCH(int, stripValves);
-        QFETCH(QString, label1);
-        QFETCH(QString, label2);
-        QFETCH(int, pageValves);
-        QVERIFY(Force("C_APPL.TURB_TYPE.IN", before));
-        QVERIFY(Force("C_APPL.TURB_TYPE.IN", type));
-
-        QCOMPARE(Shown("KPExtrAdmCntrl"), !tab.isNull());
-        if (!tab.isNull()) {
-            QCOMPARE(Find<TKQTabSheet>("KPExtrAdmCntrl")->Caption(), tab + " Control");
-            QCOMPARE(Find<QLabel>("LExtAdmInput")->text(), tab);
-            QCOMPARE(Find<TKQMomentaryButton>("KExtractionButton")->OffText(), tab);
-        }
-        const QString labels[] = {label1, label2};
-        for (int v = 0; v < 2; ++v) {
-            const QString n = QString::number(v + 1);
-            QCOMPARE(Shown("KPValve" + n), stripValves > v);
-            QCOMPARE(Shown("KPValve" + n + "Val"), pageValves > v);
-            QCOMPARE(Shown("KPValve" + n + "Cnf"), pageValves > v);
-            if (labels[v].isNull())
-                continue;
-            QCOMPARE(Find<QLabel>("LValve" + n)->text(), labels[v]);
-            QCOMPARE(Find("KPValve" + n + "Val")->property("Caption").toString(), labels[v] + " Valve");
-        }
-        QTEST(Shown("KPDemand"), "demand");
-        QTEST(Shown("LExtractionType"), "extractionLine");
-        QCOMPARE(Shown("LNonExtractionType"), !Shown("LExtractionType"));
-    }
-
-    void idleToRatedRoutineShowsItsPanel_data()
-    {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("routine");
-        QTest::addColumn<bool>("idleRated");
-        QTest::addColumn<bool>("startSequence");
-        QTest::newRow("1 no idle") << "4" << "1" << false << false;
-        QTest::newRow("2 manual") << "3" << "2" << false << false;
-        QTest::newRow("3 idle/rated") << "4" << "3" << true << false;
-        QTest::newRow("4 start sequence") << "3" << "4" << false << true;
-        QTest::newRow("other keeps the panels") << "3" << "7" << true << false;
-    }
-    void idleToRatedRoutineShowsItsPanel()
-    {
-        QFETCH(QString, before);
-        QFETCH(QString, routine);
-        QVERIFY(Force("C_START.TO_RATED.IN", before));
-        QVERIFY(Force("C_START.TO_RATED.IN", routine));
-        QTEST(Shown("KPIdleRatedPanel"), "idleRated");
-        QTEST(Shown("KPStartSeqPanel"), "startSequence");
-    }
-
+    // The rows run in order: a row that keeps a panel follows one that showed it.
     void configurationShowsPanels_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("component");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("shown");
+        const char* routine = "C_START.TO_RATED.IN";
+        QTest::newRow("start sequence") << routine << "KPStartSeqPanel" << "4" << true;
+        QTest::newRow("idle/rated") << routine << "KPIdleRatedPanel" << "3" << true;
+        QTest::newRow("idle/rated: no start sequence") << routine << "KPStartSeqPanel" << "3" << false;
+        QTest::newRow("other routine keeps the panels") << routine << "KPIdleRatedPanel" << "7" << true;
+        QTest::newRow("no idle") << routine << "KPIdleRatedPanel" << "1" << false;
+        const char* type = "C_APPL.TURB_TYPE.IN";
+        QTest::newRow("admission: its page") << type << "KPExtrAdmCntrl" << "4" << true;
+        QTest::newRow("admission: demand") << type << "KPDemand" << "4" << true;
+        QTest::newRow("admission: extraction status line") << type << "LExtractionType" << "4" << true;
+        QTest::newRow("split range: no page") << type << "KPExtrAdmCntrl" << "2" << false;
+        QTest::newRow("split range: no demand") << type << "KPDemand" << "2" << false;
+        QTest::newRow("split range: plain status line") << type << "LNonExtractionType" << "2" << true;
+        QTest::newRow("split range: second valve") << type << "KPValve2Val" << "2" << true;
+        QTest::newRow("0 keeps the valves of the page") << type << "KPValve2Val" << "0" << true;
+        QTest::newRow("0: no valves in the strip") << type << "KPValve1" << "0" << false;
+        QTest::newRow("single valve: in the strip") << type << "KPValve1" << "1" << true;
+        QTest::newRow("single valve: one on the page") << type << "KPValve2Val" << "1" << false;
+        QTest::newRow("other: extraction status line") << type << "LExtractionType" << "9" << true;
         const std::pair<const char*, const char*> booleans[] = {
             {"C_RMT_SPD.USE_RMTSPD.IN", "KPRemoteSpeedSetpoint"}, {"C_EXTR.USE_RMTXTR.IN", "KPRemoteExtAdmSetpoint"},
             {"C_RMT_CAS.USE_RMTCAS.IN", "KPRemoteCascadeSetpoint"}, {"C_AUX.USE_RMTAUX.IN", "KPRemoteAuxiliarySetpoint"},
@@ -284,10 +213,8 @@ private slots:
         }
     }
 
-    void statusStripShowsTheControlsStatusLines()
+    void extractionStatusJoinsTheControlsTwoLines()
     {
-        QVERIFY(Force("J_CONTROL.CNTRL_MESS.B_TO_STR", "Speed Control Active"));
-        QCOMPARE(Find<QLabel>("LNonExtractionType")->text(), QString("Speed Control Active"));
         QVERIFY(Force("J_CONTROL.LINE1_CTRL.B_TO_STR", "Speed Control"));
         QVERIFY(Force("J_CONTROL.LINE2_CTRL.B_TO_STR", "Extraction Enabled"));
         QCOMPARE(Find<QLabel>("LExtractionType")->text(), QString("Speed Control Extraction Enabled"));
@@ -296,8 +223,9 @@ private slots:
 
 // ---------------------------------------------------------------------------
 
-// The lists are driven tick by tick here; the operator's shift sees the timer fill them.
-class TestRunAlarmLists : public QObject {
+// Page changes and the alarm lists. The lists are driven tick by tick here; the
+// operator's shift sees the timer fill them.
+class TestRunPagesAndAlarms : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY(Configure()); }
@@ -344,25 +272,46 @@ private slots:
         QCOMPARE(Current()->count(), 3);
 
         GoTo("KPSpeedControl");
-        QVERIFY(Shown("PCurrentAlarmsButton"));
         Click("BCurrentAlarms");
-        QCOMPARE(Run()->PageControl1->ActivePageName(), QString("KPCurrentAlarms"));
         Run()->FillCurrentAlarms();
         QCOMPARE(Current()->count(), 3);
-        QVERIFY(Shown("PResetAlarmsButton") && Shown("PSetTimeDateButton") && !Shown("PCurrentAlarmsButton"));
 
         GoTo("KPSpeedControl");
         GoTo("KPCurrentAlarms");
         Run()->FillCurrentAlarms();
         QCOMPARE(Current()->count(), 1);
-
-        // No alarms left: the button goes.
-        GoTo("KPSpeedControl");
-        QVERIFY(app->server.Simulate("clear"));
-        QTRY_VERIFY_WITH_TIMEOUT(!Shown("PCurrentAlarmsButton"), Patience);
-        QVERIFY(!Find("BCurrentAlarms")->isEnabled());
     }
 
+
+    void enteringAPageShowsItsButtons_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("overspeed");
+        QTest::addColumn<bool>("security");
+        QTest::addColumn<bool>("timeDate");
+        QTest::addColumn<bool>("resetAlarms");
+        QTest::newRow("start") << "KPStartTurbine" << "Start Turbine" << false << false << false << false;
+        QTest::newRow("speed") << "KPSpeedControl" << "Speed Control" << true << true << false << false;
+        QTest::newRow("valves") << "KPValves" << "Valves" << false << true << false << false;
+        QTest::newRow("alarms") << "KPCurrentAlarms" << "Alarms" << false << true << true << true;
+        QTest::newRow("alarm history") << "KPAlarmHistory" << "Alarm History" << false << false << true << false;
+    }
+    void enteringAPageShowsItsButtons()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, caption);
+        // From a page that shows every button of the strip.
+        GoTo(page == "KPCurrentAlarms" ? "KPSpeedControl" : "KPCurrentAlarms");
+        QTabBar* tabs = Run()->PageControl1->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(Run()->PageControl1->indexOf(Find(page))).center());
+        QCOMPARE(Run()->PageControl1->ActivePageName(), page);
+        QCOMPARE(Run()->Caption(), "Run Mode - " + caption);
+        QTEST(Shown("POverspeedTestButton"), "overspeed");
+        QTEST(Shown("PSecurityButton"), "security");
+        QTEST(Shown("PSetTimeDateButton"), "timeDate");
+        QTEST(Shown("PResetAlarmsButton"), "resetAlarms");
+    }
 private:
     QListWidget* Current() const { return Find<QListWidget>("LBCurrentAlarms"); }
     // Raises alarms and waits for the window to hear the control's alarm count
@@ -380,74 +329,9 @@ private:
 
 // ---------------------------------------------------------------------------
 
-class TestRunPages : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() { QVERIFY(Configure()); }
-
-    void enteringAPageShowsItsButtons_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("overspeed");
-        QTest::addColumn<bool>("security");
-        QTest::addColumn<bool>("timeDate");
-        QTest::addColumn<bool>("resetAlarms");
-        QTest::newRow("start") << "KPStartTurbine" << "Start Turbine" << false << false << false << false;
-        QTest::newRow("speed") << "KPSpeedControl" << "Speed Control" << true << true << false << false;
-        QTest::newRow("extraction") << "KPExtrAdmCntrl" << "Extraction Control" << false << true << false << false;
-        QTest::newRow("cascade") << "KPCascadeControl" << "Cascade Control" << false << true << false << false;
-        QTest::newRow("auxiliary") << "KPAuxiliaryControl" << "Auxiliary Control" << false << true << false << false;
-        QTest::newRow("valves") << "KPValves" << "Valves" << false << true << false << false;
-        QTest::newRow("alarms") << "KPCurrentAlarms" << "Alarms" << false << true << true << true;
-        QTest::newRow("alarm history") << "KPAlarmHistory" << "Alarm History" << false << false << true << false;
-        QTest::newRow("trip history") << "KPTripHistory" << "Trip History" << false << false << true << false;
-    }
-    void enteringAPageShowsItsButtons()
-    {
-        QFETCH(QString, page);
-        QFETCH(QString, caption);
-        // From a page that shows every button of the strip.
-        GoTo(page == "KPCurrentAlarms" ? "KPSpeedControl" : "KPCurrentAlarms");
-        QTabBar* tabs = Run()->PageControl1->tabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(Run()->PageControl1->indexOf(Find(page))).center());
-        QCOMPARE(Run()->PageControl1->ActivePageName(), page);
-        QCOMPARE(Run()->Caption(), "Run Mode - " + caption);
-        QTEST(Shown("POverspeedTestButton"), "overspeed");
-        QTEST(Shown("PSecurityButton"), "security");
-        QTEST(Shown("PSetTimeDateButton"), "timeDate");
-        QTEST(Shown("PResetAlarmsButton"), "resetAlarms");
-    }
-
-    void setOpensTheEntryPanelCloseHidesIt_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("entry");
-        QTest::newRow("start HP limiter") << "KPStartTurbine" << "HP";
-        QTest::newRow("speed setpoint") << "KPSpeedControl" << "Setpoint";
-        QTest::newRow("extraction") << "KPExtrAdmCntrl" << "ExtAdm";
-        QTest::newRow("LP limiter") << "KPExtrAdmCntrl" << "LP";
-        QTest::newRow("cascade") << "KPCascadeControl" << "Cascade";
-        QTest::newRow("auxiliary") << "KPAuxiliaryControl" << "Auxiliary";
-    }
-    void setOpensTheEntryPanelCloseHidesIt()
-    {
-        QFETCH(QString, page);
-        QFETCH(QString, entry);
-        GoTo(page);
-        auto* set = Find("BSet" + entry);
-        QVERIFY(!Shown("KPSet" + entry));
-        Click(set);
-        QVERIFY(Shown("KPSet" + entry) && set->isHidden());
-        QCOMPARE(Run()->window()->focusWidget(), Find("ESet" + entry));
-        Click("BSet" + entry + "Cancel");
-        QVERIFY(!Shown("KPSet" + entry) && !set->isHidden());
-    }
-};
-
-// ---------------------------------------------------------------------------
-
-class TestRunSecurity : public QObject {
+// The security lock, and the small windows the Run window opens: each is a
+// centred tool window that closing hides.
+class TestRunSecurityAndWindows : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
@@ -461,42 +345,52 @@ private slots:
         app->dialogs.clear();
         GoTo("KPValves");
     }
-    void cleanup() { Lock(); }
-
-    void onlyTheRunPasswordUnlocks_data()
+    void cleanup()
     {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("unlocked");
-        QTest::newRow("run password") << "4309" << true;
-        QTest::newRow("program password") << "4177" << false;
-        QTest::newRow("empty") << "" << false;
+        for (TRunDialog* window : SmallWindows())
+            window->close();
+        Lock();
     }
-    void onlyTheRunPasswordUnlocks()
+
+    // Only the Run password unlocks and locking asks first. The lock holds the
+    // calibration, the clock and every dynamics window's gains (pressing
+    // Dynamics applies it again), never a dynamics window's Save Settings.
+    void onlyTheRunPasswordUnlocksAndLockingAsksFirst()
     {
-        QFETCH(QString, password);
-        QFETCH(bool, unlocked);
-        QVERIFY(CalibrationLocked(true));
-        app->dialogs.addPassword(password);
+        QWidget* windows[] = {Run()->SpeedDynamics(), Run()->ExtAdmDynamics(), Run()->CascadeDynamics(),
+                              Run()->AuxiliaryDynamics()};
+        const auto locked = [&](bool locked) {
+            return Run()->SecurityLocked() == locked && Shown("BSecurityUnlock") == locked
+                   && Shown("BSecurityLock") != locked && CalibrationLocked(locked)
+                   && std::all_of(std::begin(windows), std::end(windows),
+                                  [locked](QWidget* window) { return GainButtonsMonitorOnly(window, locked); });
+        };
+        app->dialogs.addPassword("4177");
+        app->dialogs.addPassword("");
         Click("BSecurityUnlock");
         QCOMPARE(app->dialogs.passwordPrompts().value(0).prompt, QString("Enter password for Run mode:"));
-        QCOMPARE(Run()->SecurityLocked(), !unlocked);
-        QCOMPARE(Shown("BSecurityLock"), unlocked);
-        QCOMPARE(Shown("BSecurityUnlock"), !unlocked);
-        QVERIFY(CalibrationLocked(!unlocked));
-    }
+        QCOMPARE(app->dialogs.passwordPrompts().size(), 3);
+        QVERIFY(locked(true));
+        TRunDialog* speed = Open("KPSpeedControl", "BSpeedDynamics");
+        auto* save = Find<TKQOneShotButton>(speed, "SaveSettingsButton");
+        QVERIFY(!save->IsMonitorOnly() && save->isEnabled());
+        speed->close();
 
-    void lockingAsksFirst()
-    {
         QVERIFY(Unlock());
+        QVERIFY(locked(false));
+        Run()->SpeedDynamics()->SetGainButtonsMonitorOnly(true);
+        QCOMPARE(Open("KPSpeedControl", "BSpeedDynamics"), speed);
+        QVERIFY(GainButtonsMonitorOnly(speed, false));
+        speed->close();
+
+        app->dialogs.clear();
         app->dialogs.addAnswer(mrCancel);
-        Click("BSecurityLock");
-        QVERIFY(!Run()->SecurityLocked());
         app->dialogs.addAnswer(mrOk);
         Click("BSecurityLock");
-        QVERIFY(Run()->SecurityLocked() && Shown("BSecurityUnlock") && CalibrationLocked(true));
+        QVERIFY(locked(false));
+        Click("BSecurityLock");
+        QVERIFY(locked(true));
         QCOMPARE(app->dialogs.texts(), QStringList({"Lock Security?", "Lock Security?"}));
-        const TShownMessage asked = app->dialogs.messages().constFirst();
-        QVERIFY(asked.type == TMsgDlgType::mtConfirmation && asked.buttons == TMsgDlgButtons(mbOK | mbCancel));
     }
 
     void goButtonsFollowTheActuatorState_data()
@@ -552,10 +446,8 @@ private slots:
 
         QVERIFY(letGo());
         Click("BCloseCalibrate");
-        QVERIFY(!Shown("KPValveMiddle") && !Shown("KPValveBottom") && Shown("KPValveCalibrate"));
         QVERIFY(goMin->Visible());
         Click("BCalibrate");
-        QVERIFY(Shown("KPValveMiddle") && Shown("KPValveBottom") && !Shown("KPValveCalibrate"));
     }
 
     // Locking while a Go button still runs its pulse locks everything else at
@@ -581,34 +473,68 @@ private slots:
         QVERIFY(Force("I_STRK_V1.ACT1_MSG.MSG_SEL", "1"));
     }
 
-    void dynamicsFollowTheLockButSaveSettingsDoesNot()
+    // Each opens centred and on top, and closing it only hides it.
+    void windowOpensCentredOnTopAndClosingHidesIt_data()
     {
-        QWidget* windows[] = {Run()->SpeedDynamics(), Run()->ExtAdmDynamics(), Run()->CascadeDynamics(),
-                              Run()->AuxiliaryDynamics()};
-        for (QWidget* window : windows)
-            QVERIFY(GainButtonsMonitorOnly(window, true));
-        // Save Settings still stores the tuned gain as the initial one.
-        TRunDialog* speed = Open("KPSpeedControl", "BSpeedDynamics");
-        auto* save = Find<TKQOneShotButton>(speed, "SaveSettingsButton");
-        QVERIFY(!save->IsMonitorOnly() && save->isEnabled());
-        QVERIFY(app->control->Poke("D_SPD_DYN.P_GAIN_OFF.RAMP", "7.25"));
-        QTRY_COMPARE_WITH_TIMEOUT(Box(speed, "OffPGain"), QString("7.25"), Patience);
-        QTRY_COMPARE_WITH_TIMEOUT(save->PulseState(), TPulseState::Idle, Patience);
-        Click(save);
-        QVERIFY(app->WaitForValue("D_SPD_DYN.P_OFF_INIT.TUNE", "7.25"));
-        speed->close();
-
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("speed") << "KPSpeedControl" << "BSpeedDynamics" << "Speed Control Dynamics";
+        QTest::newRow("auxiliary") << "KPAuxiliaryControl" << "BAuxiliaryDynamics" << "Auxiliary Control Dynamics";
+        QTest::newRow("overspeed") << "KPSpeedControl" << "BOverspeedTest" << "Overspeed Test";
+        QTest::newRow("time and date") << "KPCurrentAlarms" << "BSetTimeDate" << "Set Time and Date";
+    }
+    void windowOpensCentredOnTopAndClosingHidesIt()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, opener);
         QVERIFY(Unlock());
-        for (QWidget* window : windows)
-            QVERIFY(GainButtonsMonitorOnly(window, false));
-        // Locked behind the window's back: pressing Dynamics applies the lock again.
-        Run()->SpeedDynamics()->SetGainButtonsMonitorOnly(true);
-        QCOMPARE(Open("KPSpeedControl", "BSpeedDynamics"), speed);
-        QVERIFY(GainButtonsMonitorOnly(speed, false));
-        Lock();
-        for (QWidget* window : windows)
-            QVERIFY(GainButtonsMonitorOnly(window, true));
-        speed->close();
+        QPointer<TRunDialog> window = Open(page, opener);
+        QTEST(window->windowTitle(), "caption");
+        const Qt::WindowFlags flags = window->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(flags.testFlags(Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
+        QVERIFY(offCentre.manhattanLength() <= 1);
+
+        // Leaving an edit box sends what it shows: let the values arrive first.
+        for (TKQNumberEdit* edit : window->findChildren<TKQNumberEdit*>())
+            QTRY_VERIFY_WITH_TIMEOUT(!edit->text().isEmpty(), Patience);
+        if (auto* closeButton = window->findChild<QWidget*>("CancelButton"))
+            Click(closeButton);
+        else
+            QVERIFY(window->close());
+        QVERIFY(window && window->isHidden());
+        QCOMPARE(app->dialogs.texts(), QStringList());
+    }
+
+    // The clock window shows its password label, not the box; "Set All" sets
+    // the control's clock from the editors.
+    void clockIsSetFromTheEditors()
+    {
+        QVERIFY(Unlock());
+        TRunDialog* clock = Open("KPAlarmHistory", "BSetTimeDate");
+        QVERIFY(Find(clock, "PasswordEdit")->isHidden());
+        QVERIFY(Find(clock, "LPassword")->isVisible());
+        for (const auto& [edit, item, number] : {std::tuple("HourEdit", "MAIN.HOUR_SW.NC", "13"),
+                                                 std::tuple("MinuteEdit", "MAIN.MIN_SW.NC", "7"),
+                                                 std::tuple("SecondEdit", "MAIN.SEC_SW.NC", "0")}) {
+            auto* box = Find<TKQNumberEdit>(clock, edit);
+            QTRY_COMPARE_WITH_TIMEOUT(box->text(), app->Read(item), Patience);
+            box->selectAll();
+            QTest::keyClicks(box, number);
+            QTest::keyClick(box, Qt::Key_Return);
+            QVERIFY(app->WaitForValue(item, number));
+        }
+        auto* setAll = Find<TKQOneShotButton>(clock, "SetAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(setAll->PulseState(), TPulseState::Idle, Patience);
+        Click(setAll);
+        // Control time runs fast: a minute may have passed.
+        const TKQBoxLabel* timeOfDay = Find<TKQBoxLabel>(clock, "ControlTimeOfDay");
+        QTRY_VERIFY_WITH_TIMEOUT(timeOfDay->text().startsWith("13:07") || timeOfDay->text().startsWith("13:08"),
+                                 Patience);
+        QCOMPARE(app->dialogs.texts(), QStringList());
     }
 
 private:
@@ -631,127 +557,6 @@ private:
 
 // ---------------------------------------------------------------------------
 
-// The small windows the Run window opens: their values arrive, their buttons
-// reach the control, and each is a centred tool window that closing hides.
-class TestRunSmallWindows : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() { QVERIFY(Configure()); }
-    void init() { app->dialogs.clear(); }
-    void cleanup()
-    {
-        QCOMPARE(app->dialogs.texts(), QStringList());
-        for (TRunDialog* window : SmallWindows())
-            window->close();
-        Lock();
-    }
-
-    // Each opens centred and on top; a gain arrives in it and its button moves the gain.
-    void windowOpensCentredOnTopAndClosingHidesIt_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("opener");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("box"); // null: no gain
-        QTest::addColumn<QString>("valueItem");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("buttonItem");
-        QTest::addColumn<int>("direction");
-        QTest::newRow("speed: on-line I fast lower")
-            << "KPSpeedControl" << "BSpeedDynamics" << "Speed Control Dynamics" << "OnIGain" << "D_SPD_DYN.I_GAIN_ON.RAMP"
-            << "OnIFastLower" << "D_SPD_DYN.RQV_ON_LN.IN_6" << -1;
-        QTest::newRow("ext./adm.: I fast raise")
-            << "KPExtrAdmCntrl" << "BExtAdmDynamics" << "Ext./Adm. Control Dynamics" << "IGain" << "EXTR_DYN.I_GAIN.RAMP"
-            << "IFastRaise" << "EXTR_DYN.RQV_I_GAIN.IN_3" << 1;
-        QTest::newRow("cascade: DR lower")
-            << "KPCascadeControl" << "BCascadeDynamics" << "Cascade Control Dynamics" << "DRGain"
-            << "F_CAS_DYN.D_GAIN.RAMP" << "DRLower" << "F_CAS_DYN.RQV_D_GAIN.IN_1" << -1;
-        QTest::newRow("auxiliary: P fast lower")
-            << "KPAuxiliaryControl" << "BAuxiliaryDynamics" << "Auxiliary Control Dynamics" << "PGain"
-            << "G_AUX_DYN.P_GAIN.RAMP" << "PFastLower" << "G_AUX_DYN.RQV_P_GAIN.IN_2" << -1;
-        QTest::newRow("overspeed") << "KPSpeedControl" << "BOverspeedTest" << "Overspeed Test" << QString()
-                                   << QString() << QString() << QString() << 0;
-        QTest::newRow("time and date") << "KPCurrentAlarms" << "BSetTimeDate" << "Set Time and Date" << QString()
-                                       << QString() << QString() << QString() << 0;
-    }
-    void windowOpensCentredOnTopAndClosingHidesIt()
-    {
-        QFETCH(QString, page);
-        QFETCH(QString, opener);
-        QFETCH(QString, box);
-        QFETCH(QString, valueItem);
-        QFETCH(QString, button);
-        QFETCH(QString, buttonItem);
-        QFETCH(int, direction);
-        QVERIFY(Unlock());
-        QPointer<TRunDialog> window = Open(page, opener);
-        QTEST(window->windowTitle(), "caption");
-        const Qt::WindowFlags flags = window->windowFlags();
-        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
-        QVERIFY(flags.testFlags(Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint));
-        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
-        QVERIFY(offCentre.manhattanLength() <= 1);
-
-        if (!box.isNull()) {
-            auto* gain = Find<TKQBoxLabel>(window, box);
-            auto* press = Find<TKQMomentaryButton>(window, button);
-            const double before = app->Read(valueItem).toDouble();
-            QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QString::number(before, 'f', 2), Patience);
-            QTRY_COMPARE_WITH_TIMEOUT(press->PulseState(), TPulseState::Idle, Patience);
-            QTest::mousePress(press, Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT((app->Read(valueItem).toDouble() - before) * direction > 0, Patience);
-            QTest::mouseRelease(press, Qt::LeftButton);
-            QVERIFY(app->WaitForValue(buttonItem, "0"));
-            QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QString::number(app->Read(valueItem).toDouble(), 'f', 2), Patience);
-        }
-        // Leaving an edit box sends what it shows: let the values arrive first.
-        for (TKQNumberEdit* edit : window->findChildren<TKQNumberEdit*>())
-            QTRY_VERIFY_WITH_TIMEOUT(!edit->text().isEmpty(), Patience);
-        if (auto* closeButton = window->findChild<QWidget*>("CancelButton"))
-            Click(closeButton);
-        else
-            QVERIFY(window->close());
-        QVERIFY(window && window->isHidden());
-    }
-
-    void eachOverspeedTestIsANewWindow()
-    {
-        TRunDialog* first = Open("KPSpeedControl", "BOverspeedTest");
-        TRunDialog* second = Open("KPSpeedControl", "BOverspeedTest");
-        QVERIFY(first != second && first->isVisible());
-    }
-
-    void clockIsSetFromTheEditors()
-    {
-        QVERIFY(Unlock());
-        TRunDialog* clock = Open("KPAlarmHistory", "BSetTimeDate");
-        QVERIFY(Find(clock, "PasswordEdit")->isHidden());
-        QVERIFY(Find(clock, "LPassword")->isVisible());
-        // Hour and minute typed, the rest as the control has it; "Set All" sets the clock.
-        for (const auto& [edit, item, number] : {std::tuple("HourEdit", "MAIN.HOUR_SW.NC", "13"),
-                                                 std::tuple("MinuteEdit", "MAIN.MIN_SW.NC", "7"),
-                                                 std::tuple("SecondEdit", "MAIN.SEC_SW.NC", "0")}) {
-            auto* box = Find<TKQNumberEdit>(clock, edit);
-            QTRY_COMPARE_WITH_TIMEOUT(box->text(), app->Read(item), Patience);
-            box->selectAll();
-            QTest::keyClicks(box, number);
-            QTest::keyClick(box, Qt::Key_Return);
-            QVERIFY(app->WaitForValue(item, number));
-        }
-        auto* setAll = Find<TKQOneShotButton>(clock, "SetAllButton");
-        QTRY_COMPARE_WITH_TIMEOUT(setAll->PulseState(), TPulseState::Idle, Patience);
-        Click(setAll);
-        // Control time runs fast: a minute may have passed.
-        const TKQBoxLabel* timeOfDay = Find<TKQBoxLabel>(clock, "ControlTimeOfDay");
-        QTRY_VERIFY_WITH_TIMEOUT(timeOfDay->text().startsWith("13:07") || timeOfDay->text().startsWith("13:08"),
-                                 Patience);
-    }
-};
-
-// ---------------------------------------------------------------------------
-
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
@@ -765,14 +570,10 @@ int main(int argc, char** argv)
     int failed = 0;
     TestRunConfiguration configuration;
     failed += QTest::qExec(&configuration, argc, argv);
-    TestRunAlarmLists alarmLists;
-    failed += QTest::qExec(&alarmLists, argc, argv);
-    TestRunPages pages;
-    failed += QTest::qExec(&pages, argc, argv);
-    TestRunSecurity security;
-    failed += QTest::qExec(&security, argc, argv);
-    TestRunSmallWindows smallWindows;
-    failed += QTest::qExec(&smallWindows, argc, argv);
+    TestRunPagesAndAlarms pagesAndAlarms;
+    failed += QTest::qExec(&pagesAndAlarms, argc, argv);
+    TestRunSecurityAndWindows securityAndWindows;
+    failed += QTest::qExec(&securityAndWindows, argc, argv);
     return failed;
 }
 

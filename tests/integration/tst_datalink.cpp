@@ -135,17 +135,6 @@ private slots:
         QCOMPARE(program->communicating, 1);
         QCOMPARE(program->Status(), QString("Active."));
 
-        // Values flow both ways.
-        Client client;
-        TKQItem* item = program->control->GetItem(RampRate);
-        item->Advise(client.Event());
-        QTRY_VERIFY_WITH_TIMEOUT(!client.values.isEmpty(), Patience);
-        item->SetValueAcknowledged(33.5);
-        QTRY_COMPARE_WITH_TIMEOUT(client.values.last(), QString("33.5"), Patience);
-        QVERIFY(!program->control->IsRunMode());
-        item->Unadvise(client.Event());
-        program->control->ReleaseItem(RampRate);
-
         // The component started the server in a process of its own, so it closes it when the program ends.
         const HWND window = ServerWindow();
         DWORD owner = 0;
@@ -277,12 +266,23 @@ private slots:
     }
 };
 
-// The control's commands end to end, with a server of their own each.
+// The control's commands, its symbol information and values files end to end:
+// every changeable value saved and loaded back, values the control refuses, and
+// a server that dies while the store or the file is saved. A server of its own each.
 class TestControlCommands : public ServerTest {
     Q_OBJECT
 
     std::unique_ptr<TScriptedDialogs> dialogs;
     std::unique_ptr<OnLineProgram> program;
+    std::unique_ptr<TKQDatorelConfig> config;
+    const QString refused = QStringLiteral("Configuration Error: %1 does not exist or the value being loaded is invalid.");
+
+    QString Path(const QString& name) const { return QDir(m_server->WorkFolder()).filePath(name); }
+    void MakeConfig()
+    {
+        config = std::make_unique<TKQDatorelConfig>();
+        config->SetDevice(program->control.get());
+    }
 
     // A program whose clocks run faster still, for tests that wait for a time-out.
     void GoOnLineFast()
@@ -309,6 +309,7 @@ private slots:
     }
     void cleanup()
     {
+        config.reset();
         program.reset();
         Timing::SetPauseFunction(nullptr);
         Timing::SetScale(TestTimeScale);
@@ -385,17 +386,33 @@ private slots:
         QVERIFY(!program->control->IsRunMode());
     }
 
-    // The control waits for the result to its end.
-    void unansweredShutdownIsReported()
+    // The server's symbol information as the link reads it.
+    void realItems_data()
     {
-        GoOnLineFast();
-        QVERIFY(m_server->SetFaults("refuse=Shutdown"));
-        QCOMPARE(RaisedText([&] { program->control->Shutdown(); }), QString("TKQDatorelControl.Shutdown: Shutdown Failed"));
-        // The DDE layer reports the refused command, the control the missing result.
-        QCOMPARE(dialogs->texts(),
-                 QStringList({"DDE Error: Execute on 4812.net(Dflt Control ID):  failed; verify item name.",
-                              "Error occured while attempting to enter configure mode. Server is not responding."}));
-        QVERIFY(!program->control->IsRunMode());
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("classType");
+        QTest::addColumn<int>("dataType");
+        QTest::addColumn<QString>("minimum");
+        QTest::addColumn<QString>("maximum");
+        QTest::newRow("tunable real") << RampRate << int(vctTunable) << int(vdtReal) << "0.1" << "1000";
+        QTest::newRow("configure enumeration") << TurbineType.toLower() << int(vctConfigure) << int(vdtInteger) << "1" << "5";
+        QTest::newRow("monitor boolean") << "Z_CPU_COM.EN_CONFIG.OR" << int(vctMonitor) << int(vdtBoolean) << "0" << "1";
+        QTest::newRow("configure text") << Site << int(vctConfigure) << int(vdtString) << "" << "";
+        QTest::newRow("monitor time") << "MAIN.SYS_TIME.T_NAME" << int(vctMonitor) << int(vdtTime) << "" << "";
+    }
+    void realItems()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, classType);
+        QFETCH(int, dataType);
+        QFETCH(QString, minimum);
+        QFETCH(QString, maximum);
+        TKQDatorelItem* item = program->control->GetItem(name);
+        QCOMPARE(int(item->ClassType()), classType);
+        QCOMPARE(int(item->DataType()), dataType);
+        QCOMPARE(item->MinValue().toString(), minimum);
+        QCOMPARE(item->MaxValue().toString(), maximum);
+        program->control->ReleaseItem(name);
     }
 
     void storeThatCannotBeWrittenIsAMemoryError()
@@ -426,104 +443,10 @@ private slots:
         program.reset();
         QCOMPARE(StoredAfterRestart(*m_server, RampRate), QString("42"));
     }
-};
-
-class TestSymbolInformation : public ServerTest {
-    Q_OBJECT
-
-    std::unique_ptr<TScriptedDialogs> dialogs;
-    std::unique_ptr<OnLineProgram> program;
-
-private slots:
-    void initTestCase()
-    {
-        qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
-        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
-        dialogs = std::make_unique<TScriptedDialogs>();
-        program = std::make_unique<OnLineProgram>();
-        QVERIFY(program->GoOnLine());
-    }
-    void cleanupTestCase()
-    {
-        program.reset();
-        dialogs.reset();
-        StopServer();
-    }
-
-    void realItems_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("classType");
-        QTest::addColumn<int>("dataType");
-        QTest::addColumn<QString>("minimum");
-        QTest::addColumn<QString>("maximum");
-        QTest::newRow("tunable real") << RampRate << int(vctTunable) << int(vdtReal) << "0.1" << "1000";
-        QTest::newRow("configure enumeration") << TurbineType.toLower() << int(vctConfigure) << int(vdtInteger) << "1" << "5";
-        QTest::newRow("monitor boolean") << "Z_CPU_COM.EN_CONFIG.OR" << int(vctMonitor) << int(vdtBoolean) << "0" << "1";
-        QTest::newRow("configure text") << Site << int(vctConfigure) << int(vdtString) << "" << "";
-        QTest::newRow("monitor time") << "MAIN.SYS_TIME.T_NAME" << int(vctMonitor) << int(vdtTime) << "" << "";
-    }
-    void realItems()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, classType);
-        QFETCH(int, dataType);
-        QFETCH(QString, minimum);
-        QFETCH(QString, maximum);
-        TKQDatorelItem* item = program->control->GetItem(name);
-        QCOMPARE(int(item->ClassType()), classType);
-        QCOMPARE(int(item->DataType()), dataType);
-        QCOMPARE(item->MinValue().toString(), minimum);
-        QCOMPARE(item->MaxValue().toString(), maximum);
-        program->control->ReleaseItem(name);
-    }
-
-    void unknownItemRaisesOnceAndStaysUnassigned()
-    {
-        const QString name = QStringLiteral("NO_SUCH.ITEM.IN");
-        TKQDatorelItem* item = program->control->GetItem(name);
-        QVERIFY(!RaisedText([&] { item->ClassType(); }).isEmpty());
-        QCOMPARE(item->DataType(), vdtUnassigned); // asked for only once
-        program->control->ReleaseItem(name);
-    }
-};
-
-// Values files: every changeable value saved and loaded back, values the control
-// refuses, and a server that dies while the file is saved.
-class TestConfigurationTransfer : public ServerTest {
-    Q_OBJECT
-
-    std::unique_ptr<TScriptedDialogs> dialogs;
-    std::unique_ptr<OnLineProgram> program;
-    std::unique_ptr<TKQDatorelConfig> config;
-    const QString refused = QStringLiteral("Configuration Error: %1 does not exist or the value being loaded is invalid.");
-
-    QString Path(const QString& name) const { return QDir(m_server->WorkFolder()).filePath(name); }
-
-private slots:
-    void initTestCase() { qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg")); }
-    void init()
-    {
-        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
-        dialogs = std::make_unique<TScriptedDialogs>();
-        pauses.clear();
-        Timing::SetPauseFunction(RecordPause);
-        program = std::make_unique<OnLineProgram>();
-        QVERIFY(program->GoOnLine());
-        config = std::make_unique<TKQDatorelConfig>();
-        config->SetDevice(program->control.get());
-    }
-    void cleanup()
-    {
-        config.reset();
-        program.reset();
-        Timing::SetPauseFunction(nullptr);
-        dialogs.reset();
-        StopServer();
-    }
 
     void everyChangeableValueRoundTrips()
     {
+        MakeConfig();
         const QStringList list = program->control->MutableItemList();
         const QString saved = Path("plant.cfg");
         config->SaveToFile(saved);
@@ -564,6 +487,7 @@ private slots:
 
     void refusedValuesAreAskedAboutAndIgnored()
     {
+        MakeConfig();
         const QString path = Path("edited.cfg");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -587,6 +511,7 @@ private slots:
 
     void serverDyingWhileSavingLeavesTheOldFile()
     {
+        MakeConfig();
         const QStringList list = program->control->MutableItemList();
         const QString path = Path("plant.cfg");
         config->SaveToFile(path);
@@ -601,5 +526,5 @@ private slots:
     }
 };
 
-TURVISTA_TEST_MAIN(TestGoingOnLine, TestControlCommands, TestSymbolInformation, TestConfigurationTransfer)
+TURVISTA_TEST_MAIN(TestGoingOnLine, TestControlCommands)
 #include "tst_datalink.moc"

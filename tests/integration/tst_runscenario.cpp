@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -29,10 +30,7 @@ class TestRunModeScenario : public ServerTest {
     bool Write(const QString& item, const QString& value) { return m_control->Poke(item, value); }
     bool Pulse(const QString& item) { return Write(item, QStringLiteral("1")) && Write(item, QStringLiteral("0")); }
     bool WaitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, Patience); }
-    bool WaitForText(const QString& item, const QString& text)
-    {
-        return WaitFor([&] { return Text(item) == text; });
-    }
+    bool WaitForText(const QString& item, const QString& text) { return WaitFor([&] { return Text(item) == text; }); }
 
 private slots:
     void initTestCase()
@@ -47,13 +45,10 @@ private slots:
 
     void clockIsSetFieldByFieldOrWhole()
     {
-        const struct {
-            const char* editor;
-            const char* value;
-        } fields[] = {{"MAIN.YEAR_SW.NC", "2030"}, {"MAIN.MONTH_SW.NC", "2"}, {"MAIN.DAY_SW.NC", "28"},
-                      {"MAIN.HOUR_SW.NC", "7"},    {"MAIN.MIN_SW.NC", "5"},   {"MAIN.SEC_SW.NC", "0"}};
-        for (const auto& field : fields)
-            QVERIFY(Write(QString::fromLatin1(field.editor), QString::fromLatin1(field.value)));
+        for (const auto& [editor, value] : {std::pair("MAIN.YEAR_SW.NC", "2030"), std::pair("MAIN.MONTH_SW.NC", "2"),
+                                            std::pair("MAIN.DAY_SW.NC", "28"), std::pair("MAIN.HOUR_SW.NC", "7"),
+                                            std::pair("MAIN.MIN_SW.NC", "5"), std::pair("MAIN.SEC_SW.NC", "0")})
+            QVERIFY(Write(QString::fromLatin1(editor), QString::fromLatin1(value)));
         QVERIFY(Pulse(QStringLiteral("MAIN.A_T_FLT.NC")));
         QVERIFY(WaitFor([&] { return Text(QStringLiteral("MAIN.SYS_TIME.T_NAME")).startsWith(QLatin1String("07:")); }));
         QVERIFY(m_server->Simulate(QStringLiteral("alarm Clock Set")));
@@ -85,12 +80,10 @@ private slots:
         const QString running = QStringLiteral("D_AUTOENBL.AUTO_STRT.LATCH_R");
         const QString lowHold = QStringLiteral("D_IFACE_O.DLY_LO.A_NAME"); // minutes left
         QVERIFY(Write(QStringLiteral("C_START.TO_RATED.IN"), QStringLiteral("4")));
-        for (const char* delay : {"C_AUTOSEQ.LO_DLY_C.TUNE", "C_AUTOSEQ.LO_DLY_H.TUNE", "C_AUTOSEQ.HI_DLY_C.TUNE",
-                                  "C_AUTOSEQ.HI_DLY_H.TUNE"})
-            QVERIFY(Write(QString::fromLatin1(delay), QStringLiteral("2")));
-        for (const char* rate : {"C_AUTOSEQ.HI_RATE_C.TUNE", "C_AUTOSEQ.HI_RATE_H.TUNE", "C_AUTOSEQ.RTD_RATE_C.TUNE",
-                                 "C_AUTOSEQ.RTD_RATE_H.TUNE"})
-            QVERIFY(Write(QString::fromLatin1(rate), QStringLiteral("50")));
+        // Short holds and quick ramps, for a cold or a hot start.
+        for (const char* tune : {"LO_DLY_C", "LO_DLY_H", "HI_DLY_C", "HI_DLY_H", "HI_RATE_C", "HI_RATE_H", "RTD_RATE_C",
+                                 "RTD_RATE_H"})
+            QVERIFY(Write(QStringLiteral("C_AUTOSEQ.%1.TUNE").arg(tune), QByteArray(tune).contains("DLY") ? "2" : "50"));
         QVERIFY(Pulse(ResetButton));
         QVERIFY(WaitForText(Status, QStringLiteral("Ready To Start")));
         QVERIFY(WaitForText(QStringLiteral("D_AUTOSTRT.LO_DLY_MIN.MULTIPLY"), QStringLiteral("2")));

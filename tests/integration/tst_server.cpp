@@ -1,6 +1,6 @@
 // urqvdatorel over the real transport: its services, topics and items, malformed
-// frames, its command results, and its test faults and
-// "Simulate" hook as a client sees them.
+// frames, its command results and a server dying mid-transaction, as a client
+// sees them.
 #include "platform/ddeml/DdeWire.h"
 #include "platform/process/winproc.h"
 #include "tests/support/ServerTest.h"
@@ -89,15 +89,9 @@ private slots:
         const QStringList topics = Text(system, QStringLiteral("Topics")).split(u'\t');
         QCOMPARE(topics.count(topic), 1);
         QVERIFY(topics.contains(ServerProcess::Topic()));
-
-        // A malformed file opens nothing and is reported.
-        const QString broken = m_server->WorkFolder() + QStringLiteral("/broken.net");
-        QVERIFY(WriteFile(broken, "[control Good]\ndatabase = db/4812-run.items\nstore = none\n[control Bad]\ncolour = red\n"));
-        QVERIFY(!link.Execute(QStringLiteral("[open(\"%1\")]").arg(broken)));
-        QCOMPARE(link.LastError(), DMLERR_NOTPROCESSED);
-        QVERIFY(!TestDdeClient(Own, QStringLiteral("broken.net(Good)")).Connected());
-        QTRY_VERIFY(m_server->Output().contains(broken + QStringLiteral(":5: unknown setting")));
+        // A file that cannot be read opens nothing.
         QVERIFY(!link.Execute(QStringLiteral("[open(\"/no/such/file.net\")]")));
+        QCOMPARE(link.LastError(), DMLERR_NOTPROCESSED);
     }
 
     void valueItemsAreRequestedPokedAndAdvised()
@@ -141,6 +135,20 @@ private slots:
         m_control->StopAdvise(item);
     }
 
+    // Leaves the control in configure mode.
+    void resultItemReadsEmptyUntilTheCommandIsDone()
+    {
+        const QString result = QStringLiteral("Shutdown.Result");
+        QVERIFY(m_control->StartAdvise(result));
+        QTRY_COMPARE(Last(*m_control, result), QString());
+        QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
+        QTRY_COMPARE(Last(*m_control, result), QStringLiteral("0"));
+        // A second command clears the earlier result before giving its own.
+        QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
+        QTRY_COMPARE(m_control->Advised(result), QStringList({QString(), QStringLiteral("0"), QString(), QStringLiteral("0")}));
+        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
+    }
+
     // A malformed frame ends that conversation only.
     void malformedFrames_data()
     {
@@ -166,7 +174,7 @@ private slots:
         QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
     }
 
-    // Last: the server goes away.
+    // The server goes away.
     void holdsItsWindowAndClosesOnWmClose()
     {
         const HWND window = FindWindowA("Datorel Server", nullptr);
@@ -178,60 +186,11 @@ private slots:
         QVERIFY(!FindWindowA("Datorel Server", nullptr));
         QTRY_VERIFY(m_control->Disconnected());
     }
-};
 
-// Command results and test faults as a client sees them: refused, unanswered,
-// a server that dies in the middle of a transaction; and the "Simulate" hook.
-// A server of its own for each test.
-class TestServerFaults : public ServerTest {
-    Q_OBJECT
-
-private slots:
-    void init() { QVERIFY2(StartServer(), qPrintable(ServerOutput())); }
-    void cleanup() { StopServer(); }
-
-    void resultItemReadsEmptyUntilTheCommandIsDone()
-    {
-        const QString result = QStringLiteral("Shutdown.Result");
-        QVERIFY(m_control->StartAdvise(result));
-        QTRY_COMPARE(Last(*m_control, result), QString());
-        QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
-        QTRY_COMPARE(Last(*m_control, result), QStringLiteral("0"));
-        // A second command clears the earlier result before giving its own.
-        QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
-        QTRY_COMPARE(m_control->Advised(result), QStringList({QString(), QStringLiteral("0"), QString(), QStringLiteral("0")}));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
-    }
-
-    void refusedItemFailsEveryTransaction()
-    {
-        QVERIFY(m_server->SetFaults(QStringLiteral("refuse=") + RampRate));
-        QVERIFY(!m_control->RequestText(RampRate));
-        QCOMPARE(m_control->LastError(), DMLERR_NOTPROCESSED);
-        QVERIFY(!m_control->Poke(RampRate, QStringLiteral("30")));
-        QVERIFY(!m_control->StartAdvise(RampRate));
-        QVERIFY(!m_control->Request(RampRate, CF_PRIVATEFIRST));
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0")); // other items work on
-
-        // Malformed rules keep the old ones.
-        QVERIFY(!m_server->SetFaults(QStringLiteral("explode=*")));
-        QVERIFY(!m_control->RequestText(RampRate));
-        QVERIFY(m_server->SetFaults(QString()));
-        QVERIFY(m_control->Poke(RampRate, QStringLiteral("30")));
-    }
-
-    void silentItemIsNeverAnswered()
-    {
-        QVERIFY(m_server->SetFaults(QStringLiteral("silent=Control Status")));
-        // The client gives up after its own time-out.
-        QVERIFY(!m_control->RequestText(QStringLiteral("Control Status"), 100));
-        QCOMPARE(m_control->LastError(), DMLERR_DATAACKTIMEOUT);
-        QVERIFY(!m_control->Disconnected());
-        QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("0"));
-    }
-
+    // On a server of its own, which dies.
     void serverDiesInTheMiddleOfATransaction()
     {
+        QVERIFY2(StartServer(), qPrintable(ServerOutput()));
         QVERIFY(m_server->SetFaults(QStringLiteral("die=") + RampRate));
         QVERIFY(!m_control->Poke(RampRate, QStringLiteral("30")));
         QCOMPARE(m_control->LastError(), DMLERR_SERVER_DIED);
@@ -241,19 +200,7 @@ private slots:
         // A new server takes over the dead one's services.
         QVERIFY2(StartServer(), qPrintable(ServerOutput()));
     }
-
-    void simulateOnEitherService()
-    {
-        const QString item = QStringLiteral("I_STRK_V1.ACT1_MSG.MSG_SEL");
-        QVERIFY(m_control->StartAdvise(item));
-        TestDdeClient link(Link, System);
-        QVERIFY(link.Poke(QStringLiteral("Simulate"), QStringLiteral("set I_STRK_V1.ACT1_MSG.MSG_SEL=5")));
-        QTRY_COMPARE_WITH_TIMEOUT(Last(*m_control, item), QStringLiteral("5"), Patience);
-        QVERIFY(!m_server->Simulate(QStringLiteral("set NO.SUCH.ITEM=1")));
-        QVERIFY(!link.Poke(QStringLiteral("Simulate"), QStringLiteral("explode")));
-        QCOMPARE(link.LastError(), UINT(DMLERR_NOTPROCESSED));
-    }
 };
 
-TURVISTA_TEST_GUILESS_MAIN(TestServerInterface, TestServerFaults)
+TURVISTA_TEST_GUILESS_MAIN(TestServerInterface)
 #include "tst_server.moc"
