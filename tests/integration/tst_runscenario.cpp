@@ -126,7 +126,8 @@ private slots:
     {
         const QString acknowledged = QStringLiteral("J_CTRLSTOP.ACK_STP_L.LATCH");
         const QString shutdownStatus = QStringLiteral("J_CTRLSTOP.CSTOP_STAT.B_TO_STR");
-        QVERIFY(std::abs(Number(Speed) - 3600) < 2);
+        // At rated speed, where the start sequence left the turbine settling.
+        QVERIFY(WaitFor([&] { return std::abs(Number(Speed) - 3600) < 2; }));
         QVERIFY(m_control->StartAdvise(acknowledged));
         QVERIFY(m_control->StartAdvise(shutdownStatus));
         QVERIFY(WaitFor([&] { return m_control->LastAdvised(acknowledged) == QStringLiteral("0"); }));
