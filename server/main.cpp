@@ -109,8 +109,9 @@ int main(int argc, char* argv[])
     if (!server.Start(&error))
         return Fail(ExitFailure, error);
 
-    const TWindowMarker window("Datorel Server", "Datorel Server");
+    // Ready for a close before the window can be found: a client may close it at once.
     InstallCloseHandler([] { QCoreApplication::quit(); });
+    const TWindowMarker window("Datorel Server", "Datorel Server");
     // A client that vanishes while being answered must not take the server with it.
     ::signal(SIGPIPE, SIG_IGN);
     struct sigaction interrupt {};
