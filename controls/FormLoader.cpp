@@ -1,6 +1,7 @@
 #include "controls/FormLoader.h"
 
 #include "controls/FormClasses.h"
+#include "controls/KAccessible.h"
 #include "controls/KComponent.h"
 #include "controls/KQForms.h"
 #include "platform/Assert.h"
@@ -33,7 +34,7 @@ namespace {
 
 const QSet<QString> RootKeys = {"class", "name", "properties", "events", "layout", "children"};
 const QSet<QString> ChildKeys = {"class", "name", "properties", "events", "layout", "children",
-                                 "label", "cell", "stretch", "align", "geometry"};
+                                 "label", "cell", "stretch", "align", "geometry", "labelFor", "unitOf"};
 const QSet<QString> LayoutKeys = {"type", "margins", "spacing", "stretch", "columnStretch", "rowStretch"};
 
 // Properties that name other components of the form are set once the whole tree
@@ -279,6 +280,13 @@ private:
         else if (entry.contains(QStringLiteral("label")) || entry.contains(QStringLiteral("cell"))
                  || entry.contains(QStringLiteral("geometry")))
             Refuse(who, QStringLiteral("a non-visual component has no place in a layout"));
+        for (const QString& key : {QStringLiteral("labelFor"), QStringLiteral("unitOf")})
+            if (entry.contains(key)) {
+                auto* label = qobject_cast<QLabel*>(object);
+                if (!label)
+                    Refuse(who, QStringLiteral("only a label has \"%1\"").arg(key));
+                links.push_back({label, entry.value(key).toString(), key == QLatin1String("unitOf"), who});
+            }
         QJsonObject rest = entry;
         rest.remove(QStringLiteral("properties"));
         Build(object, rest);
@@ -651,10 +659,8 @@ private:
                 return;
             }
             auto* label = new QLabel(entry.value(QStringLiteral("label")).toString(), widget->parentWidget());
-            label->setBuddy(widget);
             form->addRow(label, widget);
-            if (widget->accessibleName().isEmpty())
-                widget->setAccessibleName(label->text());
+            LinkLabel(label, widget);
             new TLabelFollower(widget, label);
         } else if (grid) {
             const QJsonArray cell = entry.value(QStringLiteral("cell")).toArray();
@@ -682,6 +688,18 @@ private:
     {
         for (QBoxLayout* box : pendingStretch)
             box->addStretch(1);
+        for (const LabelLink& link : links) {
+            auto* widget = qobject_cast<QWidget*>(byName.value(link.target));
+            if (!widget)
+                Refuse(link.who, QStringLiteral("names no visual component \"%1\"").arg(link.target));
+            auto* control = dynamic_cast<TKAccessibleControl*>(widget);
+            if (link.unit && !control)
+                Refuse(link.who, QStringLiteral("%1 shows no value with a unit").arg(link.target));
+            if (link.unit)
+                control->SetAccessibleUnit(link.label->text());
+            else
+                LinkLabel(link.label, widget);
+        }
         for (QObject* object : created) {
             const QString who = Who(object);
             const QVariant itemName = object->property("ItemName");
@@ -717,6 +735,14 @@ private:
     QHash<QString, QObject*> byName;
     std::vector<LateProperty> late;
     QList<QBoxLayout*> pendingStretch;
+    // A label that is the caption ("labelFor") or the unit ("unitOf") of another component.
+    struct LabelLink {
+        QLabel* label;
+        QString target;
+        bool unit;
+        QString who;
+    };
+    std::vector<LabelLink> links;
     QLayout* rootLayout = nullptr;
 };
 

@@ -1,29 +1,62 @@
-// What assistive technology is told about the bound indicators, and the
-// accessible name of bound controls that use Qt's own accessible interfaces.
+// What assistive technology is told about the custom controls: one accessible
+// interface for all of them, fed by what each control says of itself.
 #pragma once
 
 #include <QAccessible>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class QWidget;
 
-// Implemented by display widgets that describe themselves: an indicator is
-// read (name, role, value) but has nothing to press.
-class TKAccessibleIndicator {
+// The limits and the smallest step of a control that sets a number.
+struct TKAccessibleRange {
+    double minimum = 0;
+    double maximum = 0;
+    double step = 0;
+};
+
+// Implemented by the controls that describe themselves. A control is read by
+// its name (its label's caption, else the fallback), its role and its value;
+// the value is also its text, with the unit beside it, and a number where it
+// reads as one.
+class TKAccessibleControl {
 public:
-    virtual ~TKAccessibleIndicator() = default;
-    // The name when no accessible name is set (normally the item name).
-    virtual QString AccessibleFallbackName() const = 0;
-    virtual QString AccessibleValue() const = 0;
+    virtual ~TKAccessibleControl() = default;
+
     virtual QAccessible::Role AccessibleRole() const { return QAccessible::StaticText; }
+    // The name when no accessible name is set and no label names the control.
+    virtual QString AccessibleFallbackName() const = 0;
+    // What the control shows.
+    virtual QString AccessibleValue() const = 0;
+    // A control that sets a number tells its limits, when it knows them.
+    virtual std::optional<TKAccessibleRange> AccessibleRange() const { return std::nullopt; }
+    virtual void AddAccessibleState(QAccessible::State&) const {}
+    // Actions for a control that is visible and enabled; none for indicators.
+    virtual QStringList AccessibleActions() const { return {}; }
+    virtual void DoAccessibleAction(const QString&) {}
+    // The list a combo box opens, read as its entries.
+    virtual QWidget* AccessibleEntries() const { return nullptr; }
+
+    // The unit shown beside the control (the form's "unitOf" label).
+    QString AccessibleUnit() const { return unit; }
+    void SetAccessibleUnit(const QString& text) { unit = text; }
 
 protected:
     // Call from the widget's constructor.
     static void InstallAccessibility();
-    // Tells assistive technology that the value changed.
-    static void ValueChanged(QWidget* widget);
+    // Tells assistive technology that the shown value changed.
+    static void AccessibleValueChanged(QWidget* widget);
+
+private:
+    QString unit;
 };
 
 // Names the widget after its item unless it has a name of its own (the caption
 // of its label). A name given earlier the same way follows the item.
 void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& item);
+
+// Makes label the caption of widget: the label points at it, and the widget
+// takes its name from the label, also when the label's text changes.
+void LinkLabel(class QLabel* label, QWidget* widget);

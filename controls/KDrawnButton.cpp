@@ -1,7 +1,6 @@
 #include "controls/KDrawnButton.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -11,68 +10,6 @@
 #include <QScopedValueRollback>
 
 namespace {
-
-class TKDrawnButtonAccessible : public QAccessibleWidget {
-public:
-    TKDrawnButtonAccessible(TKDrawnButton* button, QAccessible::Role role) : QAccessibleWidget(button, role) {}
-
-    TKDrawnButton* Button() const { return static_cast<TKDrawnButton*>(widget()); }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return Button()->AccessibleValue();
-        QString text = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && text.isEmpty())
-            text = Button()->AccessibleFallbackName();
-        return text;
-    }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State state = QAccessibleWidget::state();
-        if (role() == QAccessible::CheckBox) {
-            state.checkable = true;
-            state.checked = Button()->ButtonOn();
-        } else {
-            state.pressed = Button()->ButtonOn();
-        }
-        return state;
-    }
-
-    QStringList actionNames() const override
-    {
-        QStringList names{pressAction()};
-        if (role() == QAccessible::CheckBox)
-            names << toggleAction();
-        return names + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& action) override
-    {
-        if (action == pressAction() || action == toggleAction())
-            Button()->Click();
-        else
-            QAccessibleWidget::doAction(action);
-    }
-};
-
-QAccessibleInterface* DrawnButtonAccessibleFactory(const QString&, QObject* object)
-{
-    auto* button = qobject_cast<TKDrawnButton*>(object);
-    if (!button)
-        return nullptr;
-    return new TKDrawnButtonAccessible(button, button->AccessibleRole());
-}
-
-void InstallAccessibleFactory()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(DrawnButtonAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
 
 bool IsEnterKey(const QKeyEvent* event)
 {
@@ -87,7 +24,7 @@ const QPoint KeyPressPoint(1, 1);
 TKDrawnButton::TKDrawnButton(QWidget* parent, bool keyboardPresses)
     : QWidget(parent), keyboardPresses(keyboardPresses)
 {
-    InstallAccessibleFactory();
+    InstallAccessibility();
     const QPalette& colours = palette();
     offColor = onColor = colours.color(QPalette::Button);
     offTextColor = onTextColor = colours.color(QPalette::ButtonText);
@@ -194,6 +131,29 @@ QString TKDrawnButton::AccessibleFallbackName() const
 QString TKDrawnButton::AccessibleValue() const
 {
     return buttonOn ? QStringLiteral("On") : QStringLiteral("Off");
+}
+
+void TKDrawnButton::AddAccessibleState(QAccessible::State& state) const
+{
+    if (AccessibleRole() == QAccessible::CheckBox) {
+        state.checkable = true;
+        state.checked = buttonOn;
+    } else {
+        state.pressed = buttonOn;
+    }
+}
+
+QStringList TKDrawnButton::AccessibleActions() const
+{
+    QStringList names{QAccessibleActionInterface::pressAction()};
+    if (AccessibleRole() == QAccessible::CheckBox)
+        names << QAccessibleActionInterface::toggleAction();
+    return names;
+}
+
+void TKDrawnButton::DoAccessibleAction(const QString&)
+{
+    Click();
 }
 
 void TKDrawnButton::Click()

@@ -4,13 +4,15 @@
 // allows it, from the Enter key.
 #pragma once
 
+#include "controls/KAccessible.h"
+
 #include <QAccessible>
 #include <QColor>
 #include <QFont>
 #include <QString>
 #include <QWidget>
 
-class TKDrawnButton : public QWidget {
+class TKDrawnButton : public QWidget, public TKAccessibleControl {
     Q_OBJECT
     Q_PROPERTY(QColor OffColor READ OffColor WRITE SetOffColor)
     Q_PROPERTY(QColor OnColor READ OnColor WRITE SetOnColor)
@@ -71,9 +73,12 @@ public:
     virtual void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at);
 
     // What assistive technology is told; the name when no accessible name is set.
-    virtual QString AccessibleFallbackName() const;
-    virtual QString AccessibleValue() const;
-    virtual QAccessible::Role AccessibleRole() const { return QAccessible::PushButton; }
+    QString AccessibleFallbackName() const override;
+    QString AccessibleValue() const override;
+    QAccessible::Role AccessibleRole() const override { return QAccessible::PushButton; }
+    void AddAccessibleState(QAccessible::State& state) const override;
+    QStringList AccessibleActions() const override;
+    void DoAccessibleAction(const QString& action) override;
     // The default action: a full click of the left button.
     virtual void Click();
 

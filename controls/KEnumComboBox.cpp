@@ -3,8 +3,8 @@
 #include "controls/FormClasses.h"
 #include "platform/Assert.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QSignalBlocker>
 
 #include <cmath>
@@ -19,46 +19,6 @@ bool IsCode(const QVariant& element)
     return ok && element.typeId() != QMetaType::QString && element.typeId() != QMetaType::Bool
            && number == std::floor(number) && number >= std::numeric_limits<qint32>::min()
            && number <= std::numeric_limits<qint32>::max();
-}
-
-// Names the box by its label (or the fallback) rather than by its text, which
-// is its value; pressing it opens the list.
-class TKEnumComboBoxAccessible : public QAccessibleWidget {
-public:
-    explicit TKEnumComboBoxAccessible(TKEnumComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
-
-    TKEnumComboBox* Box() const { return static_cast<TKEnumComboBox*>(widget()); }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return Box()->currentText();
-        QString text = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && text.isEmpty())
-            text = Box()->AccessibleFallbackName();
-        return text;
-    }
-
-    QStringList actionNames() const override
-    {
-        return QStringList{pressAction(), showMenuAction()} + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& action) override
-    {
-        if (action == pressAction() || action == showMenuAction()) {
-            if (Box()->isEnabled())
-                Box()->showPopup();
-        } else {
-            QAccessibleWidget::doAction(action);
-        }
-    }
-};
-
-QAccessibleInterface* EnumComboBoxAccessibleFactory(const QString&, QObject* object)
-{
-    auto* box = qobject_cast<TKEnumComboBox*>(object);
-    return box ? new TKEnumComboBoxAccessible(box) : nullptr;
 }
 
 } // namespace
@@ -91,11 +51,7 @@ QVariantList TKEnumObjectList::WriteEnumObjects() const
 
 TKEnumComboBox::TKEnumComboBox(QWidget* parent) : QComboBox(parent)
 {
-    static const bool accessible = [] {
-        QAccessible::installFactory(EnumComboBoxAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(accessible);
+    InstallAccessibility();
     resize(DefaultWidth, QComboBox::sizeHint().height());
     connect(this, &QComboBox::activated, this, &TKEnumComboBox::Chosen);
 }
@@ -172,4 +128,22 @@ void TKEnumComboBox::Chosen()
 void RegisterKEnumComboBoxClasses()
 {
     FormClasses::Register<TKEnumComboBox>();
+}
+
+// ---- assistive technology: named by its label (not by its text, its value);
+// pressing it opens the list
+
+QStringList TKEnumComboBox::AccessibleActions() const
+{
+    return {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::showMenuAction()};
+}
+
+void TKEnumComboBox::DoAccessibleAction(const QString&)
+{
+    showPopup();
+}
+
+QWidget* TKEnumComboBox::AccessibleEntries() const
+{
+    return view();
 }

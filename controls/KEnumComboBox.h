@@ -2,6 +2,8 @@
 // text sets the code, setting the code shows its text.
 #pragma once
 
+#include "controls/KAccessible.h"
+
 #include <QComboBox>
 #include <QString>
 #include <QVariantList>
@@ -35,7 +37,7 @@ private:
     std::vector<TKEnumObject> entries;
 };
 
-class TKEnumComboBox : public QComboBox {
+class TKEnumComboBox : public QComboBox, public TKAccessibleControl {
     Q_OBJECT
     Q_PROPERTY(int DropDownCount READ DropDownCount WRITE SetDropDownCount)
     Q_PROPERTY(QFont Font READ font WRITE setFont)
@@ -62,8 +64,12 @@ public:
     QVariantList StoredEnumList() const { return enumList.WriteEnumObjects(); }
     void SetStoredEnumList(const QVariantList& stored);
 
-    // What assistive technology is told when no accessible name is set.
-    virtual QString AccessibleFallbackName() const { return objectName(); }
+    QString AccessibleFallbackName() const override { return objectName(); }
+    QString AccessibleValue() const override { return currentText(); }
+    QAccessible::Role AccessibleRole() const override { return QAccessible::ComboBox; }
+    QStringList AccessibleActions() const override;
+    void DoAccessibleAction(const QString& action) override;
+    QWidget* AccessibleEntries() const override;
 
     QSize sizeHint() const override;
 

@@ -42,7 +42,7 @@ void TKQBoxLabel::TakeOver()
 {
     setText(ItemValueText(binding.Read(), decimalPlaces));
     setCursorPosition(0); // a text too long for the box shows its beginning
-    ValueChanged(this);
+    AccessibleValueChanged(this);
     emit OnValueChange(this);
 }
 

@@ -9,7 +9,7 @@
 
 #include <QLineEdit>
 
-class TKQBoxLabel : public QLineEdit, public TKComponent, public TKAccessibleIndicator {
+class TKQBoxLabel : public QLineEdit, public TKComponent, public TKAccessibleControl {
     Q_OBJECT
     Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
     Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
@@ -42,6 +42,7 @@ public:
     void Loaded() override;
     QString AccessibleFallbackName() const override { return ItemName(); }
     QString AccessibleValue() const override { return text(); }
+    QAccessible::Role AccessibleRole() const override { return QAccessible::EditableText; }
 
 signals:
     void OnValueChange(QObject* sender);

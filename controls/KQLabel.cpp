@@ -34,7 +34,7 @@ void TKQLabel::Loaded()
 void TKQLabel::TakeOver()
 {
     setText(ItemValueText(binding.Read(), decimalPlaces));
-    ValueChanged(this);
+    AccessibleValueChanged(this);
     emit OnValueChange(this);
 }
 

@@ -9,7 +9,7 @@
 
 #include <QLabel>
 
-class TKQLabel : public QLabel, public TKComponent, public TKAccessibleIndicator {
+class TKQLabel : public QLabel, public TKComponent, public TKAccessibleControl {
     Q_OBJECT
     Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
     Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)

@@ -101,6 +101,22 @@ double TKQSpinEdit::GetMinValue()
     return item ? VariantToFloat(item->MinValue()) : 0;
 }
 
+std::optional<TKAccessibleRange> TKQSpinEdit::AccessibleRange() const
+{
+    // Never asks the control: a screen reader's question must not wait for it.
+    std::optional<TKAccessibleRange> range = TKSpinEdit::AccessibleRange();
+    TKQDatorelItem* item = Item();
+    if (item && item->SymbolKnown()) {
+        const QVariant min = item->MinValue();
+        const QVariant max = item->MaxValue();
+        if (!min.toString().isEmpty() && !max.toString().isEmpty() && min != max) {
+            range->minimum = VariantToFloat(min);
+            range->maximum = VariantToFloat(max);
+        }
+    }
+    return range;
+}
+
 double TKQSpinEdit::GetMaxValue()
 {
     TKQDatorelItem* item = Item();

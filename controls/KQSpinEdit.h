@@ -62,7 +62,8 @@ public:
     bool IsIntegerMode() override;
     void BeginEdit() override;
     void Loaded() override;
-    QString FallbackAccessibleName() const override { return ItemName(); }
+    QString AccessibleFallbackName() const override { return ItemName(); }
+    std::optional<TKAccessibleRange> AccessibleRange() const override;
 
 signals:
     void OnValueChange(QObject* sender);

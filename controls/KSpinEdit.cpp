@@ -4,7 +4,6 @@
 #include "platform/Exception.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -62,57 +62,6 @@ std::optional<double> ParseNumber(const QString& text)
     if (!ok)
         number = QLocale::c().toDouble(trimmed, &ok);
     return ok ? std::optional<double>(number) : std::nullopt;
-}
-
-class TKSpinEditAccessible : public QAccessibleWidget {
-public:
-    explicit TKSpinEditAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::SpinBox) {}
-
-    TKSpinEdit* Spin() const { return static_cast<TKSpinEdit*>(widget()); }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return Spin()->Text();
-        QString text = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && text.isEmpty())
-            text = Spin()->FallbackAccessibleName();
-        return text;
-    }
-
-    QStringList actionNames() const override
-    {
-        return {increaseAction(), decreaseAction(), setFocusAction()};
-    }
-
-    void doAction(const QString& action) override
-    {
-        if (action == setFocusAction()) {
-            Spin()->SetFocus();
-            return;
-        }
-        const bool up = action == increaseAction();
-        if (!up && action != decreaseAction())
-            return;
-        // As the fine arrow of that direction would.
-        Spin()->Button(up ? TKSpinEdit::sbFineUp : TKSpinEdit::sbFineDown)->click();
-    }
-};
-
-QAccessibleInterface* SpinEditAccessibleFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("TKSpinEdit") && object && object->isWidgetType())
-        return new TKSpinEditAccessible(static_cast<QWidget*>(object));
-    return nullptr;
-}
-
-void InstallAccessibleFactory()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(SpinEditAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
 }
 
 } // namespace
@@ -262,7 +211,7 @@ void TKSpinEdit::Guarded(F&& action)
 
 TKSpinEdit::TKSpinEdit(QWidget* parent) : QWidget(parent)
 {
-    InstallAccessibleFactory();
+    InstallAccessibility();
     repeatTimer.setInterval(RepeatInterval);
     connect(&repeatTimer, &QTimer::timeout, this, &TKSpinEdit::RepeatTick);
 
@@ -516,6 +465,7 @@ void TKSpinEdit::UpdateText(double value)
         textBox->setText(text);
         textBox->setCursorPosition(0); // a number too long for the box shows its leading digits
         programmaticChange = false;
+        AccessibleValueChanged(this);
     }
     update();
 }
@@ -688,4 +638,31 @@ QSize TKSpinEdit::minimumSizeHint() const
 void RegisterKSpinEditClasses()
 {
     FormClasses::Register<TKSpinEdit>();
+}
+
+// ---- assistive technology --------------------------------------------------------------
+
+QString TKSpinEdit::AccessibleValue() const
+{
+    return Text();
+}
+
+std::optional<TKAccessibleRange> TKSpinEdit::AccessibleRange() const
+{
+    return TKAccessibleRange{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max(),
+                             std::pow(10.0, -decimalPlaces)};
+}
+
+QStringList TKSpinEdit::AccessibleActions() const
+{
+    return {QAccessibleActionInterface::increaseAction(), QAccessibleActionInterface::decreaseAction(),
+            QAccessibleActionInterface::setFocusAction()};
+}
+
+void TKSpinEdit::DoAccessibleAction(const QString& action)
+{
+    if (action == QAccessibleActionInterface::setFocusAction())
+        SetFocus();
+    else // as the fine arrow of that direction would
+        Button(action == QAccessibleActionInterface::increaseAction() ? sbFineUp : sbFineDown)->click();
 }

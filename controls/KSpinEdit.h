@@ -3,6 +3,7 @@
 // the arrows while the user types.
 #pragma once
 
+#include "controls/KAccessible.h"
 #include "platform/Timing.h"
 
 #include <QAbstractButton>
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QLineEdit;
 
@@ -58,7 +60,7 @@ private:
     QColor disabledFill;
 };
 
-class TKSpinEdit : public QWidget {
+class TKSpinEdit : public QWidget, public TKAccessibleControl {
     Q_OBJECT
     Q_PROPERTY(double SpinValue READ SpinValue WRITE SetSpinValue)
     Q_PROPERTY(int DecimalPlaces READ DecimalPlaces WRITE SetDecimalPlaces)
@@ -114,9 +116,13 @@ public:
     // The value in fixed notation as this control shows it: rounded to nine
     // significant digits, then to the given number of decimals, in the user's locale.
     static QString FormatValue(double value, int decimals);
-    // The name told to assistive technology when neither an accessible name nor
-    // a label names the control.
-    virtual QString FallbackAccessibleName() const { return objectName(); }
+    QString AccessibleFallbackName() const override { return objectName(); }
+    QString AccessibleValue() const override;
+    QAccessible::Role AccessibleRole() const override { return QAccessible::SpinBox; }
+    // The limits where they are known; the step is the last decimal shown.
+    std::optional<TKAccessibleRange> AccessibleRange() const override;
+    QStringList AccessibleActions() const override;
+    void DoAccessibleAction(const QString& action) override;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

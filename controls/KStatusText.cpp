@@ -82,7 +82,7 @@ void TKStatusText::SetValue(bool on)
         return;
     value = on;
     update();
-    ValueChanged(this);
+    AccessibleValueChanged(this);
 }
 
 // ---- size ------------------------------------------------------------------------------

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QWidget>
 
-class TKStatusText : public QWidget, public TKAccessibleIndicator {
+class TKStatusText : public QWidget, public TKAccessibleControl {
     Q_OBJECT
     Q_PROPERTY(bool Ctl3D READ Ctl3D WRITE SetCtl3D)
     Q_PROPERTY(QString BoxOnText READ BoxOnText WRITE SetBoxOnText)

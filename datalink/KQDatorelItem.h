@@ -21,6 +21,8 @@ public:
     ItemDataType DataType();
     QVariant MinValue();
     QVariant MaxValue();
+    // The symbol information has been asked for (the getters ask no more).
+    bool SymbolKnown() const { return symbolLoaded; }
 
     void ConversationReady(TKQDdeClientConv* conversation) override;
     // Calls method once, with Sender = this item, when the conversation next becomes ready.

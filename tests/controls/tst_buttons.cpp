@@ -131,7 +131,7 @@ private slots:
     }
 
     // Role, name (the caption, else the object's name) and value; the press action
-    // presses and releases.
+    // presses and releases, never on a hidden button.
     void accessible()
     {
         QFETCH(int, kind);
@@ -142,6 +142,7 @@ private slots:
         std::unique_ptr<TKDrawnButton> button = MakeButton(kind);
         button->setObjectName("TheButton");
         button->SetOffText(caption);
+        button->show();
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button.get());
         QCOMPARE(int(accessible->role()), role);
         QCOMPARE(accessible->text(QAccessible::Name), name);
@@ -153,6 +154,9 @@ private slots:
         QCOMPARE(accessible->text(QAccessible::Value), QString(onAfterPress ? "On" : "Off"));
         if (onAfterPress)
             QVERIFY(role == QAccessible::CheckBox ? accessible->state().checked : accessible->state().pressed);
+        button->hide();
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(changes.count(), onAfterPress ? 1 : 2);
     }
 };
 
