@@ -315,6 +315,13 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
                                         << "Form Refused, component Probe1: TLoaderProbe.SetTag: negative tag";
     QTest::newRow("label outside a form layout") << probe.arg(R"("label": "Speed")")
                                                  << "Form Refused, component Probe1: a label needs a form layout";
+    QTest::newRow("caption of something not a label") << probe.arg(R"("labelFor": "Probe1")")
+                                                      << "Form Refused, component Probe1: only a label has \"labelFor\"";
+    QTest::newRow("caption of nothing") << R"({"class": "QLabel", "name": "Label1", "labelFor": "Speed1"})"
+                                        << "Form Refused, component Label1: names no visual component \"Speed1\"";
+    QTest::newRow("unit of what shows no value")
+        << probe.arg(R"("properties": {})") + R"(, {"class": "QLabel", "name": "Label1", "unitOf": "Probe1"})"
+        << "Form Refused, component Label1: Probe1 shows no value with a unit";
     QTest::newRow("unnamed component")
         << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TLoaderProbe", "properties": {"X": 1}}]})"
         << "Form Refused, component (unnamed TLoaderProbe in Panel1): unknown property \"X\" of TLoaderProbe";
