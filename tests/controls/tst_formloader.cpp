@@ -2,10 +2,9 @@
 // the end-of-loading calls, the refusals, and every form stored in the program.
 #include "controls/FormClasses.h"
 #include "controls/FormLoader.h"
-#include "controls/KQBinding.h"
 #include "controls/KQForms.h"
 #include "controls/KQMomentaryButton.h"
-#include "platform/Assert.h"
+#include "tests/controls/BoundProbe.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/RaisedText.h"
 #include "tests/support/TestRunner.h"
@@ -21,70 +20,6 @@
 
 #include <memory>
 
-namespace {
-QStringList loadedOrder;
-}
-
-// A bound control with a property of every kind a form sets.
-class TLoaderProbe : public QWidget, public TKComponent {
-    Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(QString Value MEMBER value)
-    Q_PROPERTY(bool IsMonitorOnly MEMBER isMonitorOnly)
-    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
-    Q_PROPERTY(unsigned char DecimalPlaces MEMBER decimalPlaces)
-    Q_PROPERTY(double Ratio MEMBER ratio)
-    Q_PROPERTY(QColor OnColor MEMBER onColor)
-    Q_PROPERTY(QVariantList EnumList MEMBER enumList)
-    Q_PROPERTY(QFont Font MEMBER font)
-    Q_PROPERTY(TKind Kind MEMBER kind)
-    Q_PROPERTY(QString ReadOnly READ ReadOnly)
-public:
-    enum TKind { kindPlain, kindFancy };
-    Q_ENUM(TKind)
-
-    explicit TLoaderProbe(QWidget* parent = nullptr) : QWidget(parent) { }
-
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
-    QString ReadOnly() const { return QString(); }
-    int Tag() const { return tag; }
-    void SetTag(int value)
-    {
-        Assert(value >= 0, "TLoaderProbe.SetTag: negative tag");
-        tag = value;
-    }
-    void Loaded() override
-    {
-        loadedOrder << objectName();
-        TKComponent::Loaded();
-        binding.Loaded();
-    }
-
-    QString value;
-    bool isMonitorOnly = false;
-    int tag = 0;
-    unsigned char decimalPlaces = 2;
-    double ratio = 0;
-    QColor onColor;
-    QVariantList enumList;
-    QFont font;
-    TKind kind = kindPlain;
-    QString shown;
-
-signals:
-    void OnValueChange(QObject* sender);
-
-private:
-    TKQBinding binding{this, this, TItemLookup::ControlDevice, [this] {
-                           shown = binding.Read().toString();
-                           emit OnValueChange(this);
-                       }};
-};
-
 // A non-visual component typed to devices, as item spies are.
 class TLoaderWatcher : public QObject, public TKComponent {
     Q_OBJECT
@@ -93,7 +28,7 @@ public:
     explicit TLoaderWatcher(QObject* owner = nullptr) : QObject(owner) { }
     void Loaded() override
     {
-        loadedOrder << objectName();
+        TBoundProbe::loadedOrder << objectName();
         TKComponent::Loaded();
     }
     TKQDevice* device = nullptr;
@@ -116,7 +51,7 @@ namespace {
 void RegisterTestClasses()
 {
     RegisterAllFormClasses();
-    FormClasses::Register<TLoaderProbe>();
+    FormClasses::Register<TBoundProbe>();
     FormClasses::Register<TLoaderWatcher>();
 }
 
@@ -128,7 +63,7 @@ const QByteArray TreeForm = R"({
     { "class": "TKQPanel", "name": "Panel1",
       "layout": { "type": "form" },
       "children": [
-        { "class": "TLoaderProbe", "name": "RatedSpeed", "label": "Rated speed",
+        { "class": "TBoundProbe", "name": "RatedSpeed", "label": "Rated speed",
           "properties": { "Device": "KQDatorelControl1", "ItemName": "C_SPEED.RATED.IN" },
           "events": { "OnValueChange": "ProbeChange" } },
         { "class": "TLoaderWatcher", "name": "Watcher1", "properties": { "Device": "KQDatorelControl1" } }
@@ -165,14 +100,14 @@ private slots:
     // connected to the window's handlers.
     void buildsTheTreeFinishesLoadingAndConnectsEvents()
     {
-        loadedOrder.clear();
+        TBoundProbe::loadedOrder.clear();
         plant->Define("C_SPEED.RATED.IN", "3600");
         TLoaderWindow window;
         const QList<QObject*> created
             = TFormLoader::LoadJson(TreeForm, "Test", &window, {{"KQDatorelControl1", plant->device.get()}});
         QCOMPARE(window.Caption(), QString("Tree"));
         auto* panel = window.findChild<TKQPanel*>("Panel1");
-        auto* probe = window.findChild<TLoaderProbe*>("RatedSpeed");
+        auto* probe = window.findChild<TBoundProbe*>("RatedSpeed");
         QCOMPARE(probe->parent(), panel);
         QCOMPARE(probe->Device(), plant->device.get());
         auto* label = qobject_cast<QLabel*>(qobject_cast<QFormLayout*>(panel->layout())->labelForField(probe));
@@ -190,7 +125,7 @@ private slots:
         QCOMPARE(created.first(), &window);
         QCOMPARE(created.last(), inside);
 
-        QCOMPARE(loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
+        QCOMPARE(TBoundProbe::loadedOrder, QStringList({"RatedSpeed", "Watcher1"}));
         for (QObject* object : created)
             if (auto* component = dynamic_cast<TKComponent*>(object))
                 QVERIFY2(!component->Loading(), qPrintable(object->objectName()));
@@ -241,7 +176,7 @@ void TestDescriptions::takesEachKindOfValue_data()
     QTest::newRow("colour by name") << "OnColor" << "\"teal\"" << QVariant(QColor(0, 128, 128));
     QTest::newRow("text/value pairs") << "EnumList" << R"(["Not Used", 1, "Generator Breaker Position", 2])"
                                       << QVariant(QVariantList{"Not Used", 1, "Generator Breaker Position", 2});
-    QTest::newRow("enumeration") << "Kind" << "\"kindFancy\"" << QVariant::fromValue(TLoaderProbe::kindFancy);
+    QTest::newRow("enumeration") << "Kind" << "\"kindFancy\"" << QVariant::fromValue(TBoundProbe::kindFancy);
     QFont font;
     font.setPixelSize(24);
     font.setBold(true);
@@ -255,10 +190,10 @@ void TestDescriptions::takesEachKindOfValue()
     QFETCH(QVariant, expected);
     TKQForm window;
     const QString form = QString(R"({"class": "TKQForm", "children": [
-        {"class": "TLoaderProbe", "name": "Probe1", "properties": {"%1": %2}}]})")
+        {"class": "TBoundProbe", "name": "Probe1", "properties": {"%1": %2}}]})")
                              .arg(property, json);
     TFormLoader::LoadJson(form.toUtf8(), "Values", &window);
-    const QVariant actual = window.findChild<TLoaderProbe*>("Probe1")->property(property.toLatin1());
+    const QVariant actual = window.findChild<TBoundProbe*>("Probe1")->property(property.toLatin1());
     QCOMPARE(actual.metaType(), expected.metaType());
     QCOMPARE(actual, expected);
 }
@@ -267,18 +202,18 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
 {
     QTest::addColumn<QString>("children");
     QTest::addColumn<QString>("message");
-    const QString probe = R"({"class": "TLoaderProbe", "name": "Probe1", %1})";
+    const QString probe = R"({"class": "TBoundProbe", "name": "Probe1", %1})";
     QTest::newRow("unknown class") << R"({"class": "TKQSpinEditX", "name": "Spin1"})"
                                    << "Form Refused, component Spin1: unknown class \"TKQSpinEditX\"";
     QTest::newRow("unknown property") << probe.arg(R"("properties": {"Valeu": "1"})")
-                                      << "Form Refused, component Probe1: unknown property \"Valeu\" of TLoaderProbe";
+                                      << "Form Refused, component Probe1: unknown property \"Valeu\" of TBoundProbe";
     QTest::newRow("read-only property") << probe.arg(R"("properties": {"ReadOnly": "1"})")
                                         << "Form Refused, component Probe1: property \"ReadOnly\" cannot be set";
     QTest::newRow("handler the window lacks")
         << probe.arg(R"("events": {"OnValueChange": "SpeedChange"})")
         << "Form Refused, component Probe1: the window TLoaderWindow has no handler SpeedChange(QObject*) for OnValueChange";
     QTest::newRow("unknown event") << probe.arg(R"("events": {"OnValueChanged": "ProbeChange"})")
-                                   << "Form Refused, component Probe1: unknown event \"OnValueChanged\" of TLoaderProbe";
+                                   << "Form Refused, component Probe1: unknown event \"OnValueChanged\" of TBoundProbe";
     QTest::newRow("item without a device")
         << probe.arg(R"("properties": {"ItemName": "C_SPEED.RATED.IN"})")
         << "Form Refused, component Probe1: names the item \"C_SPEED.RATED.IN\" but no Device";
@@ -312,7 +247,7 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
                "children": [{"class": "TKQTabSheet", "name": "Sheet1"}]})"
         << "Form Refused, component Pages: property \"ActivePage\" does not take \"Sheet9\"";
     QTest::newRow("setter that raises") << probe.arg(R"("properties": {"Tag": -1})")
-                                        << "Form Refused, component Probe1: TLoaderProbe.SetTag: negative tag";
+                                        << "Form Refused, component Probe1: TBoundProbe.SetTag: negative tag";
     QTest::newRow("label outside a form layout") << probe.arg(R"("label": "Speed")")
                                                  << "Form Refused, component Probe1: a label needs a form layout";
     QTest::newRow("caption of something not a label") << probe.arg(R"("labelFor": "Probe1")")
@@ -323,8 +258,8 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
         << probe.arg(R"("properties": {})") + R"(, {"class": "QLabel", "name": "Label1", "unitOf": "Probe1"})"
         << "Form Refused, component Label1: Probe1 shows no value with a unit";
     QTest::newRow("unnamed component")
-        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TLoaderProbe", "properties": {"X": 1}}]})"
-        << "Form Refused, component (unnamed TLoaderProbe in Panel1): unknown property \"X\" of TLoaderProbe";
+        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TBoundProbe", "properties": {"X": 1}}]})"
+        << "Form Refused, component (unnamed TBoundProbe in Panel1): unknown property \"X\" of TBoundProbe";
 }
 
 void TestDescriptions::refusesWithFormAndComponentNamed()
@@ -343,9 +278,9 @@ void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
     TKQDatorelControl device;
     TLoaderWindow window;
     const QByteArray form = R"({"class": "TKQForm", "children": [
-        {"class": "TLoaderProbe", "name": "Good", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
+        {"class": "TBoundProbe", "name": "Good", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
         {"class": "TKQPanel", "name": "Panel1", "children": [
-            {"class": "TLoaderProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})";
+            {"class": "TBoundProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})";
     QVERIFY(RaisedText([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
                 .startsWith("Form Refused, component Bad:"));
     QVERIFY(window.findChildren<QWidget*>().isEmpty());
@@ -404,4 +339,5 @@ void TestDescriptions::everyStoredFormLoads()
 
 TURVISTA_TEST_MAIN(TestFormTree, TestDescriptions)
 
+#include "moc_BoundProbe.cpp"
 #include "tst_formloader.moc"

@@ -3,8 +3,8 @@
 // are switched; registration with a container; run-time item changes; and the
 // item spy: firing, LockOnAdvise and its own run-time item changes. Panel and
 // form state at run time for each bound class is in tst_boundcontrols.
-#include "controls/KQBinding.h"
 #include "controls/KQItemSpy.h"
+#include "tests/controls/BoundProbe.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
@@ -13,34 +13,6 @@
 #include <QTabBar>
 
 #include <memory>
-
-// The smallest bound control: shows its item's value as text.
-class TBoundProbe : public QWidget, public TKComponent {
-    Q_OBJECT
-public:
-    explicit TBoundProbe(QWidget* parent = nullptr) : QWidget(parent) { }
-
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
-    void Loaded() override
-    {
-        TKComponent::Loaded();
-        binding.Loaded();
-    }
-    bool Subscribed() const { return binding.Subscribed(); }
-
-    QString shown;
-
-signals:
-    void OnValueChange(QObject* sender);
-
-private:
-    TKQBinding binding{this, this, TItemLookup::Device, [this] {
-                           shown = binding.Read().toString();
-                           emit OnValueChange(this);
-                       }};
-};
 
 namespace {
 
@@ -56,8 +28,6 @@ struct Plant : TControlPlant {
             server->SetItem(item, QByteArray(item) + "-value");
         server->SetItem(Speed, "3600");
         server->SetItem(Setpoint, "3000");
-        form->Loaded();
-        created.clear();
     }
 
     QSet<QString> Advised()
@@ -82,10 +52,7 @@ struct Plant : TControlPlant {
     }
     TBoundProbe* Probe(QWidget* parent, const QString& item)
     {
-        TBoundProbe* probe = Make<TBoundProbe>(parent, "Probe_" + item);
-        probe->SetDevice(device.get());
-        probe->SetItemName(item);
-        return probe;
+        return TControlPlant::Make<TBoundProbe>("Probe_" + item, item, {}, parent);
     }
     // A spy made as the form loader makes it.
     TKQItemSpy* Spy(QObject* owner, const QString& itemName, bool lockOnAdvise = false)
@@ -97,14 +64,6 @@ struct Plant : TControlPlant {
         spy->setProperty("LockOnAdvise", lockOnAdvise);
         spy->Loaded();
         return spy;
-    }
-    TKQForm* Form()
-    {
-        form = std::make_unique<TKQForm>();
-        form->setObjectName("FTest");
-        form->BeginLoading();
-        created << form.get();
-        return form.get();
     }
 };
 
@@ -124,7 +83,7 @@ private slots:
     // containers only; a group enabled inside a disabled panel stays silent.
     void showingSubscribesVisibleEnabledContainersOnly()
     {
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         plant->Probe(form, "A.1");
         auto* panel = plant->Make<TKQPanel>(form, "PanelP");
         auto* group = plant->Make<TKQGroupBox>(panel, "GroupG");
@@ -160,7 +119,7 @@ private slots:
         QWidget mainWindow;
         mainWindow.setEnabled(false);
         mainWindow.show();
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         form->setParent(&mainWindow);
         const auto giveBack = qScopeGuard([form] { form->setParent(nullptr); }); // the plant frees it
         plant->Probe(form, "A.1");
@@ -171,7 +130,7 @@ private slots:
 
     void anyOtherParentIsReported()
     {
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         auto* plain = new QWidget(form);
         plain->setObjectName("PlainWidget1");
         plant->Probe(plain, "A.1");
@@ -222,7 +181,7 @@ private slots:
         Start();
         log.entries.clear();
         log.probes.clear();
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         pages = plant->Make<TKQPageControl>(form, "Pages");
         for (TKQTabSheet** page : {&pageA, &pageB, &pageC}) {
             *page = plant->Make<TKQTabSheet>(nullptr, QStringLiteral("Page") + QChar('A' + pages->PageCount()));
@@ -312,7 +271,7 @@ private slots:
 
     void changingTheItemMovesTheSubscriptionAndShowsAtOnce()
     {
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         TBoundProbe* probe = plant->Probe(form, "X.1");
         plant->Finish();
         form->show();
@@ -328,7 +287,7 @@ private slots:
 
     void aSubscriptionThatFailsIsReportedAndOthersGoOn()
     {
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         auto* panel = plant->Make<TKQPanel>(form, "Panel1");
         panel->SetVisible(false);
         plant->Probe(panel, "A.1");
@@ -347,7 +306,7 @@ private slots:
     // taken when the name is set, and its end of loading must not take it again.
     void aControlMadeInCodeHoldsOneReference()
     {
-        TKQForm* form = plant->Form();
+        TKQForm* form = plant->form.get();
         plant->Finish();
         form->show();
         auto* probe = new TBoundProbe(form);
@@ -382,7 +341,11 @@ private:
 class TestItemSpy : public QObject, public PlantFixture<Plant> {
     Q_OBJECT
 private slots:
-    void init() { Start(); }
+    void init()
+    {
+        Start();
+        plant->Finish(); // the spies are made loaded, on a loaded form
+    }
     void cleanup() { Stop(); }
 
     void showingSubscribesAndFiresAtOnceWhenAValueIsHeld()
@@ -484,4 +447,5 @@ private slots:
 
 TURVISTA_TEST_MAIN(TestContainers, TestPageSwitching, TestBindingAtRunTime, TestItemSpy)
 
+#include "moc_BoundProbe.cpp"
 #include "tst_kqforms.moc"
