@@ -161,7 +161,7 @@ private slots:
         app->dialogs.addFileCancel();
         FMain->RunModeButton->click();
         QCOMPARE(app->dialogs.fileDialogs().size(), 1);
-        QCOMPARE(app->dialogs.fileDialogs().constFirst().request.fileName, ServerProcess::DefaultNetwork());
+        QCOMPARE(app->dialogs.fileDialogs().constFirst().fileName, ServerProcess::DefaultNetwork());
         QVERIFY(!FMain->OnLine && !FMain->FRunMode);
         QVERIFY(FWorking->isHidden());
     }
@@ -292,7 +292,7 @@ private slots:
         FMain->ServiceModeButton->click();
         QCOMPARE(app->dialogs.texts(), QStringList({"Incorrect password.", "Incorrect password."}));
         QCOMPARE(app->dialogs.passwordPrompts().size(), 3);
-        QCOMPARE(app->dialogs.passwordPrompts().constFirst().prompt, QString("Enter password for Service mode:"));
+        QCOMPARE(app->dialogs.passwordPrompts().constFirst(), QString("Enter password for Service mode:"));
         QVERIFY(!FMain->FServiceMode && !FMain->Service1->isChecked());
 
         app->dialogs.clear();
@@ -324,7 +324,7 @@ private slots:
         app->dialogs.addPassword("4177");
         FMain->ProgramEditClick();
         QCOMPARE(app->dialogs.texts(), QStringList({"Incorrect password."}));
-        QCOMPARE(app->dialogs.passwordPrompts().constFirst().prompt, QString("Enter password for Program mode:"));
+        QCOMPARE(app->dialogs.passwordPrompts().constFirst(), QString("Enter password for Program mode:"));
         QVERIFY(WaitFor(FMain->FProgramMode, true));
         QVERIFY(FMain->ProgramEdit->isChecked());
         QVERIFY(FMain->FProgramMode->ExitProgramModeButton->isEnabled());
@@ -348,7 +348,7 @@ private slots:
         QVERIFY(FMain->tPing->isActive());
 
         QVERIFY(Load(file));
-        QCOMPARE(app->dialogs.fileDialogs().constFirst().request.fileName, QString("Unit3.cfg"));
+        QCOMPARE(app->dialogs.fileDialogs().constFirst().fileName, QString("Unit3.cfg"));
         QCOMPARE(app->dialogs.texts().value(1), file + " file load complete.");
         QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
 

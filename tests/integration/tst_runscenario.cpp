@@ -89,9 +89,9 @@ private slots:
         QVERIFY(WaitForText(QStringLiteral("D_AUTOSTRT.LO_DLY_MIN.MULTIPLY"), QStringLiteral("2")));
         QCOMPARE(Text(state), QStringLiteral("0"));
         QVERIFY(m_control->StartAdvise(state));
-        QVERIFY(WaitFor([&] { return m_control->LastAdvised(state) == QStringLiteral("0"); }));
+        QVERIFY(WaitFor([&] { return Last(*m_control, state) == QStringLiteral("0"); }));
         QVERIFY(Pulse(QStringLiteral("I_START.RQV_EN.TRIGGER")));
-        QVERIFY(WaitFor([&] { return m_control->LastAdvised(state) == QStringLiteral("7"); }));
+        QVERIFY(WaitFor([&] { return Last(*m_control, state) == QStringLiteral("7"); }));
         QCOMPARE(m_control->Advised(state).join(u' '), QStringLiteral("0 1 7"));
         QVERIFY(m_control->StopAdvise(state));
         QCOMPARE(Text(running), QStringLiteral("1")); // "Halt" shown
@@ -130,11 +130,11 @@ private slots:
         QVERIFY(WaitFor([&] { return std::abs(Number(Speed) - 3600) < 2; }));
         QVERIFY(m_control->StartAdvise(acknowledged));
         QVERIFY(m_control->StartAdvise(shutdownStatus));
-        QVERIFY(WaitFor([&] { return m_control->LastAdvised(acknowledged) == QStringLiteral("0"); }));
+        QVERIFY(WaitFor([&] { return Last(*m_control, acknowledged) == QStringLiteral("0"); }));
         QVERIFY(Pulse(QStringLiteral("J_CTRLSTOP.RQV_EN.TRIGGER")));
-        QVERIFY(WaitFor([&] { return m_control->LastAdvised(shutdownStatus) == QStringLiteral("Shutdown Complete"); }));
+        QVERIFY(WaitFor([&] { return Last(*m_control, shutdownStatus) == QStringLiteral("Shutdown Complete"); }));
         // On the way: "Abort" shown, the shutdown under way.
-        QVERIFY(WaitFor([&] { return m_control->LastAdvised(acknowledged) == QStringLiteral("0"); }));
+        QVERIFY(WaitFor([&] { return Last(*m_control, acknowledged) == QStringLiteral("0"); }));
         QCOMPARE(m_control->Advised(acknowledged).join(u' '), QStringLiteral("0 1 0"));
         QVERIFY(m_control->Advised(shutdownStatus).contains(QStringLiteral("In Progress")));
         QCOMPARE(Text(Status), QStringLiteral("Turbine Shutdown"));

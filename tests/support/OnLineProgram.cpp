@@ -43,8 +43,3 @@ QString OnLineProgram::Read(const QString& name)
         control->GetItem(name), [&](TKQItem*) { control->ReleaseItem(name); });
     return item->Value().toString();
 }
-
-QString OnLineProgram::Status() const
-{
-    return control->StatusPanel()->Text();
-}

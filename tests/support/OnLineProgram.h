@@ -31,8 +31,6 @@ public:
 
     // One-off access, as application code does it.
     QString Read(const QString& name);
-    // The text the control device shows in its status panel.
-    QString Status() const;
 
     // Declared in the order they are built; they go in reverse.
     QStatusBar bar;

@@ -41,7 +41,7 @@ int TScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgB
                 answer = result;
                 break;
             }
-    m_messages.append({text, type, buttons, answer});
+    m_messages.append({text, type});
     return answer;
 }
 
@@ -57,19 +57,18 @@ bool TScriptedDialogs::Take(Script& script, QString& answer)
 
 bool TScriptedDialogs::OpenFile(TFileDialogRequest& request)
 {
-    m_files.append({false, request});
+    m_files.append(request);
     return Take(m_fileNames, request.fileName);
 }
 
 bool TScriptedDialogs::SaveFile(TFileDialogRequest& request)
 {
-    m_files.append({true, request});
-    return Take(m_fileNames, request.fileName);
+    return OpenFile(request);
 }
 
-bool TScriptedDialogs::Password(const QString& caption, const QString& prompt, QString& password)
+bool TScriptedDialogs::Password(const QString&, const QString& prompt, QString& password)
 {
-    m_passwords.append({caption, prompt});
+    m_passwords.append(prompt);
     return Take(m_passwordAnswers, password);
 }
 

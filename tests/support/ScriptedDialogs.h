@@ -27,18 +27,6 @@
 struct TShownMessage {
     QString text;
     TMsgDlgType type;
-    TMsgDlgButtons buttons;
-    int answer; // what the responder returned
-};
-
-struct TShownFileDialog {
-    bool save; // false: open
-    TFileDialogRequest request; // as the code under test asked
-};
-
-struct TShownPassword {
-    QString caption;
-    QString prompt;
 };
 
 class TScriptedDialogs final : public TDialogService {
@@ -65,8 +53,9 @@ public:
     // What was shown, in order.
     const QList<TShownMessage>& messages() const { return m_messages; }
     QStringList texts() const;
-    const QList<TShownFileDialog>& fileDialogs() const { return m_files; }
-    const QList<TShownPassword>& passwordPrompts() const { return m_passwords; }
+    // File dialogs as the code under test asked for them, and password prompts.
+    const QList<TFileDialogRequest>& fileDialogs() const { return m_files; }
+    const QStringList& passwordPrompts() const { return m_passwords; }
 
     // Forgets what was shown and what is still scripted.
     void clear();
@@ -89,6 +78,6 @@ private:
     Script m_printFiles;
     Responder m_responder;
     QList<TShownMessage> m_messages;
-    QList<TShownFileDialog> m_files;
-    QList<TShownPassword> m_passwords;
+    QList<TFileDialogRequest> m_files;
+    QStringList m_passwords;
 };

@@ -101,9 +101,3 @@ std::optional<QString> TestDdeClient::RequestText(const QString& item, int timeo
     const auto bytes = Request(item, CF_TEXT, timeoutMs);
     return bytes ? std::optional<QString>(QString::fromLatin1(DdeTextOf(*bytes))) : std::nullopt;
 }
-
-std::optional<QString> TestDdeClient::LastAdvised(const QString& item) const
-{
-    const QStringList values = Advised(item);
-    return values.isEmpty() ? std::nullopt : std::optional<QString>(values.last());
-}

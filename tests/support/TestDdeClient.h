@@ -53,8 +53,6 @@ public:
 
     // Values advised for the item so far, oldest first (upper-case item name).
     QStringList Advised(const QString& item) const { return advised.value(item.toUpper()); }
-    // The last advised value, or nullopt when none came yet.
-    std::optional<QString> LastAdvised(const QString& item) const;
 
 private:
     static HDDEDATA Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR,
@@ -78,5 +76,6 @@ inline QString Text(TestDdeClient& client, const QString& item)
 // The last value advised for the item, or "<nothing yet>".
 inline QString Last(const TestDdeClient& client, const QString& item)
 {
-    return client.LastAdvised(item).value_or(QStringLiteral("<nothing yet>"));
+    const QStringList values = client.Advised(item);
+    return values.isEmpty() ? QStringLiteral("<nothing yet>") : values.last();
 }
