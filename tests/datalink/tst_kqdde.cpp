@@ -5,46 +5,27 @@
 #include "datalink/KQDde.h"
 #include "datalink/Synchro.h"
 #include "tests/support/RaisedText.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestDdeServer.h"
+#include "tests/support/TestLink.h"
 #include "tests/support/TestRunner.h"
 
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <optional>
 
-namespace {
-constexpr int ReplyWait = 5000;
-}
-
 class TestKQDde : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<TKQDdeMgr> manager;
-    std::unique_ptr<TestDdeServer> server;
-    std::unique_ptr<TKQDdeClientConv> conv;
+    std::unique_ptr<TestLink> link;
+    TKQDdeClientConv* conv = nullptr;
 
 private slots:
     void init()
     {
-        folder = std::make_unique<QTemporaryDir>();
-        qputenv("TURVISTA_DDE_DIR", folder->path().toLocal8Bit());
-        server = std::make_unique<TestDdeServer>("TestService", "Plant");
-        manager = std::make_unique<TKQDdeMgr>();
-        TKQDdeMgr::SetCurrent(manager.get());
-        conv = std::make_unique<TKQDdeClientConv>();
-        QVERIFY(conv->SetLink("TestService", "Plant"));
+        link = std::make_unique<TestLink>("Plant");
+        QVERIFY(link->opened);
+        conv = link->Conv();
     }
-
-    void cleanup()
-    {
-        conv.reset();
-        manager.reset();
-        server.reset();
-        folder.reset();
-    }
+    void cleanup() { link.reset(); }
 
     void failedTransactions_data()
     {
@@ -68,13 +49,13 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, callBackError);
 
-        TScriptedDialogs dialogs;
+        TScriptedDialogs& dialogs = link->dialogs;
         QStringList reported;
         if (handler)
-            manager->OnDdeError = [&reported](const QString& name, const QString& topic, const QString& item) {
+            link->manager->OnDdeError = [&reported](const QString& name, const QString& topic, const QString& item) {
                 reported << name + "|" + topic + "|" + item;
             };
-        server->refused.insert("LOCKED.IN");
+        link->server->refused.insert("LOCKED.IN");
         QString error;
         const TDdeCallBack callBack = [&error](const QByteArray*, const EDdeError* failed) {
             error = failed ? failed->Message() : QStringLiteral("<no error>");
@@ -101,7 +82,7 @@ private slots:
     {
         bool markedInIt = false;
         conv->OnClose = [&](TObject*) { markedInIt = conv->InCallback(); };
-        server.reset();
+        link->server.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!conv->Connected(), ReplyWait);
         QVERIFY(markedInIt);
         QVERIFY(!conv->InCallback());
@@ -109,12 +90,11 @@ private slots:
 
     void linkOpensAndCloses()
     {
-        TScriptedDialogs dialogs;
         TKQDdeClientConv closed;
-        QVERIFY(TKQDdeClientConv().SetLink("testservice", "PLANT")); // names without regard to case
+        QVERIFY(TKQDdeClientConv().SetLink("urqvdatorel", "PLANT")); // names without regard to case
         QVERIFY(!closed.SetLink("NobodyHere", "System"));
-        QVERIFY(!closed.SetLink("TestService", "UnknownTopic"));
-        QVERIFY(dialogs.texts().isEmpty()); // quietly
+        QVERIFY(!closed.SetLink("URQVDatorel", "UnknownTopic"));
+        QVERIFY(link->dialogs.texts().isEmpty()); // quietly
         QCOMPARE(RaisedText([&] { closed.Request("X", {}); }), QString("Assertion failure"));
 
         const HCONV handle = conv->Handle();
@@ -127,8 +107,8 @@ private slots:
         conv->CloseLink();
         QCOMPARE(closes, 1);
         QVERIFY(connectedDuringClose && !conv->Connected());
-        QCOMPARE(manager->Lookup(handle), nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(server->disconnects, 1, ReplyWait);
+        QCOMPARE(link->manager->Lookup(handle), nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(link->server->disconnects, 1, ReplyWait);
     }
 };
 

@@ -353,14 +353,6 @@ private slots:
         QVERIFY(!control.IsRunMode());
     }
 
-    void resetOutsideConfigureModeIsRefused()
-    {
-        QCOMPARE(RaisedText([&] { program->control->Reset(); }),
-                 QString("Error resetting control:  The control is not in configure mode"));
-        QVERIFY(!program->control->IsResetPolling());
-        QVERIFY(!program->control->IsRunMode());
-    }
-
     void storeThatCannotBeWrittenIsAMemoryError()
     {
         // The server writes the store's new contents beside it first; a folder in the way stops that.

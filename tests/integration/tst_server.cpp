@@ -1,19 +1,14 @@
-// urqvdatorel over the real transport: its services, topics and items, malformed
-// frames, its command results and a server dying mid-transaction, as a client
-// sees them.
-#include "platform/ddeml/DdeWire.h"
+// urqvdatorel over the real transport: its services, topics and items, its
+// command results and a server dying mid-transaction, as a client sees them.
 #include "platform/process/winproc.h"
 #include "tests/support/ServerTest.h"
 #include "tests/support/TestRunner.h"
 
-#include <QDir>
 #include <QFile>
-#include <QLocalSocket>
 #include <QTest>
 
 namespace {
 
-constexpr int Patience = 20000; // for an answer on a loaded machine
 const QString Link = QStringLiteral("Datorel");
 const QString Own = QStringLiteral("URQVDatorel");
 const QString System = QStringLiteral("System");
@@ -24,14 +19,6 @@ bool WriteFile(const QString& path, const QByteArray& text)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
-QByteArray Prefix(quint32 length)
-{
-    QByteArray out(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        out[i] = char((length >> (8 * i)) & 0xFF);
-    return out;
 }
 
 } // namespace
@@ -147,31 +134,6 @@ private slots:
         QVERIFY(m_control->Execute(QStringLiteral("Shutdown")));
         QTRY_COMPARE(m_control->Advised(result), QStringList({QString(), QStringLiteral("0"), QString(), QStringLiteral("0")}));
         QCOMPARE(Text(*m_control, QStringLiteral("Run Mode")), QStringLiteral("1"));
-    }
-
-    // A malformed frame ends that conversation only.
-    void malformedFrames_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("oversized") << Prefix(ddeml::MaxFrameBytes + 1) + QByteArray(16, 'x');
-        QTest::newRow("unknown type") << Prefix(5) + QByteArray("\x63xxxx");
-        QTest::newRow("field overrun") << Prefix(9) + QByteArray("\x03\x01\0\0\0\x01\0\0\0", 9);
-    }
-    void malformedFrames()
-    {
-        QFETCH(QByteArray, bytes);
-        char path[256];
-        QVERIFY(ddeml::ServiceSocketPath("URQVDatorel", path, sizeof path));
-        QLocalSocket raw;
-        raw.connectToServer(QString::fromLocal8Bit(path));
-        QVERIFY(raw.waitForConnected(Patience));
-        using ddeml::wire::Frame;
-        raw.write(ddeml::wire::Encode(Frame{ddeml::wire::FrameType::Connect, 0, 0, 0, "URQVDatorel", "System", {}, {}}));
-        raw.write(bytes);
-        raw.flush();
-        QTRY_VERIFY_WITH_TIMEOUT(raw.state() == QLocalSocket::UnconnectedState, Patience);
-        QVERIFY(m_server->IsRunning());
-        QCOMPARE(Text(*m_control, QStringLiteral("Control Status")), QStringLiteral("1"));
     }
 
     // The server goes away.

@@ -167,6 +167,7 @@ private slots:
         QCOMPARE(Text(*control, "C_X.HOLD_RATE.CTRL"), QStringLiteral("0"));
         QCOMPARE(Text(*control, "T.FLAG.IN"), QStringLiteral("1"));
         QVERIFY(Poke(*control, {"T.REAL.TUNE=30", "Enable RG Blocks=0"}));
+        QCOMPARE(Command(*control, "Reset"), QStringLiteral("1")); // not in configure mode
         QCOMPARE(Command(*control, "Shutdown"), QStringLiteral("0"));
         QVERIFY(Poke(*control, {"C.TYPE.IN=4"}));
 
