@@ -20,7 +20,6 @@
 #include "tests/support/TestRunner.h"
 
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 

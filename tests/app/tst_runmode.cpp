@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 

@@ -15,7 +15,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTest>
 
 #include <memory>
