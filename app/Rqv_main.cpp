@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/Application.h"
 #include "app/EditorWindow.h"
+#include "app/MdiAccessible.h"
 #include "app/RQV_pwd.h"
 #include "app/Rqv_run.h"
 #include "app/Working.h"
@@ -25,6 +26,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -130,6 +132,7 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
     CCheckTimer->setInterval(Timing::ConfigCheckPollInterval);
 
     CreateMenu();
+    CreateWindowKeys();
     auto* centre = new QWidget(this);
     auto* column = new QVBoxLayout(centre);
     column->setContentsMargins(0, 0, 0, 0);
@@ -289,6 +292,40 @@ void TFMain::CreateMenu()
 
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     item(about, "About1", QStringLiteral("About 4812 RQV Tools"), &TFMain::About1Click);
+}
+
+void TFMain::CreateWindowKeys()
+{
+    InstallMdiAccessibility();
+    const auto key = [this](QKeyCombination keys, const auto& handler) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    key(Qt::CTRL | Qt::Key_F6, [this] { MdiArea->activateNextSubWindow(); });
+    key(Qt::CTRL | Qt::SHIFT | Qt::Key_F6, [this] { MdiArea->activatePreviousSubWindow(); });
+}
+
+// Ctrl+F4 is taken here, before the shortcuts: each frame's menu has one of its
+// own, which makes the key ambiguous (and useless) once two windows are open.
+bool TFMain::event(QEvent* event)
+{
+    const auto isClose = [event] {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return key->key() == Qt::Key_F4 && key->modifiers() == Qt::ControlModifier;
+    };
+    if (event->type() == QEvent::ShortcutOverride && isClose()) {
+        event->accept();
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && isClose()) {
+        // As a click on the window's close box, with its questions.
+        if (QMdiSubWindow* frame = MdiArea->activeSubWindow())
+            frame->close();
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 QList<QAction*> TFMain::ModeItems() const

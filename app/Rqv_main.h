@@ -153,9 +153,13 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Ctrl+F4 closes the active mode window.
+    bool event(QEvent* event) override;
 
 private:
     void CreateMenu();
+    // Ctrl+F6 and Ctrl+Shift+F6 go to the next and previous mode window.
+    void CreateWindowKeys();
     void CreateToolBar();
     void CreateStatusBar();
     void FormActivate();

@@ -8,184 +8,186 @@
 namespace {
 
 // Indicators and boxes are read as text; spin boxes by their value alone.
-bool ReadAsText(QAccessible::Role role) {
-  return role == QAccessible::StaticText || role == QAccessible::EditableText;
+bool ReadAsText(QAccessible::Role role)
+{
+    return role == QAccessible::StaticText || role == QAccessible::EditableText;
 }
-bool ReadAsNumber(QAccessible::Role role) {
-  return ReadAsText(role) || role == QAccessible::SpinBox;
+bool ReadAsNumber(QAccessible::Role role)
+{
+    return ReadAsText(role) || role == QAccessible::SpinBox;
 }
 
-std::optional<double> ReadNumber(const QString &text) {
-  bool ok = false;
-  double number = QLocale().toDouble(text.trimmed(), &ok);
-  if (!ok)
-    number = QLocale::c().toDouble(text.trimmed(), &ok);
-  return ok ? std::optional<double>(number) : std::nullopt;
+std::optional<double> ReadNumber(const QString& text)
+{
+    bool ok = false;
+    double number = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        number = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
 }
 
 // The value is read as a text (with its unit) and, when it is a number, as a
 // value. Nothing is written through either: the control's own keys and buttons
 // do that, with the checks they make.
-class TKAccessible : public QAccessibleWidget,
-                     public QAccessibleTextInterface,
-                     public QAccessibleValueInterface {
+class TKAccessible : public QAccessibleWidget, public QAccessibleTextInterface, public QAccessibleValueInterface {
 public:
-  TKAccessible(QWidget *widget, TKAccessibleControl *control)
-      : QAccessibleWidget(widget, control->AccessibleRole()), control(control) {
-  }
+    TKAccessible(QWidget* widget, TKAccessibleControl* control)
+        : QAccessibleWidget(widget, control->AccessibleRole()), control(control)
+    {
+    }
 
-  void *interface_cast(QAccessible::InterfaceType type) override {
-    if (type == QAccessible::TextInterface && ReadAsText(role()))
-      return static_cast<QAccessibleTextInterface *>(this);
-    if (type == QAccessible::ValueInterface && Number())
-      return static_cast<QAccessibleValueInterface *>(this);
-    return QAccessibleWidget::interface_cast(type);
-  }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface && ReadAsText(role()))
+            return static_cast<QAccessibleTextInterface*>(this);
+        if (type == QAccessible::ValueInterface && Number())
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
 
-  QString text(QAccessible::Text t) const override {
-    if (t == QAccessible::Value)
-      return Shown();
-    QString text = QAccessibleWidget::text(t);
-    if (t == QAccessible::Name && text.isEmpty())
-      text = control->AccessibleFallbackName();
-    return text;
-  }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return Shown();
+        QString text = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && text.isEmpty())
+            text = control->AccessibleFallbackName();
+        return text;
+    }
 
-  QAccessible::State state() const override {
-    QAccessible::State state = QAccessibleWidget::state();
-    state.readOnly =
-        control->AccessibleActions().isEmpty() && !control->AccessibleRange();
-    control->AddAccessibleState(state);
-    return state;
-  }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = control->AccessibleActions().isEmpty() && !control->AccessibleRange();
+        control->AddAccessibleState(state);
+        return state;
+    }
 
-  QStringList actionNames() const override {
-    return control->AccessibleActions() + QAccessibleWidget::actionNames();
-  }
+    QStringList actionNames() const override
+    {
+        return control->AccessibleActions() + QAccessibleWidget::actionNames();
+    }
 
-  // What cannot be seen or used cannot be pressed either.
-  void doAction(const QString &action) override {
-    if (!widget()->isVisible() || !widget()->isEnabled())
-      return;
-    if (control->AccessibleActions().contains(action))
-      control->DoAccessibleAction(action);
-    else
-      QAccessibleWidget::doAction(action);
-  }
+    // What cannot be seen or used cannot be pressed either.
+    void doAction(const QString& action) override
+    {
+        if (!widget()->isVisible() || !widget()->isEnabled())
+            return;
+        if (control->AccessibleActions().contains(action))
+            control->DoAccessibleAction(action);
+        else
+            QAccessibleWidget::doAction(action);
+    }
 
-  int childCount() const override {
-    return Entries() ? 1 : QAccessibleWidget::childCount();
-  }
-  QAccessibleInterface *child(int index) const override {
-    if (QWidget *entries = Entries())
-      return index == 0 ? QAccessible::queryAccessibleInterface(entries)
-                        : nullptr;
-    return QAccessibleWidget::child(index);
-  }
-  int indexOfChild(const QAccessibleInterface *child) const override {
-    if (QWidget *entries = Entries())
-      return child && child->object() == entries ? 0 : -1;
-    return QAccessibleWidget::indexOfChild(child);
-  }
+    int childCount() const override { return Entries() ? 1 : QAccessibleWidget::childCount(); }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (QWidget* entries = Entries())
+            return index == 0 ? QAccessible::queryAccessibleInterface(entries) : nullptr;
+        return QAccessibleWidget::child(index);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (QWidget* entries = Entries())
+            return child && child->object() == entries ? 0 : -1;
+        return QAccessibleWidget::indexOfChild(child);
+    }
 
-  // ---- text: the shown value, read only
-  QString text(int start, int end) const override {
-    return Shown().mid(start, end - start);
-  }
-  int characterCount() const override { return int(Shown().size()); }
-  void selection(int, int *start, int *end) const override {
-    *start = *end = 0;
-  }
-  int selectionCount() const override { return 0; }
-  void addSelection(int, int) override {}
-  void removeSelection(int) override {}
-  void setSelection(int, int, int) override {}
-  int cursorPosition() const override { return 0; }
-  void setCursorPosition(int) override {}
-  QRect characterRect(int) const override { return {}; }
-  int offsetAtPoint(const QPoint &) const override { return -1; }
-  void scrollToSubstring(int, int) override {}
-  QString attributes(int, int *start, int *end) const override {
-    *start = 0;
-    *end = characterCount();
-    return {};
-  }
+    // ---- text: the shown value, read only
+    QString text(int start, int end) const override { return Shown().mid(start, end - start); }
+    int characterCount() const override { return int(Shown().size()); }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override
+    {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
 
-  // ---- value: the number shown, and the limits where the control sets one
-  QVariant currentValue() const override { return Number().value_or(0); }
-  void setCurrentValue(const QVariant &) override {}
-  QVariant maximumValue() const override { return Range().maximum; }
-  QVariant minimumValue() const override { return Range().minimum; }
-  QVariant minimumStepSize() const override { return Range().step; }
+    // ---- value: the number shown, and the limits where the control sets one
+    QVariant currentValue() const override { return Number().value_or(0); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return Range().maximum; }
+    QVariant minimumValue() const override { return Range().minimum; }
+    QVariant minimumStepSize() const override { return Range().step; }
 
 private:
-  QString Shown() const {
-    const QString value = control->AccessibleValue();
-    const QString unit = control->AccessibleUnit();
-    return unit.isEmpty() || value.isEmpty() ? value : value + u' ' + unit;
-  }
-  std::optional<double> Number() const {
-    return ReadAsNumber(role()) ? ReadNumber(control->AccessibleValue())
-                                : std::nullopt;
-  }
-  TKAccessibleRange Range() const {
-    const double number = Number().value_or(0);
-    return control->AccessibleRange().value_or(
-        TKAccessibleRange{number, number, 0});
-  }
-  QWidget *Entries() const { return control->AccessibleEntries(); }
+    QString Shown() const
+    {
+        const QString value = control->AccessibleValue();
+        const QString unit = control->AccessibleUnit();
+        return unit.isEmpty() || value.isEmpty() ? value : value + u' ' + unit;
+    }
+    std::optional<double> Number() const
+    {
+        return ReadAsNumber(role()) ? ReadNumber(control->AccessibleValue()) : std::nullopt;
+    }
+    TKAccessibleRange Range() const
+    {
+        const double number = Number().value_or(0);
+        return control->AccessibleRange().value_or(TKAccessibleRange{number, number, 0});
+    }
+    QWidget* Entries() const { return control->AccessibleEntries(); }
 
-  TKAccessibleControl *control;
+    TKAccessibleControl* control;
 };
 
-QAccessibleInterface *AccessibleFactory(const QString &, QObject *object) {
-  auto *widget = qobject_cast<QWidget *>(object);
-  auto *control = dynamic_cast<TKAccessibleControl *>(object);
-  return widget && control ? new TKAccessible(widget, control) : nullptr;
+QAccessibleInterface* AccessibleFactory(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    auto* control = dynamic_cast<TKAccessibleControl*>(object);
+    return widget && control ? new TKAccessible(widget, control) : nullptr;
 }
 
 } // namespace
 
-void TKAccessibleControl::InstallAccessibility() {
-  static const bool installed = [] {
-    QAccessible::installFactory(AccessibleFactory);
-    return true;
-  }();
-  Q_UNUSED(installed);
+void TKAccessibleControl::InstallAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(AccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
 }
 
-void TKAccessibleControl::AccessibleValueChanged(QWidget *widget) {
-  if (!QAccessible::isActive())
-    return;
-  QAccessibleInterface *accessible =
-      QAccessible::queryAccessibleInterface(widget);
-  QAccessibleValueInterface *value =
-      accessible ? accessible->valueInterface() : nullptr;
-  QAccessibleValueChangeEvent event(widget,
-                                    value ? value->currentValue() : QVariant());
-  QAccessible::updateAccessibility(&event);
-  if (QAccessibleTextInterface *text =
-          accessible ? accessible->textInterface() : nullptr) {
-    QAccessibleTextUpdateEvent update(widget, 0, QString(),
-                                      text->text(0, text->characterCount()));
-    QAccessible::updateAccessibility(&update);
-  }
+void TKAccessibleControl::AccessibleValueChanged(QWidget* widget)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QAccessibleValueInterface* value = accessible ? accessible->valueInterface() : nullptr;
+    QAccessibleValueChangeEvent event(widget, value ? value->currentValue() : QVariant());
+    QAccessible::updateAccessibility(&event);
+    if (QAccessibleTextInterface* text = accessible ? accessible->textInterface() : nullptr) {
+        QAccessibleTextUpdateEvent update(widget, 0, QString(), text->text(0, text->characterCount()));
+        QAccessible::updateAccessibility(&update);
+    }
 }
 
-void NameAfterItem(QWidget *widget, const QString &previousItem,
-                   const QString &item) {
-  const QString name = widget->accessibleName();
-  if (name.isEmpty() || (!previousItem.isEmpty() && name == previousItem))
-    widget->setAccessibleName(item);
+void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& item)
+{
+    const QString name = widget->accessibleName();
+    if (name.isEmpty() || (!previousItem.isEmpty() && name == previousItem))
+        widget->setAccessibleName(item);
 }
 
-void LinkLabel(QLabel *label, QWidget *widget) {
-  label->setBuddy(widget);
-  // A control of Qt's own is named by its accessible name, which holds its
-  // item's name until a label gives one; the others ask their label.
-  if (dynamic_cast<TKAccessibleControl *>(widget))
-    return;
-  const QString name = widget->accessibleName();
-  if (name.isEmpty() || name == widget->property("ItemName").toString())
-    widget->setAccessibleName(label->text());
+void LinkLabel(QLabel* label, QWidget* widget)
+{
+    label->setBuddy(widget);
+    // A control of Qt's own is named by its accessible name, which holds its
+    // item's name until a label gives one; the others ask their label.
+    if (dynamic_cast<TKAccessibleControl*>(widget))
+        return;
+    const QString name = widget->accessibleName();
+    if (name.isEmpty() || name == widget->property("ItemName").toString())
+        widget->setAccessibleName(label->text());
 }

@@ -12,9 +12,9 @@ class QWidget;
 
 // The limits and the smallest step of a control that sets a number.
 struct TKAccessibleRange {
-  double minimum = 0;
-  double maximum = 0;
-  double step = 0;
+    double minimum = 0;
+    double maximum = 0;
+    double step = 0;
 };
 
 // Implemented by the controls that describe themselves. A control is read by
@@ -23,45 +23,40 @@ struct TKAccessibleRange {
 // reads as one.
 class TKAccessibleControl {
 public:
-  virtual ~TKAccessibleControl() = default;
+    virtual ~TKAccessibleControl() = default;
 
-  virtual QAccessible::Role AccessibleRole() const {
-    return QAccessible::StaticText;
-  }
-  // The name when no accessible name is set and no label names the control.
-  virtual QString AccessibleFallbackName() const = 0;
-  // What the control shows.
-  virtual QString AccessibleValue() const = 0;
-  // A control that sets a number tells its limits, when it knows them.
-  virtual std::optional<TKAccessibleRange> AccessibleRange() const {
-    return std::nullopt;
-  }
-  virtual void AddAccessibleState(QAccessible::State &) const {}
-  // Actions for a control that is visible and enabled; none for indicators.
-  virtual QStringList AccessibleActions() const { return {}; }
-  virtual void DoAccessibleAction(const QString &) {}
-  // The list a combo box opens, read as its entries.
-  virtual QWidget *AccessibleEntries() const { return nullptr; }
+    virtual QAccessible::Role AccessibleRole() const { return QAccessible::StaticText; }
+    // The name when no accessible name is set and no label names the control.
+    virtual QString AccessibleFallbackName() const = 0;
+    // What the control shows.
+    virtual QString AccessibleValue() const = 0;
+    // A control that sets a number tells its limits, when it knows them.
+    virtual std::optional<TKAccessibleRange> AccessibleRange() const { return std::nullopt; }
+    virtual void AddAccessibleState(QAccessible::State&) const {}
+    // Actions for a control that is visible and enabled; none for indicators.
+    virtual QStringList AccessibleActions() const { return {}; }
+    virtual void DoAccessibleAction(const QString&) {}
+    // The list a combo box opens, read as its entries.
+    virtual QWidget* AccessibleEntries() const { return nullptr; }
 
-  // The unit shown beside the control (the form's "unitOf" label).
-  QString AccessibleUnit() const { return unit; }
-  void SetAccessibleUnit(const QString &text) { unit = text; }
+    // The unit shown beside the control (the form's "unitOf" label).
+    QString AccessibleUnit() const { return unit; }
+    void SetAccessibleUnit(const QString& text) { unit = text; }
 
 protected:
-  // Call from the widget's constructor.
-  static void InstallAccessibility();
-  // Tells assistive technology that the shown value changed.
-  static void AccessibleValueChanged(QWidget *widget);
+    // Call from the widget's constructor.
+    static void InstallAccessibility();
+    // Tells assistive technology that the shown value changed.
+    static void AccessibleValueChanged(QWidget* widget);
 
 private:
-  QString unit;
+    QString unit;
 };
 
 // Names the widget after its item unless it has a name of its own (the caption
 // of its label). A name given earlier the same way follows the item.
-void NameAfterItem(QWidget *widget, const QString &previousItem,
-                   const QString &item);
+void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& item);
 
 // Makes label the caption of widget: the label points at it, and the widget
 // takes its name from the label, also when the label's text changes.
-void LinkLabel(class QLabel *label, QWidget *widget);
+void LinkLabel(class QLabel* label, QWidget* widget);

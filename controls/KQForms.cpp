@@ -3,8 +3,10 @@
 #include "platform/Exception.h"
 #include "platform/dialogs/Dialogs.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -20,6 +22,116 @@ public:
     TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
 };
+
+// The tabs a tab bar draws, as assistive technology sees them: a hidden tab is
+// not there, and a tab is pressed only while it is shown and enabled.
+class TKTabAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    TKTabAccessible(QTabBar* bar, int index) : bar(bar), index(index) {}
+
+    bool isValid() const override { return bar && index < bar->count(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return bar ? bar->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(bar); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessible::Role role() const override { return QAccessible::PageTab; }
+    void setText(QAccessible::Text, const QString&) override {}
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && isValid() ? bar->tabText(index).remove(u'&') : QString();
+    }
+    QRect rect() const override
+    {
+        if (!isValid())
+            return {};
+        const QRect tab = bar->tabRect(index);
+        return QRect(bar->mapToGlobal(tab.topLeft()), tab.size());
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.selectable = true;
+        state.selected = isValid() && bar->currentIndex() == index;
+        state.invisible = !(isValid() && bar->isVisible() && bar->isTabVisible(index));
+        state.disabled = isValid() && !bar->isTabEnabled(index);
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() && Usable())
+            bar->setCurrentIndex(index);
+    }
+
+private:
+    bool Usable() const
+    {
+        return isValid() && bar->isVisible() && bar->isEnabled() && bar->isTabVisible(index)
+               && bar->isTabEnabled(index);
+    }
+
+    QPointer<QTabBar> bar;
+    int index;
+};
+
+class TKTabBarAccessible : public QAccessibleWidget {
+public:
+    explicit TKTabBarAccessible(QTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+    ~TKTabBarAccessible() override
+    {
+        for (QAccessible::Id id : tabs)
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+    int childCount() const override { return int(Shown().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QList<int> shown = Shown();
+        return index >= 0 && index < shown.size() ? Tab(shown[index]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        const QList<int> shown = Shown();
+        for (int i = 0; i < shown.size(); ++i)
+            if (Tab(shown[i]) == child)
+                return i;
+        return -1;
+    }
+
+private:
+    QTabBar* Bar() const { return static_cast<QTabBar*>(widget()); }
+    QList<int> Shown() const
+    {
+        QList<int> shown;
+        for (int i = 0; i < Bar()->count(); ++i)
+            if (Bar()->isTabVisible(i))
+                shown << i;
+        return shown;
+    }
+    QAccessibleInterface* Tab(int index) const
+    {
+        while (int(tabs.size()) <= index)
+            tabs.push_back(QAccessible::registerAccessibleInterface(new TKTabAccessible(Bar(), int(tabs.size()))));
+        return QAccessible::accessibleInterface(tabs[size_t(index)]);
+    }
+
+    mutable std::vector<QAccessible::Id> tabs;
+};
+
+QAccessibleInterface* TabBarAccessibleFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QTabBar") && object && object->isWidgetType())
+        return new TKTabBarAccessible(static_cast<QTabBar*>(object));
+    return nullptr;
+}
 
 } // namespace
 
@@ -224,6 +336,11 @@ void TKQTabSheet::SetParentBit(TStateFlags bit, bool on)
 
 TKQPageControl::TKQPageControl(QWidget* parent) : QTabWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(TabBarAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     connect(this, &QTabWidget::currentChanged, this, &TKQPageControl::TabChanged);
 }
 

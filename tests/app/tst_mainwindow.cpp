@@ -12,6 +12,7 @@
 #include "platform/Timing.h"
 #include "tests/app/AppFixture.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -204,6 +205,10 @@ private slots:
         QVERIFY(!FMain->FRunMode->SubWindow()->isMaximized());
         QVERIFY(!FMain->MainPanel->isHidden());
         QCOMPARE(FMain->MdiArea->activeSubWindow(), FMain->FRunMode->SubWindow());
+        QTest::keyClick(FMain, Qt::Key_F6, Qt::ControlModifier);
+        QCOMPARE(FMain->MdiArea->activeSubWindow(), FMain->FServiceMode->SubWindow());
+        QTest::keyClick(FMain, Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(FMain->MdiArea->activeSubWindow(), FMain->FRunMode->SubWindow());
     }
 
     // Closing a window lays the others out again in the direction chosen last.
@@ -222,7 +227,7 @@ private slots:
         QVERIFY(!spanning());
     }
 
-    // Closing the window is no confirmation of a number typed but not entered.
+    // Closing the window (by keyboard) is no confirmation of a number typed but not entered.
     void closingRunWritesNoUnconfirmedEntry()
     {
         const QString item = QStringLiteral("D_ENTR_SPD.PC_SMP_TUN.TUNE");
@@ -234,7 +239,7 @@ private slots:
         entry->selectAll();
         QTest::keyClicks(entry, "1234");
         app->dialogs.clear();
-        FMain->FRunMode->close();
+        QTest::keyClick(entry, Qt::Key_F4, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode, Patience);
         QVERIFY(TAppFixture::WaitSettled());
         QCOMPARE(app->Read(item), before);
@@ -242,9 +247,13 @@ private slots:
         QVERIFY(app->OpenRunMode());
     }
 
+    // Closed by its title bar's close button, as a screen reader presses it.
     void closingAModeWindowReenablesTheMainWindowLater()
     {
-        FMain->FServiceMode->close();
+        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(FMain->FServiceMode->SubWindow());
+        QAccessibleInterface* close = frame->child(2);
+        QCOMPARE(close->text(QAccessible::Name), QString("Close"));
+        close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(FMain->FServiceMode); // only the main window frees it
         QVERIFY(!FMain->isEnabled());
         QCOMPARE(FWorking->Text(), QString("Closing Service Mode"));

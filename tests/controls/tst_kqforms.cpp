@@ -8,6 +8,7 @@
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
 
+#include <QAccessible>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -203,20 +204,23 @@ private slots:
 
     void switchingMovesSubscriptionsAndCallsExitThenEnter_data()
     {
-        QTest::addColumn<bool>("byClick");
-        QTest::newRow("ActivePage assigned") << false;
-        QTest::newRow("tab clicked") << true;
+        QTest::addColumn<QString>("by");
+        QTest::newRow("ActivePage assigned") << "property";
+        QTest::newRow("tab clicked") << "click";
+        QTest::newRow("tab pressed by a screen reader") << "accessible";
     }
     void switchingMovesSubscriptionsAndCallsExitThenEnter()
     {
-        QFETCH(bool, byClick);
+        QFETCH(QString, by);
         QCOMPARE(plant->Advised(), Items({"A.1", "A.2"}));
-        if (byClick) {
-            QTabBar* bar = pages->tabBar();
+        QTabBar* bar = pages->tabBar();
+        if (by == "click")
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-        } else {
+        else if (by == "accessible")
+            QAccessible::queryAccessibleInterface(bar)->child(1)->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
+        else
             pages->SetActivePage(pageB);
-        }
         // The page control announces the change while A is still active; A's controls
         // let go before A's exit; B's subscribe once B has been entered.
         QCOMPARE(log.entries, QStringList({"changing from PageA", "exit PageA by Pages (disabled):",
@@ -244,9 +248,15 @@ private slots:
         QCOMPARE(plant->Advised(), Items({"B.1", "B.2"}));
     }
 
+    // A hidden tab is gone for assistive technology too: not listed, not pressed.
     void hidingTheActiveTabMovesToAnotherPage()
     {
+        QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(pages->tabBar());
+        QAccessibleInterface* tabA = tabs->child(0);
         pageA->SetTabVisible(false);
+        QCOMPARE(tabs->childCount(), 2);
+        QCOMPARE(tabs->child(0)->text(QAccessible::Name) + tabs->child(1)->text(QAccessible::Name), "PageBPageC");
+        tabA->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(pages->ActivePage() != pageA);
         QCOMPARE(pages->currentWidget(), static_cast<QWidget*>(pages->ActivePage()));
         QCOMPARE(log.entries.mid(0, 2), QStringList({"changing from PageA", "exit PageA by Pages (disabled):"}));
