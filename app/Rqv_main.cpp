@@ -8,6 +8,7 @@
 #include "app/Rqv_run.h"
 #include "app/Working.h"
 #include "controls/K4812SpinEdit.h"
+#include "controls/KAccessible.h"
 #include "datalink/KQDatorelConfig.h"
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQServer.h"
@@ -34,6 +35,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTime>
@@ -88,10 +90,13 @@ int MulDiv(int a, int b, int c)
     return int((product + (product >= 0 ? c / 2 : -c / 2)) / c);
 }
 
-// Folder of the values files, the counterpart of the control's usual folder.
+// Folder of the values files, the counterpart of the control's usual folder;
+// made when missing, so that saving and loading both start there.
 QString ValuesFolder()
 {
-    return QDir::home().filePath(QStringLiteral("URQV"));
+    const QString folder = QDir::home().filePath(QStringLiteral("URQV"));
+    QDir().mkpath(folder);
+    return folder;
 }
 
 } // namespace
@@ -184,12 +189,17 @@ void TFMain::CreateStatusBar()
     panels[0] = TKQStatusPanel::AddPanel(StatusBar1, 200, QStringLiteral("Not Active."));
     panels[1] = TKQStatusPanel::AddPanel(StatusBar1, 300, QStringLiteral("Control Status:  Not Communicating"));
     setStatusBar(StatusBar1);
+    StatusBar1->setAccessibleName(QStringLiteral("Status bar"));
+    if (auto* grip = StatusBar1->findChild<QSizeGrip*>())
+        grip->setAccessibleName(QStringLiteral("Size grip"));
 }
 
 void TFMain::CreateToolBar()
 {
     MainPanel = new QWidget(this);
     MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    MainPanel->setAccessibleName(QStringLiteral("Tool bar"));
+    SetAccessibleRole(MainPanel, QAccessible::ToolBar);
     auto* row = new QHBoxLayout(MainPanel);
     row->setContentsMargins(4, 4, 4, 4);
     auto button = [this, row](const char* name, const QString& caption) {

@@ -141,6 +141,15 @@ private:
     TKAccessibleControl* control;
 };
 
+constexpr const char* RoleProperty = "turvistaAccessibleRole";
+
+QAccessibleInterface* RoleFactory(const QString&, QObject* object)
+{
+    const QVariant role = object && object->isWidgetType() ? object->property(RoleProperty) : QVariant();
+    return role.isValid() ? new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Role(role.toInt()))
+                          : nullptr;
+}
+
 QAccessibleInterface* AccessibleFactory(const QString&, QObject* object)
 {
     auto* widget = qobject_cast<QWidget*>(object);
@@ -178,6 +187,16 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
     const QString name = widget->accessibleName();
     if (name.isEmpty() || (!previousItem.isEmpty() && name == previousItem))
         widget->setAccessibleName(item);
+}
+
+void SetAccessibleRole(QWidget* widget, QAccessible::Role role)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(RoleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    widget->setProperty(RoleProperty, int(role));
 }
 
 void LinkLabel(QLabel* label, QWidget* widget)

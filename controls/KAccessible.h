@@ -57,6 +57,10 @@ private:
 // of its label). A name given earlier the same way follows the item.
 void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& item);
 
+// Gives a plain widget the role it plays (a tool bar, a group of controls) where
+// its class tells assistive technology nothing.
+void SetAccessibleRole(QWidget* widget, QAccessible::Role role);
+
 // Makes label the caption of widget: the label points at it, and the widget
 // takes its name from the label, also when the label's text changes.
 void LinkLabel(class QLabel* label, QWidget* widget);

@@ -50,6 +50,8 @@ TKConfirmDialog::TKConfirmDialog(TKDrawnButton* button, const QString& buttonNam
     button->show();
     setTabOrder(button, cancel);
     cancel->setFocus();
+    // Read as the action it confirms, not only "Confirm Action".
+    setAccessibleName(QStringLiteral("Confirm Action: %1").arg(bound.CaptionOr(buttonName)));
 }
 
 TKConfirmDialog::~TKConfirmDialog() = default;

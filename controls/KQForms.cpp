@@ -1,5 +1,6 @@
 #include "controls/KQForms.h"
 
+#include "controls/KAccessible.h"
 #include "platform/Exception.h"
 #include "platform/dialogs/Dialogs.h"
 
@@ -258,6 +259,7 @@ void TKQChildContainer::SetOwnEnabled(bool enabled)
 TKQPanel::TKQPanel(QWidget* parent) : QFrame(parent), TKQChildContainer(this)
 {
     setFrameShape(QFrame::StyledPanel);
+    SetAccessibleRole(this, QAccessible::Grouping); // a group of controls, not a window
 }
 
 void TKQPanel::SetCaption(const QString& text)

@@ -21,6 +21,15 @@ const QString NoCommunicationText = QStringLiteral("Unable to establish communic
 const QString TopicFailedText = QStringLiteral("Could not open topic: ");
 const QString ConversationCountItem = QStringLiteral("Conversation Count");
 
+// What a newcomer who started the program by hand needs to know.
+QString RegisterHint(const QString& name)
+{
+    return QStringLiteral("\n\nStart 4812 Turvista with scripts/run from its source folder, which uses the build's "
+                          "registry entry, or enter the server's path as the default value of the key "
+                          "SOFTWARE\\Veltrane\\DDE Servers\\%1 in %2.")
+        .arg(name, QString::fromStdString(winreg::StoreFile()));
+}
+
 // This program's System conversations with the server (link and own service);
 // its open control-topic conversations come on top.
 constexpr int OwnConversationCount = 2;
@@ -485,7 +494,7 @@ QString TKQServer::FindServerExecutable(const QString& name) const
         }
     }
     if (path.isEmpty())
-        MessageDlg(name + NotRegisteredText, TMsgDlgType::mtError, mbOK);
+        MessageDlg(name + NotRegisteredText + RegisterHint(name), TMsgDlgType::mtError, mbOK);
     return path;
 }
 

@@ -100,6 +100,9 @@ public:
             buttons = mbOK;
 
         QMessageBox box(Icon(type), Caption(type), text, QMessageBox::NoButton, Dialogs::ParentWidget());
+        // The icon says what kind of message this is; a screen reader says it in words.
+        if (auto* icon = box.findChild<QWidget*>(QStringLiteral("qt_msgboxex_icon_label")))
+            icon->setAccessibleName(Caption(type));
         for (const auto& entry : buttonTable) {
             if (buttons & entry.button)
                 box.addButton(entry.standard);

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -141,6 +142,7 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase()
     {
+        qputenv("HOME", folder.path().toLocal8Bit());
         app = std::make_unique<TAppFixture>();
         QVERIFY2(app->Start(), qPrintable(app->server.Output()));
     }
@@ -351,6 +353,10 @@ private slots:
         app->dialogs.addAnswer(mrYes);
         app->dialogs.addFileName(file);
         FMain->Save1Click();
+        // Saving and loading start in the user's values folder, made if need be.
+        const QString values = folder.filePath("URQV");
+        QCOMPARE(app->dialogs.fileDialogs().constFirst().initialDir, values);
+        QVERIFY(QDir(values).exists());
         QCOMPARE(app->dialogs.texts().value(1), file + " file save complete.");
         QVERIFY(QFile::exists(file));
         QVERIFY(app->WaitForValue("Configuration ID", "Unit3"));
@@ -358,6 +364,7 @@ private slots:
 
         QVERIFY(Load(file));
         QCOMPARE(app->dialogs.fileDialogs().constFirst().fileName, QString("Unit3.cfg"));
+        QCOMPARE(app->dialogs.fileDialogs().constFirst().initialDir, values);
         QCOMPARE(app->dialogs.texts().value(1), file + " file load complete.");
         QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
 

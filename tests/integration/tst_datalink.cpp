@@ -178,8 +178,10 @@ private slots:
             QCOMPARE(dialogs->texts(), QStringList());
             return;
         }
-        QCOMPARE(dialogs->texts(), QStringList({QStringLiteral("URQVDatorel has not been registered."),
-                                                QStringLiteral("URQVDatorel has not been registered.")}));
+        QCOMPARE(dialogs->texts().size(), 2);
+        for (const QString& text : dialogs->texts())
+            QVERIFY2(text.startsWith("URQVDatorel has not been registered.\n\nStart 4812 Turvista with scripts/run")
+                         && text.contains(emptyRegistry.path()), qPrintable(text));
         QVERIFY(deliveries.isEmpty());
         QVERIFY(!ServerWindow());
     }
