@@ -198,8 +198,8 @@ void TFMain::CreateToolBar()
 {
     MainPanel = new QWidget(this);
     MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    SetAccessibleRole(MainPanel, QAccessible::ToolBar); // before the name, which makes its interface
     MainPanel->setAccessibleName(QStringLiteral("Tool bar"));
-    SetAccessibleRole(MainPanel, QAccessible::ToolBar);
     auto* row = new QHBoxLayout(MainPanel);
     row->setContentsMargins(4, 4, 4, 4);
     auto button = [this, row](const char* name, const QString& caption) {

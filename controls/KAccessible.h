@@ -58,7 +58,8 @@ private:
 void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& item);
 
 // Gives a plain widget the role it plays (a tool bar, a group of controls) where
-// its class tells assistive technology nothing.
+// its class tells assistive technology nothing. Call it before anything else
+// asks for the widget's accessible interface (setting its accessible name does).
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role);
 
 // Makes label the caption of widget: the label points at it, and the widget
