@@ -1,8 +1,9 @@
 #include "app/MdiAccessible.h"
 
+#include "controls/KAccessible.h"
+
 #include <QAccessibleWidget>
 #include <QMdiSubWindow>
-#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
@@ -21,59 +22,44 @@ constexpr std::array<TTitleButton, tbCount> TitleButtons{{
     {"Close", QStyle::SC_TitleBarCloseButton},
 }};
 
-// A button the frame's title bar draws; it has no widget of its own.
-class TTitleButtonAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+// A button the frame's title bar draws.
+class TTitleButtonAccessible : public TKAccessiblePart {
 public:
-    TTitleButtonAccessible(QMdiSubWindow* frame, int which) : frame(frame), which(which) {}
+    TTitleButtonAccessible(QMdiSubWindow* frame, int which) : TKAccessiblePart(frame), which(which) {}
 
-    bool isValid() const override { return frame; }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return frame ? frame->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(frame); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessible::Role role() const override { return QAccessible::PushButton; }
-    void setText(QAccessible::Text, const QString&) override {}
-
     QString text(QAccessible::Text t) const override
     {
         if (t != QAccessible::Name)
             return {};
-        if (which == tbMaximize && frame && frame->isMaximized())
+        if (which == tbMaximize && owner && Frame()->isMaximized())
             return QStringLiteral("Restore");
         return QString::fromLatin1(TitleButtons[which].name);
     }
 
     QRect rect() const override
     {
-        if (!frame)
+        if (!owner)
             return {};
         QStyleOptionTitleBar option;
-        option.initFrom(frame);
-        option.rect = QRect(0, 0, frame->width(), frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, frame));
-        option.titleBarFlags = frame->windowFlags();
-        option.titleBarState = int(frame->windowState());
+        option.initFrom(Frame());
+        const int height = owner->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, owner);
+        option.rect = QRect(0, 0, owner->width(), height);
+        option.titleBarFlags = owner->windowFlags();
+        option.titleBarState = int(owner->windowState());
         option.subControls = QStyle::SC_All;
-        const QRect local =
-            frame->style()->subControlRect(QStyle::CC_TitleBar, &option, TitleButtons[which].control, frame);
-        return QRect(frame->mapToGlobal(local.topLeft()), local.size());
+        const QStyle::SubControl button = TitleButtons[which].control;
+        return OnScreen(owner->style()->subControlRect(QStyle::CC_TitleBar, &option, button, owner));
     }
 
     QAccessible::State state() const override
     {
         QAccessible::State state;
-        state.invisible = !frame || !frame->isVisible();
-        state.disabled = !frame || !frame->isEnabled();
+        state.invisible = !owner || !owner->isVisible();
+        state.disabled = !owner || !owner->isEnabled();
         return state;
     }
 
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
     QStringList keyBindingsForAction(const QString&) const override
     {
         return which == tbClose ? QStringList{QStringLiteral("Ctrl+F4")} : QStringList();
@@ -81,17 +67,18 @@ public:
     // As a click on the title bar's button: closing asks the window first.
     void doAction(const QString& action) override
     {
-        if (action != pressAction() || !frame || !frame->isVisible() || !frame->isEnabled())
+        if (action != pressAction() || !owner || !owner->isVisible() || !owner->isEnabled())
             return;
         switch (which) {
-        case tbMinimize: frame->showMinimized(); break;
-        case tbMaximize: frame->isMaximized() ? frame->showNormal() : frame->showMaximized(); break;
-        default: frame->close(); break;
+        case tbMinimize: Frame()->showMinimized(); break;
+        case tbMaximize: Frame()->isMaximized() ? Frame()->showNormal() : Frame()->showMaximized(); break;
+        default: Frame()->close(); break;
         }
     }
 
 private:
-    QPointer<QMdiSubWindow> frame;
+    QMdiSubWindow* Frame() const { return static_cast<QMdiSubWindow*>(owner.data()); }
+
     int which;
 };
 

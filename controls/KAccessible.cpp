@@ -159,6 +159,21 @@ QAccessibleInterface* AccessibleFactory(const QString&, QObject* object)
 
 } // namespace
 
+QWindow* TKAccessiblePart::window() const
+{
+    return owner ? owner->window()->windowHandle() : nullptr;
+}
+
+void* TKAccessiblePart::interface_cast(QAccessible::InterfaceType type)
+{
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+}
+
+QRect TKAccessiblePart::OnScreen(const QRect& local) const
+{
+    return owner ? QRect(owner->mapToGlobal(local.topLeft()), local.size()) : QRect();
+}
+
 void TKAccessibleControl::InstallAccessibility()
 {
     static const bool installed = [] {

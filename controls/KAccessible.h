@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAccessible>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,34 @@ protected:
 
 private:
     QString unit;
+};
+
+// A part that a widget draws without a widget of its own (a tab, a title bar
+// button): a child of the widget's accessible interface that can be pressed.
+// Register it with QAccessible::registerAccessibleInterface; the widget's
+// interface lists it and deletes it.
+class TKAccessiblePart : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    explicit TKAccessiblePart(QWidget* owner) : owner(owner) {}
+
+    bool isValid() const override { return owner; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override;
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(owner); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    void setText(QAccessible::Text, const QString&) override {}
+    void* interface_cast(QAccessible::InterfaceType type) override;
+    QStringList actionNames() const override { return {pressAction()}; }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+protected:
+    // The owner's rectangle, on the screen.
+    QRect OnScreen(const QRect& local) const;
+
+    QPointer<QWidget> owner;
 };
 
 // Names the widget after its item unless it has a name of its own (the caption

@@ -7,7 +7,6 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QPainter>
-#include <QPointer>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -26,60 +25,40 @@ public:
 
 // The tabs a tab bar draws, as assistive technology sees them: a hidden tab is
 // not there, and a tab is pressed only while it is shown and enabled.
-class TKTabAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class TKTabAccessible : public TKAccessiblePart {
 public:
-    TKTabAccessible(QTabBar* bar, int index) : bar(bar), index(index) {}
+    TKTabAccessible(QTabBar* bar, int index) : TKAccessiblePart(bar), index(index) {}
 
-    bool isValid() const override { return bar && index < bar->count(); }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return bar ? bar->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(bar); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    bool isValid() const override { return owner && index < Bar()->count(); }
     QAccessible::Role role() const override { return QAccessible::PageTab; }
-    void setText(QAccessible::Text, const QString&) override {}
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name && isValid() ? bar->tabText(index).remove(u'&') : QString();
+        return t == QAccessible::Name && isValid() ? Bar()->tabText(index).remove(u'&') : QString();
     }
-    QRect rect() const override
-    {
-        if (!isValid())
-            return {};
-        const QRect tab = bar->tabRect(index);
-        return QRect(bar->mapToGlobal(tab.topLeft()), tab.size());
-    }
+    QRect rect() const override { return isValid() ? OnScreen(Bar()->tabRect(index)) : QRect(); }
     QAccessible::State state() const override
     {
         QAccessible::State state;
         state.selectable = true;
-        state.selected = isValid() && bar->currentIndex() == index;
-        state.invisible = !(isValid() && bar->isVisible() && bar->isTabVisible(index));
-        state.disabled = isValid() && !bar->isTabEnabled(index);
+        state.selected = isValid() && Bar()->currentIndex() == index;
+        state.invisible = !(isValid() && Bar()->isVisible() && Bar()->isTabVisible(index));
+        state.disabled = isValid() && !Bar()->isTabEnabled(index);
         return state;
     }
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
     void doAction(const QString& action) override
     {
         if (action == pressAction() && Usable())
-            bar->setCurrentIndex(index);
+            Bar()->setCurrentIndex(index);
     }
 
 private:
+    QTabBar* Bar() const { return static_cast<QTabBar*>(owner.data()); }
     bool Usable() const
     {
-        return isValid() && bar->isVisible() && bar->isEnabled() && bar->isTabVisible(index)
-               && bar->isTabEnabled(index);
+        return isValid() && Bar()->isVisible() && Bar()->isEnabled() && Bar()->isTabVisible(index)
+               && Bar()->isTabEnabled(index);
     }
 
-    QPointer<QTabBar> bar;
     int index;
 };
 
