@@ -2,6 +2,7 @@
 
 #include "controls/K4812SpinEdit.h"
 #include "controls/K4812SpinTune.h"
+#include "controls/KAccessible.h"
 #include "controls/KEnumComboBox.h"
 #include "controls/KMomentaryButton.h"
 #include "controls/KOneShotButton.h"
@@ -69,6 +70,7 @@ void RegisterKQFormsClasses()
 
 void RegisterPlainClasses()
 {
+    InstallButtonAccessibility();
     FormClasses::Register<QLabel>();
     FormClasses::Register<QFrame>();
     FormClasses::Register<QPushButton>();

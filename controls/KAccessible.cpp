@@ -3,6 +3,7 @@
 #include <QAccessibleWidget>
 #include <QLabel>
 #include <QLocale>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -141,6 +142,58 @@ private:
     TKAccessibleControl* control;
 };
 
+// "&Set" reads "Set", "R&&D" reads "R&D".
+QString WithoutMnemonic(const QString& text)
+{
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
+// Qt's own would press a hidden button, and name a button in a group box after the box.
+class TKPushButtonAccessible : public QAccessibleWidget {
+public:
+    explicit TKPushButtonAccessible(QPushButton* button) : QAccessibleWidget(button, QAccessible::PushButton) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && Button()->accessibleName().isEmpty() && !Button()->text().isEmpty())
+            return WithoutMnemonic(Button()->text());
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.pressed = Button()->isDown();
+        state.checkable = Button()->isCheckable();
+        state.checked = Button()->isChecked();
+        state.defaultButton = Button()->isDefault();
+        return state;
+    }
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString& action) override
+    {
+        if (action != pressAction())
+            QAccessibleWidget::doAction(action);
+        else if (Button()->isVisible() && Button()->isEnabled())
+            Button()->click();
+    }
+
+private:
+    QPushButton* Button() const { return static_cast<QPushButton*>(widget()); }
+};
+
+QAccessibleInterface* ButtonFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QPushButton") && object && object->isWidgetType())
+        return new TKPushButtonAccessible(static_cast<QPushButton*>(object));
+    return nullptr;
+}
+
 constexpr const char* RoleProperty = "turvistaAccessibleRole";
 
 QAccessibleInterface* RoleFactory(const QString&, QObject* object)
@@ -202,6 +255,15 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
     const QString name = widget->accessibleName();
     if (name.isEmpty() || (!previousItem.isEmpty() && name == previousItem))
         widget->setAccessibleName(item);
+}
+
+void InstallButtonAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(ButtonFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
 }
 
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role)

@@ -91,6 +91,10 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
 // asks for the widget's accessible interface (setting its accessible name does).
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role);
 
+// Push buttons are pressed through assistive technology only while they are
+// shown and enabled, as a user can press them; call before any is shown.
+void InstallButtonAccessibility();
+
 // Makes label the caption of widget: the label points at it, and the widget
 // takes its name from the label, also when the label's text changes.
 void LinkLabel(class QLabel* label, QWidget* widget);

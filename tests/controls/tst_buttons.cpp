@@ -6,6 +6,7 @@
 // toggle, and the two confirmation dialogs.
 #include "controls/KConfirmMomentarydlg.h"
 #include "controls/KConfirmOneShotdlg.h"
+#include "controls/KAccessible.h"
 #include "controls/KQMomentaryButton.h"
 #include "controls/KQOneShotButton.h"
 #include "controls/KQToggleButton.h"
@@ -15,6 +16,7 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -157,6 +159,23 @@ private slots:
         button->hide();
         accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(changes.count(), onAfterPress ? 1 : 2);
+    }
+
+    // A push button of a form is named by its text (not by its group box) and
+    // pressed only while it is shown.
+    void pushButtonIsPressedOnlyWhileShown()
+    {
+        InstallButtonAccessibility();
+        QGroupBox group("Start");
+        auto* button = new QPushButton("&Set", &group);
+        QSignalSpy clicks(button, &QPushButton::clicked);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QCOMPARE(accessible->text(QAccessible::Name), QString("Set"));
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(clicks.count(), 0);
+        group.show();
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(clicks.count(), 1);
     }
 };
 
