@@ -71,6 +71,13 @@ public:
             QAccessible::deleteAccessibleInterface(id);
     }
 
+    // Named by the page shown, as Qt's own tab bar is.
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && Bar()->currentIndex() >= 0)
+            return Bar()->tabText(Bar()->currentIndex()).remove(u'&');
+        return QAccessibleWidget::text(t);
+    }
     int childCount() const override { return int(Shown().size()); }
     QAccessibleInterface* child(int index) const override
     {
@@ -323,6 +330,7 @@ TKQPageControl::TKQPageControl(QWidget* parent) : QTabWidget(parent)
     }();
     Q_UNUSED(accessible);
     connect(this, &QTabWidget::currentChanged, this, &TKQPageControl::TabChanged);
+    setAccessibleName(QStringLiteral("Pages"));
 }
 
 void TKQPageControl::AddPage(TKQTabSheet* page)

@@ -250,6 +250,7 @@ TKSpinEdit::TKSpinEdit(QWidget* parent) : QWidget(parent)
     connect(buttons[sbCheck], &QAbstractButton::clicked, this, [this] { Guarded([this] { CommitEdit(); }); });
 
     textBox = new QLineEdit(this);
+    textBox->setAccessibleName(QStringLiteral("Value")); // the spin box around it carries the caption
     textBox->installEventFilter(this);
     savedTextColor = textBox->palette().color(QPalette::Text);
     connect(textBox, &QLineEdit::textChanged, this, &TKSpinEdit::TextChanged);
