@@ -67,13 +67,15 @@ public:
     // As a click on the title bar's button: closing asks the window first.
     void doAction(const QString& action) override
     {
-        if (action != pressAction() || !owner || !owner->isVisible() || !owner->isEnabled())
+        if (action != pressAction() || !owner)
             return;
-        switch (which) {
-        case tbMinimize: Frame()->showMinimized(); break;
-        case tbMaximize: Frame()->isMaximized() ? Frame()->showNormal() : Frame()->showMaximized(); break;
-        default: Frame()->close(); break;
-        }
+        DoAccessibleActionLater(Frame(), [frame = Frame(), which = which] {
+            switch (which) {
+            case tbMinimize: frame->showMinimized(); break;
+            case tbMaximize: frame->isMaximized() ? frame->showNormal() : frame->showMaximized(); break;
+            default: frame->close(); break;
+            }
+        });
     }
 
 private:

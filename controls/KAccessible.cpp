@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -69,15 +70,14 @@ public:
         return control->AccessibleActions() + QAccessibleWidget::actionNames();
     }
 
-    // What cannot be seen or used cannot be pressed either.
     void doAction(const QString& action) override
     {
-        if (!widget()->isVisible() || !widget()->isEnabled())
-            return;
-        if (control->AccessibleActions().contains(action))
-            control->DoAccessibleAction(action);
-        else
+        if (!control->AccessibleActions().contains(action)) {
             QAccessibleWidget::doAction(action);
+            return;
+        }
+        TKAccessibleControl* target = control;
+        DoAccessibleActionLater(widget(), [target, action] { target->DoAccessibleAction(action); });
     }
 
     int childCount() const override { return Entries() ? 1 : QAccessibleWidget::childCount(); }
@@ -179,8 +179,8 @@ public:
     {
         if (action != pressAction())
             QAccessibleWidget::doAction(action);
-        else if (Button()->isVisible() && Button()->isEnabled())
-            Button()->click();
+        else
+            DoAccessibleActionLater(Button(), [button = Button()] { button->click(); });
     }
 
 private:
@@ -255,6 +255,14 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
     const QString name = widget->accessibleName();
     if (name.isEmpty() || (!previousItem.isEmpty() && name == previousItem))
         widget->setAccessibleName(item);
+}
+
+void DoAccessibleActionLater(QWidget* widget, std::function<void()> action)
+{
+    QTimer::singleShot(0, widget, [widget, action = std::move(action)] {
+        if (widget->isVisible() && widget->isEnabled())
+            action();
+    });
 }
 
 void InstallButtonAccessibility()

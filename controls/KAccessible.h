@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -90,6 +91,12 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
 // its class tells assistive technology nothing. Call it before anything else
 // asks for the widget's accessible interface (setting its accessible name does).
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role);
+
+// Runs an action that assistive technology asked for once the request has been
+// answered (the action may open a modal dialog, which would leave the screen
+// reader waiting), and only if the widget is then still shown and enabled:
+// what cannot be seen or used cannot be pressed either.
+void DoAccessibleActionLater(QWidget* widget, std::function<void()> action);
 
 // Push buttons are pressed through assistive technology only while they are
 // shown and enabled, as a user can press them; call before any is shown.

@@ -48,7 +48,10 @@ public:
     void doAction(const QString& action) override
     {
         if (action == pressAction() && Usable())
-            Bar()->setCurrentIndex(index);
+            DoAccessibleActionLater(Bar(), [bar = Bar(), index = index] {
+                if (index < bar->count() && bar->isTabVisible(index) && bar->isTabEnabled(index))
+                    bar->setCurrentIndex(index);
+            });
     }
 
 private:

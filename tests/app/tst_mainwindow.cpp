@@ -256,6 +256,7 @@ private slots:
         QAccessibleInterface* close = frame->child(2);
         QCOMPARE(close->text(QAccessible::Name), QString("Close"));
         close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCoreApplication::processEvents();
         QVERIFY(FMain->FServiceMode); // only the main window frees it
         QVERIFY(!FMain->isEnabled());
         QCOMPARE(FWorking->Text(), QString("Closing Service Mode"));
