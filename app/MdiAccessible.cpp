@@ -133,9 +133,5 @@ QAccessibleInterface* MdiAccessibleFactory(const QString& className, QObject* ob
 
 void InstallMdiAccessibility()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(MdiAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    InstallAccessibleFactory(MdiAccessibleFactory);
 }

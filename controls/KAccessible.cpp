@@ -1,8 +1,9 @@
 #include "controls/KAccessible.h"
 
+#include "datalink/KQItem.h"
+
 #include <QAccessibleWidget>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -17,15 +18,6 @@ bool ReadAsText(QAccessible::Role role)
 bool ReadAsNumber(QAccessible::Role role)
 {
     return ReadAsText(role) || role == QAccessible::SpinBox;
-}
-
-std::optional<double> ReadNumber(const QString& text)
-{
-    bool ok = false;
-    double number = QLocale().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        number = QLocale::c().toDouble(text.trimmed(), &ok);
-    return ok ? std::optional<double>(number) : std::nullopt;
 }
 
 // The value is read as a text (with its unit) and, when it is a number, as a
@@ -130,7 +122,7 @@ private:
     }
     std::optional<double> Number() const
     {
-        return ReadAsNumber(role()) ? ReadNumber(control->AccessibleValue()) : std::nullopt;
+        return ReadAsNumber(role()) ? ParseNumber(control->AccessibleValue()) : std::nullopt;
     }
     TKAccessibleRange Range() const
     {
@@ -141,18 +133,6 @@ private:
 
     TKAccessibleControl* control;
 };
-
-// "&Set" reads "Set", "R&&D" reads "R&D".
-QString WithoutMnemonic(const QString& text)
-{
-    QString plain;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'&' && i + 1 < text.size())
-            ++i;
-        plain += text[i];
-    }
-    return plain;
-}
 
 // Qt's own would press a hidden button, and name a button in a group box after the box.
 class TKPushButtonAccessible : public QAccessibleWidget {
@@ -229,11 +209,7 @@ QRect TKAccessiblePart::OnScreen(const QRect& local) const
 
 void TKAccessibleControl::InstallAccessibility()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(AccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    InstallAccessibleFactory(AccessibleFactory);
 }
 
 void TKAccessibleControl::AccessibleValueChanged(QWidget* widget)
@@ -257,6 +233,26 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
         widget->setAccessibleName(item);
 }
 
+void InstallAccessibleFactory(QAccessible::InterfaceFactory factory)
+{
+    static QList<QAccessible::InterfaceFactory> installed;
+    if (installed.contains(factory))
+        return;
+    installed << factory;
+    QAccessible::installFactory(factory);
+}
+
+QString WithoutMnemonic(const QString& text)
+{
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
 void DoAccessibleActionLater(QWidget* widget, std::function<void()> action)
 {
     QTimer::singleShot(0, widget, [widget, action = std::move(action)] {
@@ -267,20 +263,12 @@ void DoAccessibleActionLater(QWidget* widget, std::function<void()> action)
 
 void InstallButtonAccessibility()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(ButtonFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    InstallAccessibleFactory(ButtonFactory);
 }
 
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(RoleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    InstallAccessibleFactory(RoleFactory);
     widget->setProperty(RoleProperty, int(role));
 }
 

@@ -92,6 +92,13 @@ void NameAfterItem(QWidget* widget, const QString& previousItem, const QString& 
 // asks for the widget's accessible interface (setting its accessible name does).
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role);
 
+// Installs the factory unless it is installed already; each widget kind calls
+// this with its own factory when its first widget is made.
+void InstallAccessibleFactory(QAccessible::InterfaceFactory factory);
+
+// "&Set" reads "Set", "R&&D" reads "R&D".
+QString WithoutMnemonic(const QString& text);
+
 // Runs an action that assistive technology asked for once the request has been
 // answered (the action may open a modal dialog, which would leave the screen
 // reader waiting), and only if the widget is then still shown and enabled:

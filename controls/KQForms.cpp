@@ -33,7 +33,7 @@ public:
     QAccessible::Role role() const override { return QAccessible::PageTab; }
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name && isValid() ? Bar()->tabText(index).remove(u'&') : QString();
+        return t == QAccessible::Name && isValid() ? WithoutMnemonic(Bar()->tabText(index)) : QString();
     }
     QRect rect() const override { return isValid() ? OnScreen(Bar()->tabRect(index)) : QRect(); }
     QAccessible::State state() const override
@@ -45,9 +45,10 @@ public:
         state.disabled = isValid() && !Bar()->isTabEnabled(index);
         return state;
     }
+    // The tab bar itself must still be shown and enabled then, and so must the tab.
     void doAction(const QString& action) override
     {
-        if (action == pressAction() && Usable())
+        if (action == pressAction() && owner)
             DoAccessibleActionLater(Bar(), [bar = Bar(), index = index] {
                 if (index < bar->count() && bar->isTabVisible(index) && bar->isTabEnabled(index))
                     bar->setCurrentIndex(index);
@@ -56,11 +57,6 @@ public:
 
 private:
     QTabBar* Bar() const { return static_cast<QTabBar*>(owner.data()); }
-    bool Usable() const
-    {
-        return isValid() && Bar()->isVisible() && Bar()->isEnabled() && Bar()->isTabVisible(index)
-               && Bar()->isTabEnabled(index);
-    }
 
     int index;
 };
@@ -78,7 +74,7 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name && Bar()->currentIndex() >= 0)
-            return Bar()->tabText(Bar()->currentIndex()).remove(u'&');
+            return WithoutMnemonic(Bar()->tabText(Bar()->currentIndex()));
         return QAccessibleWidget::text(t);
     }
     int childCount() const override { return int(Shown().size()); }
@@ -327,11 +323,7 @@ void TKQTabSheet::SetParentBit(TStateFlags bit, bool on)
 
 TKQPageControl::TKQPageControl(QWidget* parent) : QTabWidget(parent)
 {
-    static const bool accessible = [] {
-        QAccessible::installFactory(TabBarAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(accessible);
+    InstallAccessibleFactory(TabBarAccessibleFactory);
     connect(this, &QTabWidget::currentChanged, this, &TKQPageControl::TabChanged);
     setAccessibleName(QStringLiteral("Pages"));
 }

@@ -1,6 +1,7 @@
 #include "controls/KSpinEdit.h"
 
 #include "controls/FormClasses.h"
+#include "datalink/KQItem.h"
 #include "platform/Exception.h"
 
 #include <QAccessible>
@@ -50,19 +51,6 @@ constexpr double TypedChangeBand = 0.1;
 
 // Significant digits kept when a value is formatted.
 constexpr int FormatPrecision = 9;
-
-// A number in the locale's notation; the point is accepted too.
-std::optional<double> ParseNumber(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    QLocale locale;
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    double number = locale.toDouble(trimmed, &ok);
-    if (!ok)
-        number = QLocale::c().toDouble(trimmed, &ok);
-    return ok ? std::optional<double>(number) : std::nullopt;
-}
 
 } // namespace
 

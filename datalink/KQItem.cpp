@@ -36,7 +36,8 @@ bool IsReal(const QVariant& value)
     return value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
 }
 
-// A number in the locale's notation; the point is accepted too, as the server writes it.
+} // namespace
+
 std::optional<double> ParseNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();
@@ -48,8 +49,6 @@ std::optional<double> ParseNumber(const QString& text)
         number = trimmed.toDouble(&ok);
     return ok ? std::optional<double>(number) : std::nullopt;
 }
-
-} // namespace
 
 QString VariantToText(const QVariant& value)
 {

@@ -32,6 +32,8 @@ public:
 // Reads: a number in the locale's notation; a Boolean is true for a non-zero
 // number or the word "true", false for 0 or "false" (either case).
 QString VariantToText(const QVariant& value);
+// A number in the locale's notation (no group separators); the point is accepted too.
+std::optional<double> ParseNumber(const QString& text);
 double VariantToFloat(const QVariant& value);
 bool VariantToBool(const QVariant& value);
 
