@@ -1,9 +1,9 @@
 // The About box.
 #pragma once
 
-#include <QDialog>
+#include "app/PlainForm.h"
 
-class TAboutBox : public QDialog {
+class TAboutBox : public TPlainForm {
     Q_OBJECT
 public:
     explicit TAboutBox(QWidget* parent = nullptr);

@@ -1,15 +1,42 @@
 #include "app/EditorWindow.h"
 
-#include "app/Rqv_main.h"
-
-#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TEditorWindow::TEditorWindow(TFMain& main, int& state, const QString& closingText, const QString& captionPrefix,
-                             QAction* changeItem)
-    : TModeWindow(main, state, closingText), captionPrefix(captionPrefix), changeItem(changeItem)
+namespace {
+
+// The pre-view-only walk, until the controls switch themselves.
+void SwitchChildren(QWidget* parent, bool monitorOnly)
+{
+    static const char* const switched[] = {"TK4812SpinEdit",  "TK4812SpinTune",       "TKQEnumComboBox",
+                                           "TKQStringEdit",   "TKQDAOneShotButton",   "TKQOneShotButton",
+                                           "TKQDAMomentaryButton", "TKQMomentaryButton", "TKQToggleButton",
+                                           "TKQCheckBox"};
+    constexpr int ConfigurationLock = 0xDC00;
+    for (QObject* object : parent->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (!child)
+            continue;
+        if (!monitorOnly && (child->property("Tag").toInt() & ConfigurationLock) == ConfigurationLock)
+            continue;
+        bool handled = false;
+        for (const char* className : switched) {
+            if (child->inherits(className)) {
+                child->setProperty("IsMonitorOnly", monitorOnly);
+                handled = true;
+                break;
+            }
+        }
+        if (!handled && !child->children().isEmpty())
+            SwitchChildren(child, monitorOnly);
+    }
+}
+
+} // namespace
+
+TEditorWindow::TEditorWindow(TModeHost& host, TMode mode, const QString& closingText, const QString& captionPrefix)
+    : TModeWindow(host, mode, closingText), captionPrefix(captionPrefix)
 {
     resize(560, 380);
 }
@@ -17,7 +44,7 @@ TEditorWindow::TEditorWindow(TFMain& main, int& state, const QString& closingTex
 void TEditorWindow::UpdateFormCaption()
 {
     QString caption = captionPrefix;
-    if (!changeItem->isChecked())
+    if (!Host().OpenForChange(Mode()))
         caption += QStringLiteral("      -      View Only");
     SetCaption(caption);
 }
@@ -28,12 +55,16 @@ void TEditorWindow::ResetSheetMonStatus()
 
 void TEditorWindow::UpdateMonStatus(bool monitorOnly)
 {
-    TFMain::UpdateChildrensMonStatus(this, monitorOnly);
+    SwitchChildren(this, monitorOnly);
 }
 
-TFProgramMode::TFProgramMode(TFMain& main)
-    : TEditorWindow(main, main.ProgramModeState, QStringLiteral("Closing Program Mode"), QStringLiteral("Program Mode - "),
-                    main.ProgramEdit)
+void TEditorWindow::InitMonStatus()
+{
+    UpdateMonStatus(!Host().OpenForChange(Mode()));
+}
+
+TFProgramMode::TFProgramMode(TModeHost& host)
+    : TEditorWindow(host, TMode::Program, QStringLiteral("Closing Program Mode"), QStringLiteral("Program Mode - "))
 {
     auto* layout = new QVBoxLayout(this);
     ExitProgramModeButton = new QPushButton(QStringLiteral("Save To Control"), this);
@@ -49,13 +80,7 @@ void TFProgramMode::ExitProgramModeButtonClick()
     close();
 }
 
-TFServiceMode::TFServiceMode(TFMain& main)
-    : TEditorWindow(main, main.ServiceModeState, QStringLiteral("Closing Service Mode"), QStringLiteral("Service Mode - "),
-                    main.ServiceEdit)
+TFServiceMode::TFServiceMode(TModeHost& host)
+    : TEditorWindow(host, TMode::Service, QStringLiteral("Closing Service Mode"), QStringLiteral("Service Mode - "))
 {
-}
-
-void TFServiceMode::InitMonStatus()
-{
-    UpdateMonStatus(!Main().ServiceEdit->isChecked());
 }

@@ -4,31 +4,30 @@
 
 #include "app/ModeWindow.h"
 
-class QAction;
+class QPushButton;
 
 class TEditorWindow : public TModeWindow {
     Q_OBJECT
 public:
-    // changeItem: the main window's "&Change" item of this mode, ticked while open for change.
-    TEditorWindow(TFMain& main, int& state, const QString& closingText, const QString& captionPrefix,
-                  QAction* changeItem);
+    TEditorWindow(TModeHost& host, TMode mode, const QString& closingText, const QString& captionPrefix);
 
     void UpdateFormCaption() override;
     // Forgets which pages have their view-only state applied.
     void ResetSheetMonStatus();
     // Applies view only (true) or change (false) to the window's controls.
     void UpdateMonStatus(bool monitorOnly);
+    // View only unless the window was opened for change.
+    void InitMonStatus();
 
 private:
     QString captionPrefix;
-    QAction* changeItem;
 };
 
 class TFProgramMode : public TEditorWindow {
     Q_OBJECT
 public:
-    explicit TFProgramMode(TFMain& main);
-    class QPushButton* ExitProgramModeButton = nullptr;
+    explicit TFProgramMode(TModeHost& host);
+    QPushButton* ExitProgramModeButton = nullptr;
 
 public slots:
     // Leaving program mode for change.
@@ -38,6 +37,5 @@ public slots:
 class TFServiceMode : public TEditorWindow {
     Q_OBJECT
 public:
-    explicit TFServiceMode(TFMain& main);
-    void InitMonStatus();
+    explicit TFServiceMode(TModeHost& host);
 };

@@ -1,13 +1,11 @@
 #include "app/ModeWindow.h"
 
-#include "app/Rqv_main.h"
-
 #include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QResizeEvent>
 
-TModeWindow::TModeWindow(TFMain& main, int& state, const QString& closingText)
-    : main(main), state(state), closingText(closingText)
+TModeWindow::TModeWindow(TModeHost& host, TMode mode, const QString& closingText)
+    : host(host), mode(mode), closingText(closingText)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
@@ -25,16 +23,12 @@ void TModeWindow::RecordSizes(QSize window, QSize pageControl)
 
 void TModeWindow::closeEvent(QCloseEvent* event)
 {
-    if (main.Ending) {
+    if (host.ProgramEnding()) {
         event->accept();
         return;
     }
-    // The main window releases the window on its next deferred-action tick.
     event->ignore();
-    main.setEnabled(false);
-    main.ShowStatus(closingText);
-    state = msCloseRequested;
-    main.RestartMainTimer();
+    host.RequestClose(mode, closingText);
 }
 
 void TModeWindow::resizeEvent(QResizeEvent* event)
@@ -54,5 +48,5 @@ void TModeWindow::resizeEvent(QResizeEvent* event)
                 frame->resize(normalSize);
         }
     }
-    main.RestartMainTimer();
+    host.RestartMainTimer();
 }

@@ -4,13 +4,13 @@
 // size when they come back from maximised.
 #pragma once
 
+#include "app/ModeHost.h"
 #include "controls/KQForms.h"
 
 #include <QSize>
 #include <QString>
 
 class QMdiSubWindow;
-class TFMain;
 
 // Deferred action of a mode window, carried out by the main window's tMain.
 enum TModeState : int {
@@ -23,9 +23,9 @@ enum TModeState : int {
 class TModeWindow : public TKQForm {
     Q_OBJECT
 public:
-    // state: the mode's state variable, which the window sets when it closes.
-    TModeWindow(TFMain& main, int& state, const QString& closingText);
+    TModeWindow(TModeHost& host, TMode mode, const QString& closingText);
 
+    TMode Mode() const { return mode; }
     // The MDI frame around the window; null before the main window places it.
     QMdiSubWindow* SubWindow() const;
     // Sizes the main window records when it creates the window: the window's
@@ -35,16 +35,18 @@ public:
     virtual void UpdateFormCaption() {}
     // The page control, whose size the window returns to; may be null.
     virtual QWidget* PageControlWidget() const { return nullptr; }
+    // The main window made this window the active one.
+    virtual void WindowActivated() {}
 
 protected:
-    TFMain& Main() const { return main; }
+    TModeHost& Host() const { return host; }
     // The window does not close itself: it asks the main window to.
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    TFMain& main;
-    int& state;
+    TModeHost& host;
+    TMode mode;
     QString closingText;
     QSize normalSize;
     QSize pageControlSize;

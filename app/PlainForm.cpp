@@ -1,30 +1,15 @@
 #include "app/PlainForm.h"
 
-#include "controls/FormLoader.h"
-
-#include <QDialog>
-#include <QGuiApplication>
-#include <QScreen>
-
-namespace PlainForm {
-
-void Load(QDialog* dialog, const QString& formName)
+void TPlainForm::LoadPlainForm(const QString& formName)
 {
-    TFormLoader::Load(TFormLoader::ResourcePath(formName), dialog);
-    dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                           | Qt::WindowStaysOnTopHint);
-    dialog->adjustSize();
-    dialog->setFixedSize(dialog->sizeHint());
+    LoadForm(formName);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                   | Qt::WindowStaysOnTopHint);
+    adjustSize();
+    FitSize();
 }
 
-void Centre(QWidget* window)
+void TPlainForm::FitSize()
 {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    setFixedSize(sizeHint());
 }
-
-} // namespace PlainForm

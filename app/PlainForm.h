@@ -1,16 +1,21 @@
 // What the program's plain dialogs (Working window, password, About box) share:
-// built from their stored form, centred on the screen, on top of the program.
+// built from their stored form, centred on the screen, on top of the program,
+// with a system menu only.
 #pragma once
 
-#include <QString>
+#include "app/FormWindow.h"
 
-class QDialog;
-class QWidget;
+#include <QDialog>
 
-namespace PlainForm {
-// Loads the stored form into the dialog and makes it a centred, stay-on-top
-// dialog with a system menu only.
-void Load(QDialog* dialog, const QString& formName);
-// Moves the window to the centre of the screen it is on.
-void Centre(QWidget* window);
-}
+class TPlainForm : public QDialog, public TFormWindow {
+    Q_OBJECT
+public:
+    using TFormWindow::CentreOnScreen;
+
+protected:
+    explicit TPlainForm(QWidget* parent) : QDialog(parent), TFormWindow(this) {}
+    // Builds the dialog from its stored form (once the window's handlers exist:
+    // from the dialog's own constructor) and fixes its size to the content's.
+    void LoadPlainForm(const QString& formName);
+    void FitSize();
+};

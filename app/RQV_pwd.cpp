@@ -1,6 +1,5 @@
 #include "app/RQV_pwd.h"
 
-#include "app/PlainForm.h"
 #include "platform/dialogs/Dialogs.h"
 
 #include <QLabel>
@@ -8,14 +7,14 @@
 
 TfPassword* fPassword = nullptr;
 
-TfPassword::TfPassword(QWidget* parent) : QDialog(parent)
+TfPassword::TfPassword(QWidget* parent) : TPlainForm(parent)
 {
-    PlainForm::Load(this, QStringLiteral("RQV_pwd"));
-    Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
-    PwdEntry = findChild<QLineEdit*>(QStringLiteral("PwdEntry"));
+    LoadPlainForm(QStringLiteral("RQV_pwd"));
+    Label1 = Part<QLabel>(QStringLiteral("Label1"));
+    PwdEntry = Part<QLineEdit>(QStringLiteral("PwdEntry"));
     // Room for the longest mode name.
     Label1->setMinimumWidth(Label1->fontMetrics().horizontalAdvance(QStringLiteral("Enter password for Service mode:")));
-    setFixedSize(sizeHint());
+    FitSize();
 }
 
 QString TfPassword::Prompt() const
@@ -33,7 +32,7 @@ bool TfPassword::Accepts(const QString& entered) const
 
 bool TfPassword::Execute(QString& entered)
 {
-    PlainForm::Centre(this);
+    CentreOnScreen();
     if (exec() != QDialog::Accepted)
         return false;
     entered = PwdEntry->text();

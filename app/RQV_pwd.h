@@ -2,13 +2,14 @@
 // only the expected one.
 #pragma once
 
-#include <QDialog>
+#include "app/PlainForm.h"
+
 #include <QString>
 
 class QLabel;
 class QLineEdit;
 
-class TfPassword : public QDialog {
+class TfPassword : public TPlainForm {
     Q_OBJECT
 public:
     explicit TfPassword(QWidget* parent = nullptr);

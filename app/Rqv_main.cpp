@@ -4,8 +4,12 @@
 #include "app/Application.h"
 #include "app/EditorWindow.h"
 #include "app/MdiAccessible.h"
+#include "app/Printing.h"
 #include "app/RQV_pwd.h"
 #include "app/Rqv_run.h"
+#include "app/ScreenScaling.h"
+#include "app/StatusPoll.h"
+#include "app/ValuesFile.h"
 #include "app/Working.h"
 #include "controls/K4812SpinEdit.h"
 #include "controls/KAccessible.h"
@@ -49,8 +53,6 @@ namespace {
 const QString ServerName = QStringLiteral("URQVDatorel");
 const QString DefaultNetworkFile = QStringLiteral("4812.net");
 const QString DefaultControlId = QStringLiteral("Dflt Control ID");
-const QString ConfigurationIdItem = QStringLiteral("Configuration ID");
-const QString RangeCheckingItem = QStringLiteral("Enable RG Blocks");
 const QString ConfigureEnabledItem = QStringLiteral("Z_CPU_COM.EN_CONFIG.OR");
 const QString ProgramPassword = QStringLiteral("4177");
 const QString ServicePassword = QStringLiteral("4309");
@@ -65,39 +67,9 @@ void FreeModeWindow(TModeWindow* window)
 }
 
 // Design size of the main window before screen scaling.
-constexpr int DesignWidth = 649;
-constexpr int DesignHeight = 489;
-
-const QStringList OpenFilters = {QStringLiteral("4812 Configuration Files (*.cfg)"),
-                                 QStringLiteral("Network Definition Files (*.net)"), QStringLiteral("All Files (*)")};
-constexpr int ConfigurationFilter = 1;
-constexpr int NetworkFilter = 2;
+constexpr QSize DesignSize(649, 489);
 
 enum TPendingAction { paNone = 0, paProgramChange, paProgramViewOnly, paServiceChange, paServiceViewOnly, paRun };
-
-// The fraction of the day, as the status poll keeps its time.
-double TimeOfDay()
-{
-    return QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
-}
-
-// a * b / c, rounded to the nearest whole number.
-int MulDiv(int a, int b, int c)
-{
-    if (c == 0)
-        return -1;
-    const qint64 product = qint64(a) * b;
-    return int((product + (product >= 0 ? c / 2 : -c / 2)) / c);
-}
-
-// Folder of the values files, the counterpart of the control's usual folder;
-// made when missing, so that saving and loading both start there.
-QString ValuesFolder()
-{
-    const QString folder = QDir::home().filePath(QStringLiteral("URQV"));
-    QDir().mkpath(folder);
-    return folder;
-}
 
 } // namespace
 
@@ -123,15 +95,12 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
     KQDatorelConfig1->SetDevice(KQDatorelControl1);
     KQDatorelConfig1->StatusPanel()->SetStatusBar(StatusBar1);
 
-    auto makeTimer = [this](const char* name, int interval, void (TFMain::*handler)()) {
-        auto* timer = new QTimer(this);
-        timer->setObjectName(QString::fromLatin1(name));
-        timer->setInterval(interval);
-        connect(timer, &QTimer::timeout, this, handler);
-        return timer;
-    };
-    tPing = makeTimer("tPing", Timing::StatusPollInterval, &TFMain::tPingTimer);
-    tMain = makeTimer("tMain", Timing::DeferredActionInterval, &TFMain::tMainTimer);
+    statusPoll = new TStatusPoll(KQDatorelControl1, panels[0], panels[1], this);
+    tPing = statusPoll->Timer();
+    tMain = new QTimer(this);
+    tMain->setObjectName(QStringLiteral("tMain"));
+    tMain->setInterval(Timing::DeferredActionInterval);
+    connect(tMain, &QTimer::timeout, this, &TFMain::tMainTimer);
     CCheckTimer = new QTimer(this);
     CCheckTimer->setObjectName(QStringLiteral("CCheckTimer"));
     CCheckTimer->setInterval(Timing::ConfigCheckPollInterval);
@@ -148,21 +117,16 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
     MdiArea->setObjectName(QStringLiteral("MdiArea"));
     column->addWidget(MdiArea, 1);
     setCentralWidget(centre);
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* frame) {
+        if (auto* window = frame ? qobject_cast<TModeWindow*>(frame->widget()) : nullptr)
+            window->WindowActivated();
+    });
+    valuesFile = new TValuesFile(this, MainPanel, KQDatorelControl1, KQDatorelConfig1, *statusPoll,
+                                 [this] { NormalStatus(); });
 
-    // Scale the design size to the screen and centre the window.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int fullScreenClient = screen ? screen->availableGeometry().height() - style()->pixelMetric(QStyle::PM_TitleBarHeight)
-                                        : DesignHeight;
-    const TScaleFactors factors = ScaleFactorsFor(fullScreenClient);
+    const ScreenScaling::TScaleFactors factors = ScreenScaling::ScaleAndCentre(this, DesignSize);
     WidthFactor = factors.width;
     HeightFactor = factors.height;
-    resize(DesignWidth * WidthFactor / 1000, DesignHeight * HeightFactor / 1000);
-    if (screen) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    Communicating = false;
 }
 
 TFMain::~TFMain()
@@ -173,6 +137,7 @@ TFMain::~TFMain()
         if (window)
             FreeModeWindow(window);
     }
+    delete valuesFile;
     delete KQDatorelConfig1;
     delete KQDatorelControl1;
     delete KQServer1;
@@ -364,17 +329,6 @@ void TFMain::RestoreTicks()
     }
 }
 
-TFMain::TScaleFactors TFMain::ScaleFactorsFor(int fullScreenClientHeight)
-{
-    if (fullScreenClientHeight > 1000)
-        return {1256, 1400};
-    if (fullScreenClientHeight > 700)
-        return {1150, 1210};
-    if (fullScreenClientHeight > 500)
-        return {1050, 990};
-    return {1000, 890};
-}
-
 // ---- activation and going on line -----------------------------------------------------
 
 void TFMain::showEvent(QShowEvent* event)
@@ -415,8 +369,8 @@ void TFMain::GetOnLine()
         return;
     TFileDialogRequest request;
     request.defaultSuffix = QStringLiteral("net");
-    request.filters = OpenFilters;
-    request.filterIndex = NetworkFilter;
+    request.filters = TValuesFile::OpenFilters();
+    request.filterIndex = TValuesFile::NetworkFilter;
     request.title = QStringLiteral("Select Datorel network definition file");
     // The default network sits beside the server program.
     const QString server = KQServer1->FindServerExecutable(ServerName);
@@ -424,7 +378,6 @@ void TFMain::GetOnLine()
                                         : QFileInfo(server).absoluteDir().filePath(DefaultNetworkFile);
     if (!Dialogs::Current().OpenFile(request))
         return;
-    lastOpenFileName = request.fileName;
 
     KQServer1->SetServerName(ServerName);
     ShowStatus(QStringLiteral("Starting Server"));
@@ -446,7 +399,7 @@ void TFMain::GetOnLine()
 void TFMain::OnCommunicating(TObject*)
 {
     DisablePing();
-    Communicating = true;
+    statusPoll->Communicating = true;
     OnLine = true;
     Save1->setEnabled(true);
     Loadfromfile1->setEnabled(true);
@@ -471,12 +424,12 @@ void TFMain::OnCommunicating(TObject*)
 
 QString TFMain::PanelText(int panel) const
 {
-    return panels[panel]->text();
+    return statusPoll->PanelText(panel);
 }
 
 void TFMain::SetPanelText(int panel, const QString& text)
 {
-    panels[panel]->setText(text);
+    statusPoll->SetPanelText(panel, text);
 }
 
 void TFMain::ShowStatus(const QString& text)
@@ -494,98 +447,28 @@ void TFMain::NormalStatus()
         FWorking->hide();
     MainPanel->setEnabled(true);
     unsetCursor();
-    if (OnLine) {
-        tPing->setInterval(Timing::StatusPollSoon);
-        tPing->start();
-    }
+    if (OnLine)
+        statusPoll->Start(Timing::StatusPollSoon);
 }
 
 void TFMain::DisablePing()
 {
-    PingBusy = false;
-    tPing->stop();
-}
-
-bool TFMain::WaitTillRequestReady()
-{
-    for (int i = 0; i < Timing::RequestReadyTries; ++i) {
-        if (!KQDatorelControl1->ResultPending())
-            return true;
-        Timing::Pause(Timing::RequestReadyWait);
-    }
-    return false;
+    statusPoll->DisablePing();
 }
 
 bool TFMain::WaitTillPingDone()
 {
-    if (PingBusy) {
-        tPing->setInterval(Timing::StatusPollSoon);
-        tPing->start();
-    }
-    for (int i = 0; i < Timing::PingDoneTries; ++i) {
-        if (!PingBusy)
-            return true;
-        Timing::Pause(Timing::PingDoneWait);
-    }
-    throw Exception(QStringLiteral("Wait for ping to finish timed out."));
+    return statusPoll->WaitTillPingDone();
 }
 
 void TFMain::tPingTimer()
 {
-    DisablePing();
-    if (!StatusBar1)
-        return;
-    bool failed = false;
-    if (!Communicating) {
-        SetPanelText(1, QStringLiteral("Control Status:  Not communicating"));
-    } else {
-        try {
-            WaitTillRequestReady();
-            PingBusy = true;
-            if (KQDatorelControl1->ControlStatus()) {
-                InConfMode = KQDatorelControl1->IsRunMode();
-                SetPanelText(1, InConfMode ? QStringLiteral("Control Status:  Program Mode")
-                                           : QStringLiteral("Control Status:  Running"));
-                LastPingTime = TimeOfDay();
-            } else {
-                SetPanelText(1, QStringLiteral("Control Status:  Not Communicating"));
-            }
-        } catch (const std::exception&) {
-            SetPanelText(1, QStringLiteral("Communications polling error"));
-            failed = true;
-        }
-    }
-    PingBusy = false;
-    if (failed) {
-        PollErrorTime += tPing->interval();
-        if (PollErrorTime > Timing::PollErrorAlarmTime)
-            MessageDlg(QStringLiteral("Communications with the control appear to be down.  Please close the 4812 RQV "
-                                      "program and restart it."),
-                       TMsgDlgType::mtError, mbOK);
-    } else {
-        PollErrorTime = 0;
-    }
-    tPing->setInterval(Timing::StatusPollInterval);
-    tPing->start();
+    statusPoll->tPingTimer();
 }
 
 bool TFMain::bInConfMode()
 {
-    const double age = TimeOfDay() - LastPingTime;
-    if (tPing->isActive() && age >= 0 && age * 86400000.0 < Timing::ConfModeCacheTime)
-        return InConfMode;
-    const bool pingWasEnabled = tPing->isActive();
-    WaitTillPingDone();
-    DisablePing();
-    try {
-        InConfMode = KQDatorelControl1->IsRunMode();
-    } catch (const std::exception& error) {
-        ShowException(error);
-        InConfMode = false;
-    }
-    if (pingWasEnabled)
-        tPing->start();
-    return InConfMode;
+    return statusPoll->bInConfMode();
 }
 
 void TFMain::SuspendOtherAdvises()
@@ -612,6 +495,40 @@ void TFMain::RestartMainTimer()
 {
     tMain->stop();
     tMain->start();
+}
+
+int& TFMain::StateOf(TMode mode)
+{
+    switch (mode) {
+    case TMode::Program: return ProgramModeState;
+    case TMode::Service: return ServiceModeState;
+    case TMode::Run: break;
+    }
+    return RunModeState;
+}
+
+void TFMain::RequestClose(TMode mode, const QString& closingText)
+{
+    setEnabled(false);
+    ShowStatus(closingText);
+    StateOf(mode) = msCloseRequested;
+    RestartMainTimer();
+}
+
+void TFMain::ModeActivated(TMode mode)
+{
+    if (mode == TMode::Run && Run1)
+        Run1->setChecked(true);
+}
+
+bool TFMain::OpenForChange(TMode mode) const
+{
+    switch (mode) {
+    case TMode::Program: return ProgramEdit->isChecked();
+    case TMode::Service: return ServiceEdit->isChecked();
+    case TMode::Run: break;
+    }
+    return true;
 }
 
 // ---- mode commands --------------------------------------------------------------------
@@ -964,245 +881,21 @@ bool TFMain::CheckPassword(const QString& password, const QString& modeName)
     return false;
 }
 
-void TFMain::UpdateChildrensMonStatus(QWidget* parent, bool monitorOnly)
-{
-    // Classes whose view-only state is switched, in the order they are tried.
-    static const char* const switched[] = {"TK4812SpinEdit",  "TK4812SpinTune",       "TKQEnumComboBox",
-                                           "TKQStringEdit",   "TKQDAOneShotButton",   "TKQOneShotButton",
-                                           "TKQDAMomentaryButton", "TKQMomentaryButton", "TKQToggleButton",
-                                           "TKQCheckBox"};
-    constexpr int ConfigurationLock = 0xDC00;
-    for (QObject* object : parent->children()) {
-        auto* child = qobject_cast<QWidget*>(object);
-        if (!child)
-            continue;
-        if (!monitorOnly && (child->property("Tag").toInt() & ConfigurationLock) == ConfigurationLock)
-            continue;
-        bool handled = false;
-        for (const char* className : switched) {
-            if (child->inherits(className)) {
-                child->setProperty("IsMonitorOnly", monitorOnly);
-                handled = true;
-                break;
-            }
-        }
-        if (!handled && !child->children().isEmpty())
-            UpdateChildrensMonStatus(child, monitorOnly);
-    }
-}
-
-// ---- configuration values file --------------------------------------------------------
-
-QString TFMain::ExtractName(const QString& path)
-{
-    QString name = path;
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        name.truncate(dot);
-    int separator = name.lastIndexOf(QLatin1Char('\\'));
-    if (separator < 0)
-        separator = name.lastIndexOf(QLatin1Char('/'));
-    return separator < 0 ? name : name.mid(separator + 1);
-}
-
-void TFMain::EnableRangeChecking(bool enable)
-{
-    try {
-        TKQHeldItem item(KQDatorelControl1, RangeCheckingItem);
-        item->SetValue(enable);
-        if (enable) {
-            Timing::Pause(Timing::RangeCheckSettlePause);
-            item->SetValue(true);
-        }
-    } catch (const std::exception&) {
-        // The load's own messages tell the operator what went wrong.
-    }
-}
-
-bool TFMain::ControlInLoadFromFileState()
-{
-    try {
-        TKQHeldItem item(KQDatorelControl1, RangeCheckingItem);
-        return item->Value().toString() != QLatin1String("1");
-    } catch (const std::exception&) {
-        return true;
-    }
-}
-
-namespace {
-
-// The control's "Configuration ID" as a proposed file name; empty when the
-// item has no text, nullopt when it cannot be had.
-std::optional<QString> ConfigurationId(TKQDevice* device)
-{
-    try {
-        TKQHeldItem item(device, ConfigurationIdItem);
-        return item->Value().toString();
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-void SetConfigurationId(TKQDevice* device, const QString& name)
-{
-    TKQHeldItem item(device, ConfigurationIdItem);
-    item->SetValue(name);
-}
-
-} // namespace
+// ---- values file and printing -----------------------------------------------------
 
 void TFMain::Save1Click()
 {
-    if (MessageDlg(QStringLiteral("Saving values to file may take up to 5 minutes during which interface will be "
-                                  "sluggish and the control should not be re-initialized.  Save anyway?"),
-                   TMsgDlgType::mtConfirmation, mbYes | mbCancel)
-        != mrYes)
-        return;
-    const std::optional<QString> id = ConfigurationId(KQDatorelControl1);
-    if (id && !id->isEmpty())
-        lastSaveFileName = *id + QStringLiteral(".cfg");
-    TFileDialogRequest request;
-    request.title = QStringLiteral("Save configuration values");
-    request.defaultSuffix = QStringLiteral("cfg");
-    request.filters = {QStringLiteral("4812 Configuration File (*.cfg)"), QStringLiteral("All Files (*)")};
-    request.initialDir = ValuesFolder();
-    request.fileName = lastSaveFileName.isEmpty() ? QStringLiteral("4812.cfg") : lastSaveFileName;
-    if (!Dialogs::Current().SaveFile(request))
-        return;
-    lastSaveFileName = request.fileName;
-
-    setCursor(Qt::WaitCursor);
-    DisablePing();
-    try {
-        KQDatorelConfig1->SaveToFile(request.fileName);
-        const QString name = ExtractName(request.fileName);
-        if (!name.isEmpty()) {
-            SetConfigurationId(KQDatorelControl1, name);
-            MessageDlg(request.fileName + QStringLiteral(" file save complete."), TMsgDlgType::mtInformation, mbOK);
-        }
-    } catch (const std::exception&) {
-        SetPanelText(1, QStringLiteral("Error collecting mutable values"));
-        MessageDlg(QStringLiteral("Save to file failed."), TMsgDlgType::mtError, mbOK);
-        SetPanelText(0, QStringLiteral("Active"));
-        tPing->setInterval(Timing::StatusPollAfterFailedSave);
-    }
-    tPing->start();
-    unsetCursor();
+    valuesFile->Save1Click();
 }
 
 void TFMain::Loadfromfile1Click()
 {
-    try {
-        WaitTillPingDone();
-        if (!(KQDatorelControl1->ControlStatus() && KQDatorelControl1->IsRunMode())) {
-            MessageDlg(QStringLiteral("Control must be in program mode for this command."), TMsgDlgType::mtInformation,
-                       mbOK);
-            return;
-        }
-    } catch (const std::exception& error) {
-        ShowException(error);
-        return;
-    }
-    if (MessageDlg(QStringLiteral("Loading values from file may take up to 5 minutes during which time the interface "
-                                  "will be disabled.  Load anyway?"),
-                   TMsgDlgType::mtConfirmation, mbYes | mbCancel)
-        != mrYes)
-        return;
-    if (const std::optional<QString> id = ConfigurationId(KQDatorelControl1))
-        lastOpenFileName = (id->isEmpty() ? QStringLiteral("Dflt Config ID") : *id) + QStringLiteral(".cfg");
-    TFileDialogRequest request;
-    request.defaultSuffix = QStringLiteral("cfg");
-    request.filters = OpenFilters;
-    request.filterIndex = ConfigurationFilter;
-    request.initialDir = ValuesFolder();
-    request.title = QStringLiteral("Select 4812 configuration file");
-    request.fileName = lastOpenFileName;
-    if (!Dialogs::Current().OpenFile(request))
-        return;
-    lastOpenFileName = request.fileName;
-
-    DisablePing();
-    setCursor(Qt::WaitCursor);
-    MainPanel->setEnabled(false);
-    SetPanelText(1, QStringLiteral("Please Wait..."));
-    try {
-        setEnabled(false);
-        EnableRangeChecking(false);
-        KQDatorelConfig1->LoadFromFile(request.fileName);
-        const QString name = ExtractName(request.fileName);
-        if (!name.isEmpty())
-            SetConfigurationId(KQDatorelControl1, name);
-        setEnabled(true);
-        // A file named only by its extension gives no configuration name and,
-        // as when saving, no message; the window is usable again all the same.
-        if (!name.isEmpty())
-            MessageDlg(request.fileName + QStringLiteral(" file load complete."), TMsgDlgType::mtInformation, mbOK);
-        NormalStatus();
-    } catch (const std::exception&) {
-        SetPanelText(1, QStringLiteral("Error loading multable values"));
-        MessageDlg(QStringLiteral("Load from file failed! Verify file compatibility."), TMsgDlgType::mtError, mbOK);
-        setEnabled(true);
-        NormalStatus();
-    }
-    EnableRangeChecking(true);
-    tPing->start();
-}
-
-// ---- printing -------------------------------------------------------------------------
-
-QSize TFMain::FitToPage(QSize picture, QSize page)
-{
-    const int w = picture.width();
-    const int h = picture.height();
-    int width = MulDiv(w, page.height(), h);
-    int height;
-    if (page.width() <= width) {
-        width = page.width();
-        height = MulDiv(h, page.width(), w);
-    } else {
-        height = page.height();
-    }
-    return {width, height};
-}
-
-QWidget* TFMain::PrintTarget() const
-{
-    QWidget* active = QApplication::activeWindow();
-    return active ? active : const_cast<TFMain*>(this);
+    valuesFile->Loadfromfile1Click();
 }
 
 void TFMain::Printcurrentpage1Click()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!Dialogs::Current().PrintSetup(printer))
-        return;
-    setCursor(Qt::WaitCursor);
-    repaint();
-    // What the operator sees goes to the clipboard, as a screen capture of the
-    // active window would, and is printed from there.
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setImage(PrintTarget()->grab().toImage());
-    QApplication::processEvents();
-    const QImage bitmap = clipboard->image();
-    if (!bitmap.isNull()) {
-        try {
-            Print(bitmap, printer);
-        } catch (const std::exception& error) {
-            ShowException(error);
-        }
-    }
-    unsetCursor();
-}
-
-void TFMain::Print(const QImage& bitmap, QPrinter& printer)
-{
-    QPainter painter;
-    if (!painter.begin(&printer))
-        throw Exception(QStringLiteral("Printer is not ready."));
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    const QSize size = FitToPage(bitmap.size(), page.size());
-    painter.drawImage(QRect(QPoint(0, 0), size), bitmap, bitmap.rect());
-    painter.end();
+    Printing::Printcurrentpage1Click(this);
 }
 
 // ---- closing --------------------------------------------------------------------------

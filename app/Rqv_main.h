@@ -4,6 +4,8 @@
 // timer, and carries the file, print and access commands.
 #pragma once
 
+#include "app/ModeHost.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -26,8 +28,10 @@ class TFRunMode;
 class TFProgramMode;
 class TFServiceMode;
 class TModeWindow;
+class TStatusPoll;
+class TValuesFile;
 
-class TFMain : public QMainWindow {
+class TFMain : public QMainWindow, public TModeHost {
     Q_OBJECT
 public:
     explicit TFMain(QWidget* parent = nullptr);
@@ -72,12 +76,20 @@ public:
     void NormalStatus();
     void DisablePing();
     bool WaitTillPingDone();
-    bool WaitTillRequestReady();
-    bool bInConfMode();
-    void SuspendOtherAdvises();
-    void RestartOtherAdvises();
+    bool bInConfMode() override;
+    void SuspendOtherAdvises() override;
+    void RestartOtherAdvises() override;
     // Disables and enables tMain, so that its period begins anew.
-    void RestartMainTimer();
+    void RestartMainTimer() override;
+
+    // What the mode windows ask of the main window.
+    TKQDatorelControl* ControlDevice() const override { return KQDatorelControl1; }
+    bool ProgramEnding() const override { return Ending; }
+    void RequestClose(TMode mode, const QString& closingText) override;
+    void ModeActivated(TMode mode) override;
+    bool OpenForChange(TMode mode) const override;
+    void SaveValuesToFile() override { Save1Click(); }
+    void LoadValuesFromFile() override { Loadfromfile1Click(); }
 
     // Mode windows (opened by tMain only).
     void OpenRunMode();
@@ -93,41 +105,20 @@ public:
     QPointer<TFServiceMode> FServiceMode;
 
     // Access control.
-    bool CheckPassword(const QString& password, const QString& modeName);
-    static void UpdateChildrensMonStatus(QWidget* parent, bool monitorOnly);
+    bool CheckPassword(const QString& password, const QString& modeName) override;
 
-    // Values file.
-    void EnableRangeChecking(bool enable);
-    bool ControlInLoadFromFileState();
-    static QString ExtractName(const QString& path);
-
-    // Printing: prints one picture on one page, scaled to fit.
-    void Print(const QImage& bitmap, class QPrinter& printer);
-    // Size on the page of a w x h picture, fit-to-page.
-    static QSize FitToPage(QSize picture, QSize page);
-
-    // Screen scaling by the full-screen client height, per mille.
-    struct TScaleFactors {
-        int width;
-        int height;
-    };
-    static TScaleFactors ScaleFactorsFor(int fullScreenClientHeight);
+    // Screen scaling, per mille.
     int WidthFactor = 1000;
     int HeightFactor = 1000;
 
     // Program-wide state.
     bool Ending = false; // the program is closing: mode windows may close
     bool FirstActivate = true;
-    bool Communicating = false;
     bool OnLine = false;
     int PendingAction = 0;
     bool TileLayout = false;
     // The tile direction the operator chose last.
     bool TileHorizontally = false;
-    double LastPingTime = 0;
-    bool InConfMode = false;
-    bool PingBusy = false;
-    int PollErrorTime = 0;
 
 public slots:
     void Save1Click();
@@ -169,16 +160,15 @@ private:
     bool ConfigureModePrecondition();
     // Ticks the mode's menu items and has tMain open the window.
     void RequestModeWindow(int& state, std::initializer_list<QAction*> ticks, const QString& status);
+    int& StateOf(TMode mode);
     void PlaceModeWindow(TModeWindow* window);
-    QWidget* PrintTarget() const;
     QList<QAction*> ModeItems() const;
     void RememberTicks();
     void RestoreTicks();
 
     QLabel* panels[2] = {nullptr, nullptr};
-    TKQStatusPanel* linkPanel = nullptr;
-    QString lastOpenFileName;
-    QString lastSaveFileName;
+    TStatusPoll* statusPoll = nullptr;
+    TValuesFile* valuesFile = nullptr;
     QList<bool> rememberedTicks;
 };
 

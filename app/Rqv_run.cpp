@@ -1,10 +1,8 @@
 #include "app/Rqv_run.h"
 
 #include "app/Rqv_dynamics.h"
-#include "app/Rqv_main.h"
 #include "app/Rqv_ospd.h"
 #include "app/Rqv_timedate.h"
-#include "controls/FormLoader.h"
 #include "controls/K4812SpinTune.h"
 #include "controls/KQBoxLabel.h"
 #include "controls/KQForms.h"
@@ -39,8 +37,6 @@ namespace {
 const QString RunPassword = QStringLiteral("4309");
 const QString RunModeName = QStringLiteral("Run");
 
-// What a spy value that is no whole number counts as.
-constexpr int NotANumber = 99;
 // The turbine type and idle-to-rated routine assumed before the control answers.
 constexpr int NoValueYet = 3;
 
@@ -107,51 +103,7 @@ const QString TimeColumnSample = QStringLiteral("00-MMM 00:00:00    ");
 constexpr const char* SetpointEntries[] = {"Speed", "HP", "Setpoint", "ExtAdm", "LP", "Cascade", "Auxiliary"};
 
 // Actuator message states in which the valve must not be moved by hand.
-constexpr int GoLockedStates[] = {0, 5, 6, NotANumber};
-
-int SpyInt(const TKQItemSpy* spy)
-{
-    bool ok = false;
-    const int value = spy->Value().toString().trimmed().toInt(&ok);
-    return ok ? value : NotANumber;
-}
-
-bool SpyBool(const TKQItemSpy* spy)
-{
-    try {
-        return VariantToBool(spy->Value());
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-QString SpyText(const TKQItemSpy* spy)
-{
-    return spy->Value().toString();
-}
-
-// Shows or hides a component by its own Visible where it has one (so that a
-// bound component's subscription follows), a tab sheet by its tab.
-void SetShown(QObject* object, bool shown)
-{
-    if (auto* page = qobject_cast<TKQTabSheet*>(object))
-        page->SetTabVisible(shown);
-    else if (object->metaObject()->indexOfProperty("Visible") >= 0)
-        object->setProperty("Visible", shown);
-    else if (auto* widget = qobject_cast<QWidget*>(object))
-        widget->setVisible(shown);
-}
-
-// Runs an operator command or a reaction to the control; a failure is shown.
-template <class F>
-void Guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const std::exception& error) {
-        ShowException(error);
-    }
-}
+constexpr int GoLockedStates[] = {0, 5, 6, TFormWindow::NotANumber};
 
 // How far a label's leading blanks push its text to the right.
 int LeadingBlanksWidth(const QLabel* label)
@@ -194,26 +146,21 @@ private:
 
 } // namespace
 
-TFRunMode::TFRunMode(TFMain& main)
-    : TModeWindow(main, main.RunModeState, QStringLiteral("Closing Run Mode")),
-      device(main.KQDatorelControl1)
+TFRunMode::TFRunMode(TModeHost& host)
+    : TModeWindow(host, TMode::Run, QStringLiteral("Closing Run Mode")), TFormWindow(this),
+      device(host.ControlDevice())
 {
-    const QList<QObject*> created =
-        TFormLoader::Load(TFormLoader::ResourcePath(QStringLiteral("Rqv_run")), this,
-                          {{QStringLiteral("KQDatorelControl1"), main.KQDatorelControl1}});
-    for (QObject* component : created)
-        if (!component->objectName().isEmpty())
-            components.insert(component->objectName(), component);
-
-    PageControl1 = Component<TKQPageControl>("PageControl1");
+    LoadForm(QStringLiteral("Rqv_run"), {{QStringLiteral("KQDatorelControl1"), device}});
+    RUN_MODE_PARTS(FORM_PART_FIND)
     tRunTimer = new QTimer(this);
     tRunTimer->setInterval(Timing::RunTimerInterval);
     connect(tRunTimer, &QTimer::timeout, this, &TFRunMode::tRunTimerTimer);
 
-    for (int entry = 0; entry < int(std::size(SetpointEntries)); ++entry) {
+    for (size_t entry = 0; entry < entries.size(); ++entry) {
         const QString name = QLatin1String(SetpointEntries[entry]);
-        connect(Component<QPushButton>("BSet" + name), &QPushButton::clicked, this, [this, entry] { OpenEntry(entry); });
-        connect(Component<QPushButton>("BSet" + name + "Cancel"), &QPushButton::clicked, this,
+        entries[entry] = {Part<QPushButton>("BSet" + name), Part<QWidget>("KPSet" + name), Part<QWidget>("ESet" + name)};
+        connect(Part<QPushButton>("BSet" + name), &QPushButton::clicked, this, [this, entry] { OpenEntry(entry); });
+        connect(Part<QPushButton>("BSet" + name + "Cancel"), &QPushButton::clicked, this,
                 [this, entry] { CloseEntry(entry); });
     }
     SetUpAlarmLists();
@@ -222,63 +169,34 @@ TFRunMode::TFRunMode(TFMain& main)
         const QString valve = "KValve" + n;
         const QString button = "BValve" + n;
         TValve& to = valves[size_t(v)];
-        to.readouts = Component<QWidget>("KPValve" + n + "Val");
-        to.calibration = Component<QWidget>("KPValve" + n + "Cnf");
-        to.stripLabel = Component<QLabel>("LValve" + n);
-        to.messageSpy = Component<TKQItemSpy>("SpyAct" + n + "_Msg");
-        to.go = {Component<TKQMomentaryButton>(button + "GoMan"), Component<TKQMomentaryButton>(button + "GoMin"),
-                 Component<TKQMomentaryButton>(button + "GoMax")};
-        to.lockedButtons = {Component<TKQMomentaryButton>(valve + "MaxCurrentRaise"),
-                            Component<TKQMomentaryButton>(valve + "MaxCurrentLower"),
-                            Component<TKQMomentaryButton>(valve + "MinCurrentRaise"),
-                            Component<TKQMomentaryButton>(valve + "MinCurrentLower"),
-                            Component<TKQMomentaryButton>(button + "Enable"),
-                            Component<TKQMomentaryButton>(button + "Disable")};
-        to.currents = {Component<TKQBoxLabel>(valve + "MaxCurrent"), Component<TKQBoxLabel>(valve + "MinCurrent")};
-        to.tunes = {Component<TK4812SpinTune>(valve + "ManualPos"), Component<TK4812SpinTune>(valve + "Dither")};
+        to.readouts = Part<QWidget>("KPValve" + n + "Val");
+        to.calibration = Part<QWidget>("KPValve" + n + "Cnf");
+        to.stripLabel = Part<QLabel>("LValve" + n);
+        to.messageSpy = Part<TKQItemSpy>("SpyAct" + n + "_Msg");
+        to.go = {Part<TKQMomentaryButton>(button + "GoMan"), Part<TKQMomentaryButton>(button + "GoMin"),
+                 Part<TKQMomentaryButton>(button + "GoMax")};
+        to.lockedButtons = {Part<TKQMomentaryButton>(valve + "MaxCurrentRaise"),
+                            Part<TKQMomentaryButton>(valve + "MaxCurrentLower"),
+                            Part<TKQMomentaryButton>(valve + "MinCurrentRaise"),
+                            Part<TKQMomentaryButton>(valve + "MinCurrentLower"),
+                            Part<TKQMomentaryButton>(button + "Enable"),
+                            Part<TKQMomentaryButton>(button + "Disable")};
+        to.currents = {Part<TKQBoxLabel>(valve + "MaxCurrent"), Part<TKQBoxLabel>(valve + "MinCurrent")};
+        to.tunes = {Part<TK4812SpinTune>(valve + "ManualPos"), Part<TK4812SpinTune>(valve + "Dither")};
     }
-    if (main.MdiArea)
-        connect(main.MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
-            if (window && window == SubWindow())
-                Activate();
-        });
 
     // Creation.
-    PageControl1->SetActivePage(Component<TKQTabSheet>("KPStartTurbine"));
+    PageControl1->SetActivePage(KPStartTurbine);
     speedDynamics = new TFSpeedDynamics(this, device);
     extAdmDynamics = new TFExtAdmDynamics(this, device);
     cascadeDynamics = new TFCascadeDynamics(this, device);
     auxiliaryDynamics = new TFAuxiliaryDynamics(this, device);
-    Show("BSecurityLock", false);
-    Show("BSecurityUnlock", true);
+    Show(BSecurityLock, false);
+    Show(BSecurityUnlock, true);
     Security(true);
 }
 
 TFRunMode::~TFRunMode() = default;
-
-template <class T>
-T* TFRunMode::Component(const QString& name) const
-{
-    T* found = qobject_cast<T*>(components.value(name));
-    Assert(found != nullptr, QStringLiteral("TFRunMode: no component %1").arg(name));
-    return found;
-}
-
-template <class T>
-T* TFRunMode::Component(const char* name) const
-{
-    return Component<T>(QString::fromLatin1(name));
-}
-
-void TFRunMode::Show(const QString& name, bool shown) const
-{
-    SetShown(Component<QObject>(name), shown);
-}
-
-void TFRunMode::Show(const char* name, bool shown) const
-{
-    Show(QString::fromLatin1(name), shown);
-}
 
 QWidget* TFRunMode::PageControlWidget() const
 {
@@ -294,13 +212,12 @@ void TFRunMode::UpdateFormCaption()
 void TFRunMode::showEvent(QShowEvent* event)
 {
     TModeWindow::showEvent(event);
-    Activate();
+    WindowActivated();
 }
 
-void TFRunMode::Activate()
+void TFRunMode::WindowActivated()
 {
-    if (Main().Run1)
-        Main().Run1->setChecked(true);
+    Host().ModeActivated(TMode::Run);
     ExtAdmSet();
     IdleToRatedSet();
     tRunTimer->start();
@@ -311,31 +228,30 @@ void TFRunMode::Activate()
 
 void TFRunMode::ExtAdmSet()
 {
-    auto* spy = Component<TKQItemSpy>("KSpyTurbineType");
-    const int type = spy->HasValue() ? SpyInt(spy) : NoValueYet;
-    Show("LNonExtractionType", type < FirstExtractionType);
-    Show("LExtractionType", type >= FirstExtractionType);
+    const int type = KSpyTurbineType->HasValue() ? SpyInt(KSpyTurbineType) : NoValueYet;
+    Show(LNonExtractionType, type < FirstExtractionType);
+    Show(LExtractionType, type >= FirstExtractionType);
     if (type < 0 || type >= int(std::size(TurbineTypes)))
         return;
     const TTurbineType& row = TurbineTypes[type];
-    auto* page = Component<TKQTabSheet>("KPExtrAdmCntrl");
+    auto* page = KPExtrAdmCntrl;
     if (row.extAdmCaption) {
         const QString label = QLatin1String(row.extAdmLabel);
         page->SetCaption(QLatin1String(row.extAdmCaption));
-        Component<QLabel>("LExtAdmInput")->setText(label);
-        auto* priority = Component<TKQMomentaryButton>("KExtractionButton");
+        LExtAdmInput->setText(label);
+        auto* priority = KExtractionButton;
         priority->SetOffText(label);
         priority->SetOnText(label);
     }
     page->SetTabVisible(row.extAdmCaption != nullptr);
-    Show("KPValve1", row.stripValves >= 1);
-    Show("KPValve2", row.stripValves >= 2);
+    Show(KPValve1, row.stripValves >= 1);
+    Show(KPValve2, row.stripValves >= 2);
     const char* labels[] = {row.valveLabel1, row.valveLabel2};
     for (int v = 0; v < 2; ++v) {
         TValve& valve = valves[size_t(v)];
         if (row.pageValves >= 0) {
-            SetShown(valve.readouts, row.pageValves > v);
-            SetShown(valve.calibration, row.pageValves > v);
+            Show(valve.readouts, row.pageValves > v);
+            Show(valve.calibration, row.pageValves > v);
         }
         if (labels[v]) {
             const QString label = QLatin1String(labels[v]);
@@ -344,20 +260,19 @@ void TFRunMode::ExtAdmSet()
             valve.calibration->setProperty("Caption", label + " Valve");
         }
     }
-    Show("KPDemand", row.demand);
+    Show(KPDemand, row.demand);
     UpdateFormCaption();
 }
 
 void TFRunMode::IdleToRatedSet()
 {
-    auto* spy = Component<TKQItemSpy>("KSpyIdleToRatedRoutine");
-    const int routine = spy->HasValue() ? SpyInt(spy) : NoValueYet;
+    const int routine = KSpyIdleToRatedRoutine->HasValue() ? SpyInt(KSpyIdleToRatedRoutine) : NoValueYet;
     if (routine < 3) {
-        Show("KPIdleRatedPanel", false);
-        Show("KPStartSeqPanel", false);
+        Show(KPIdleRatedPanel, false);
+        Show(KPStartSeqPanel, false);
     } else if (routine == 3 || routine == 4) {
-        Show("KPIdleRatedPanel", routine == 3);
-        Show("KPStartSeqPanel", routine == 4);
+        Show(KPIdleRatedPanel, routine == 3);
+        Show(KPStartSeqPanel, routine == 4);
     }
 }
 
@@ -373,15 +288,15 @@ void TFRunMode::KSpyIdleToRatedRoutineChange(QObject*)
 
 void TFRunMode::KSpyApplicationTypeChange(QObject* sender)
 {
-    const int type = SpyInt(qobject_cast<TKQItemSpy*>(sender));
+    const int type = SpyInt(sender);
     if (type <= 2)
-        Show("KPGenerator", type == 2);
+        Show(KPGenerator, type == 2);
 }
 
 void TFRunMode::KSpyAuxiliaryTypeChange(QObject* sender)
 {
-    const int type = SpyInt(qobject_cast<TKQItemSpy*>(sender));
-    auto* page = Component<TKQTabSheet>("KPAuxiliaryControl");
+    const int type = SpyInt(sender);
+    auto* page = KPAuxiliaryControl;
     if (type == 2 || type == 3)
         page->SetCaption(type == 2 ? QStringLiteral("Auxiliary Control") : QStringLiteral("Auxiliary Limiter"));
     if (type <= 3)
@@ -391,112 +306,109 @@ void TFRunMode::KSpyAuxiliaryTypeChange(QObject* sender)
 
 void TFRunMode::KSpyCascadeTypeChange(QObject* sender)
 {
-    const int type = SpyInt(qobject_cast<TKQItemSpy*>(sender));
+    const int type = SpyInt(sender);
     if (type <= 2)
-        Show("KPCascadeControl", type == 2);
+        Show(KPCascadeControl, type == 2);
 }
 
 void TFRunMode::KSpyRemoteSpeedChange(QObject* sender)
 {
-    Show("KPRemoteSpeedSetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(KPRemoteSpeedSetpoint, SpyBool(sender));
 }
 
 void TFRunMode::KSpyRemoteExtAdmChange(QObject* sender)
 {
-    Show("KPRemoteExtAdmSetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(KPRemoteExtAdmSetpoint, SpyBool(sender));
 }
 
 void TFRunMode::KSpyRemoteCascadeChange(QObject* sender)
 {
-    Show("KPRemoteCascadeSetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(KPRemoteCascadeSetpoint, SpyBool(sender));
 }
 
 void TFRunMode::KSpyRemoteAuxiliaryChange(QObject* sender)
 {
-    Show("KPRemoteAuxiliarySetpoint", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(KPRemoteAuxiliarySetpoint, SpyBool(sender));
 }
 
 void TFRunMode::KSpyUseFSPChange(QObject* sender)
 {
-    Show("KPFSP", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(KPFSP, SpyBool(sender));
 }
 
 void TFRunMode::KSpyFreqControlChange(QObject* sender)
 {
-    Show("KPFreqControl", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(KPFreqControl, SpyBool(sender));
 }
 
 void TFRunMode::KSpyUseLocalRemoteChange(QObject* sender)
 {
-    Show("PLocalRemoteButton", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(PLocalRemoteButton, SpyBool(sender));
 }
 
 void TFRunMode::KSpyUseShutdownChange(QObject* sender)
 {
-    Show("PShutdownButton", SpyBool(qobject_cast<TKQItemSpy*>(sender)));
+    Show(PShutdownButton, SpyBool(sender));
 }
 
 void TFRunMode::KSpySyncChange(QObject*)
 {
-    auto* sync = Component<TKQItemSpy>("KSpySync");
-    auto* loadshare = Component<TKQItemSpy>("KSpyLoadshare");
-    if (!sync->HasValue() || !loadshare->HasValue())
+    if (!KSpySync->HasValue() || !KSpyLoadshare->HasValue())
         return;
-    const bool useSync = SpyBool(sync);
-    if (useSync || SpyBool(loadshare)) {
-        Component<QLabel>("LSyncOrLoadshare")->setText(useSync ? QStringLiteral("Sync") : QStringLiteral("Loadshare"));
-        Show("BSyncEnable", useSync);
-        Show("BSyncDisable", useSync);
+    const bool useSync = SpyBool(KSpySync);
+    const bool loadshare = SpyBool(KSpyLoadshare);
+    if (useSync || loadshare) {
+        LSyncOrLoadshare->setText(useSync ? QStringLiteral("Sync") : QStringLiteral("Loadshare"));
+        Show(BSyncEnable, useSync);
+        Show(BSyncDisable, useSync);
     }
-    Show("KPSyncLoadshare", useSync || SpyBool(loadshare));
+    Show(KPSyncLoadshare, useSync || loadshare);
 }
 
 void TFRunMode::KSpyControlledShutdownChange(QObject* sender)
 {
-    const bool acknowledged = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    const bool acknowledged = SpyBool(sender);
     Guarded([&] {
-        Show("BControlledShutdown", !acknowledged);
-        for (const char* name : {"BAbort", "KShutdownStatus", "LShutdownStatus"})
-            Show(name, acknowledged);
+        Show(BControlledShutdown, !acknowledged);
+        for (QWidget* part : {BAbort, KShutdownStatus, static_cast<QWidget*>(LShutdownStatus)})
+            Show(part, acknowledged);
     });
 }
 
 void TFRunMode::KSpyHaltVisibleChange(QObject* sender)
 {
-    const bool running = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    const bool running = SpyBool(sender);
     Guarded([&] {
-        Show("BHalt", running);
-        Show("BContinue", !running);
+        Show(BHalt, running);
+        Show(BContinue, !running);
     });
 }
 
 void TFRunMode::KSpyNotRunningChange(QObject* sender)
 {
-    const bool notRunning = SpyBool(qobject_cast<TKQItemSpy*>(sender));
-    Guarded([&] { Show("KRunButton", notRunning); });
+    const bool notRunning = SpyBool(sender);
+    Guarded([&] { Show(KRunButton, notRunning); });
 }
 
 void TFRunMode::KSpyHPLimiterChange(QObject*)
 {
-    auto* initial = Component<TKQItemSpy>("KSpyHPLimiter");
-    auto* rampLimit = Component<TKQItemSpy>("KSpyHPRampLimit");
-    if (initial->HasValue() && rampLimit->HasValue())
-        Guarded([&] { Show("BOpenLimiter", SpyBool(initial) && !SpyBool(rampLimit)); });
+    if (KSpyHPLimiter->HasValue() && KSpyHPRampLimit->HasValue())
+        Guarded([&] { Show(BOpenLimiter, SpyBool(KSpyHPLimiter) && !SpyBool(KSpyHPRampLimit)); });
 }
 
 void TFRunMode::KSpyStartHoldChange(QObject* sender)
 {
-    const int state = SpyInt(qobject_cast<TKQItemSpy*>(sender));
-    Show("KPLowHoldTime", state == 7 || state == 10);
-    Show("KPHighHoldTime", state == 8 || state == 9);
+    const int state = SpyInt(sender);
+    Show(KPLowHoldTime, state == 7 || state == 10);
+    Show(KPHighHoldTime, state == 8 || state == 9);
 }
 
 void TFRunMode::KSpyLocalRemoteChange(QObject* sender)
 {
-    const bool remote = SpyBool(qobject_cast<TKQItemSpy*>(sender));
+    const bool remote = SpyBool(sender);
     Guarded([&] {
-        auto* shown = Component<TKQMomentaryButton>(remote ? "BLocal" : "BRemote");
-        Show(remote ? "BRemote" : "BLocal", false);
+        TKQMomentaryButton* shown = remote ? BLocal : BRemote;
+        Show(remote ? BRemote : BLocal, false);
         shown->SetVisible(true);
         shown->SetEnabled(true);
     });
@@ -504,33 +416,31 @@ void TFRunMode::KSpyLocalRemoteChange(QObject* sender)
 
 void TFRunMode::KSpyNonExtractionStrChange(QObject* sender)
 {
-    Component<QLabel>("LNonExtractionType")->setText(SpyText(qobject_cast<TKQItemSpy*>(sender)));
+    LNonExtractionType->setText(SpyText(sender));
 }
 
 void TFRunMode::KSpyExtractionStrChange(QObject*)
 {
-    auto* line1 = Component<TKQItemSpy>("KSpyExtractionStr1");
-    auto* line2 = Component<TKQItemSpy>("KSpyExtractionStr2");
+    auto* line1 = KSpyExtractionStr1;
+    auto* line2 = KSpyExtractionStr2;
     if (line1->HasValue() && line2->HasValue())
-        Component<QLabel>("LExtractionType")->setText(SpyText(line1) + ' ' + SpyText(line2));
+        LExtractionType->setText(SpyText(line1) + ' ' + SpyText(line2));
 }
 
 // ---------------------------------------------------------------------------
 // Setpoint entry
 
-void TFRunMode::OpenEntry(int entry)
+void TFRunMode::OpenEntry(size_t entry)
 {
-    const QString name = QLatin1String(SetpointEntries[entry]);
-    Show("KPSet" + name, true);
-    Show("BSet" + name, false);
-    Component<QWidget>("ESet" + name)->setFocus();
+    Show(entries[entry].panel, true);
+    Show(entries[entry].open, false);
+    entries[entry].editor->setFocus();
 }
 
-void TFRunMode::CloseEntry(int entry)
+void TFRunMode::CloseEntry(size_t entry)
 {
-    const QString name = QLatin1String(SetpointEntries[entry]);
-    Show("KPSet" + name, false);
-    Show("BSet" + name, true);
+    Show(entries[entry].panel, false);
+    Show(entries[entry].open, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -541,7 +451,7 @@ void TFRunMode::SetUpAlarmLists()
     for (size_t i = 0; i < alarmLists.size(); ++i) {
         const TAlarmListItems& items = AlarmListItems[i];
         TAlarmList& to = alarmLists[i];
-        to.list = Component<QListWidget>(items.list);
+        to.list = Part<QListWidget>(items.list);
         to.page = QLatin1String(items.page);
         to.timePrefix = QLatin1String(items.timePrefix);
         to.messagePrefix = QLatin1String(items.messagePrefix);
@@ -550,8 +460,8 @@ void TFRunMode::SetUpAlarmLists()
         const qreal tabStop = to.list->fontMetrics().horizontalAdvance(TimeColumnSample);
         to.list->setItemDelegate(new TAlarmLineDelegate(to.list, tabStop));
         const int indent = to.list->frameWidth() + to.list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-        auto* timeHeading = Component<QLabel>(QStringLiteral("L%1Time").arg(QLatin1String(items.list + 2)));
-        auto* titleHeading = Component<QLabel>(QStringLiteral("L%1Title").arg(QLatin1String(items.list + 2)));
+        auto* timeHeading = Part<QLabel>(QStringLiteral("L%1Time").arg(QLatin1String(items.list + 2)));
+        auto* titleHeading = Part<QLabel>(QStringLiteral("L%1Title").arg(QLatin1String(items.list + 2)));
         const QLayout* heading = timeHeading->parentWidget()->layout();
         // The headings' leading blanks stand before their columns, so that the words line up with the lines.
         timeHeading->setIndent(std::max(0, indent - LeadingBlanksWidth(timeHeading)));
@@ -630,7 +540,7 @@ void TFRunMode::tRunTimerTimer()
         if (list.page != page)
             continue;
         FillList(list);
-        Show("PCurrentAlarmsButton", page != QLatin1String(AlarmsPage));
+        Show(PCurrentAlarmsButton, page != QLatin1String(AlarmsPage));
     }
     tRunTimer->start();
 }
@@ -638,9 +548,9 @@ void TFRunMode::tRunTimerTimer()
 void TFRunMode::KSpyAlarmNumChange(QObject* sender)
 {
     RestartAlarmLists();
-    const bool alarms = SpyInt(qobject_cast<TKQItemSpy*>(sender)) > 0;
-    Show("PCurrentAlarmsButton", alarms);
-    Component<QPushButton>("BCurrentAlarms")->setEnabled(alarms);
+    const bool alarms = SpyInt(sender) > 0;
+    Show(PCurrentAlarmsButton, alarms);
+    BCurrentAlarms->setEnabled(alarms);
 }
 
 void TFRunMode::KSpyAlarmTripClearChange(QObject*)
@@ -654,8 +564,8 @@ void TFRunMode::KSpyAlarmTripClearChange(QObject*)
 void TFRunMode::PageControl1Changing(QObject*)
 {
     Guarded([this] {
-        for (const char* name : {"POverspeedTestButton", "PSetTimeDateButton", "PSecurityButton"})
-            Show(name, false);
+        for (QWidget* part : {POverspeedTestButton, PSetTimeDateButton, PSecurityButton})
+            Show(part, false);
         for (const TValve& valve : valves)
             ShowValveGoButtons(valve);
     });
@@ -664,11 +574,11 @@ void TFRunMode::PageControl1Changing(QObject*)
 void TFRunMode::PageControl1Change(QObject*)
 {
     UpdateFormCaption();
-    Show("PResetAlarmsButton", false);
+    Show(PResetAlarmsButton, false);
     const QString page = PageControl1->ActivePageName();
-    auto* count = Component<TKQItemSpy>("KSpyAlarmNum");
+    auto* count = KSpyAlarmNum;
     if (page != QLatin1String(AlarmsPage) && count->HasValue() && SpyInt(count) > 0)
-        Show("PCurrentAlarmsButton", true);
+        Show(PCurrentAlarmsButton, true);
     for (const TPageButtons& row : PageButtons) {
         if (page != QLatin1String(row.page))
             continue;
@@ -678,27 +588,28 @@ void TFRunMode::PageControl1Change(QObject*)
             ShowAlarmsPageButtons();
             continue;
         }
-        Show("POverspeedTestButton", row.overspeedTest);
-        Show("PSecurityButton", row.security);
-        Show("PSetTimeDateButton", row.timeDate);
+        Show(POverspeedTestButton, row.overspeedTest);
+        Show(PSecurityButton, row.security);
+        Show(PSetTimeDateButton, row.timeDate);
     }
 }
 
 void TFRunMode::ShowAlarmsPageButtons()
 {
-    Show("PCurrentAlarmsButton", false);
-    Show("POverspeedTestButton", false);
-    Show("PResetAlarmsButton", true);
-    Show("PSecurityButton", true);
-    Show("PSetTimeDateButton", true);
+    Show(PCurrentAlarmsButton, false);
+    Show(POverspeedTestButton, false);
+    Show(PResetAlarmsButton, true);
+    Show(PSecurityButton, true);
+    Show(PSetTimeDateButton, true);
 }
 
 void TFRunMode::BCurrentAlarmsClick()
 {
     // Jumping to the alarms keeps the list as it is.
-    keepAlarmList = true;
-    PageControl1->SetActivePage(Component<TKQTabSheet>(AlarmsPage));
-    keepAlarmList = false;
+    {
+        const TReentranceGuard keep(keepAlarmList);
+        PageControl1->SetActivePage(KPCurrentAlarms);
+    }
     ShowAlarmsPageButtons();
 }
 
@@ -721,17 +632,17 @@ void TFRunMode::Security(bool locked)
             button->SetIsMonitorOnly(locked);
         ApplyGoButtons(valve);
     }
-    Component<TKQDAOneShotButton>("BSaveSettings")->SetIsMonitorOnly(locked);
-    Component<QPushButton>("BSetTimeDate")->setEnabled(!locked);
+    BSaveSettings->SetIsMonitorOnly(locked);
+    BSetTimeDate->setEnabled(!locked);
 }
 
 void TFRunMode::BSecurityUnlockClick()
 {
     Guarded([this] {
-        if (!Main().CheckPassword(RunPassword, RunModeName))
+        if (!Host().CheckPassword(RunPassword, RunModeName))
             return;
-        Show("BSecurityUnlock", false);
-        Show("BSecurityLock", true);
+        Show(BSecurityUnlock, false);
+        Show(BSecurityLock, true);
         Security(false);
     });
 }
@@ -741,8 +652,8 @@ void TFRunMode::BSecurityLockClick()
     Guarded([this] {
         if (MessageDlg(QStringLiteral("Lock Security?"), TMsgDlgType::mtConfirmation, mbOK | mbCancel) != mrOk)
             return;
-        Show("BSecurityLock", false);
-        Show("BSecurityUnlock", true);
+        Show(BSecurityLock, false);
+        Show(BSecurityUnlock, true);
         Security(true);
     });
 }
@@ -792,16 +703,16 @@ void TFRunMode::BSetTimeDateClick()
 
 void TFRunMode::BCalibrateClick()
 {
-    Show("KPValveCalibrate", false);
-    Show("KPValveMiddle", true);
-    Show("KPValveBottom", true);
+    Show(KPValveCalibrate, false);
+    Show(KPValveMiddle, true);
+    Show(KPValveBottom, true);
 }
 
 void TFRunMode::BCloseCalibrateClick()
 {
-    Show("KPValveMiddle", false);
-    Show("KPValveBottom", false);
-    Show("KPValveCalibrate", true);
+    Show(KPValveMiddle, false);
+    Show(KPValveBottom, false);
+    Show(KPValveCalibrate, true);
     for (const TValve& valve : valves)
         ShowValveGoButtons(valve);
 }

@@ -5,9 +5,9 @@
 // run-mode dialogs.
 #pragma once
 
+#include "app/FormWindow.h"
 #include "app/ModeWindow.h"
 
-#include <QHash>
 #include <QString>
 
 #include <array>
@@ -31,10 +31,75 @@ class TKQPageControl;
 class TKQPanel;
 class TKQTabSheet;
 
-class TFRunMode : public TModeWindow {
+// The parts of the form the window's rules use.
+#define RUN_MODE_PARTS(X) \
+    X(TKQPageControl, PageControl1) \
+    X(TKQTabSheet, KPStartTurbine) \
+    X(TKQTabSheet, KPExtrAdmCntrl) \
+    X(TKQTabSheet, KPCascadeControl) \
+    X(TKQTabSheet, KPAuxiliaryControl) \
+    X(TKQTabSheet, KPCurrentAlarms) \
+    X(TKQItemSpy, KSpyTurbineType) \
+    X(TKQItemSpy, KSpyIdleToRatedRoutine) \
+    X(TKQItemSpy, KSpySync) \
+    X(TKQItemSpy, KSpyLoadshare) \
+    X(TKQItemSpy, KSpyHPLimiter) \
+    X(TKQItemSpy, KSpyHPRampLimit) \
+    X(TKQItemSpy, KSpyAlarmNum) \
+    X(TKQItemSpy, KSpyExtractionStr1) \
+    X(TKQItemSpy, KSpyExtractionStr2) \
+    X(QLabel, LExtAdmInput) \
+    X(QLabel, LExtractionType) \
+    X(QLabel, LNonExtractionType) \
+    X(QLabel, LSyncOrLoadshare) \
+    X(QLabel, LShutdownStatus) \
+    X(QPushButton, BCurrentAlarms) \
+    X(QPushButton, BSetTimeDate) \
+    X(TKQDAOneShotButton, BSaveSettings) \
+    X(TKQMomentaryButton, KExtractionButton) \
+    X(TKQMomentaryButton, BLocal) \
+    X(TKQMomentaryButton, BRemote) \
+    X(QWidget, BHalt) \
+    X(QWidget, BContinue) \
+    X(QWidget, BControlledShutdown) \
+    X(QWidget, BAbort) \
+    X(QWidget, KShutdownStatus) \
+    X(QWidget, KRunButton) \
+    X(QWidget, BOpenLimiter) \
+    X(QWidget, BSecurityLock) \
+    X(QWidget, BSecurityUnlock) \
+    X(QWidget, BSyncEnable) \
+    X(QWidget, BSyncDisable) \
+    X(QWidget, KPDemand) \
+    X(QWidget, KPFSP) \
+    X(QWidget, KPFreqControl) \
+    X(QWidget, KPGenerator) \
+    X(QWidget, KPLowHoldTime) \
+    X(QWidget, KPHighHoldTime) \
+    X(QWidget, KPIdleRatedPanel) \
+    X(QWidget, KPStartSeqPanel) \
+    X(QWidget, KPRemoteSpeedSetpoint) \
+    X(QWidget, KPRemoteExtAdmSetpoint) \
+    X(QWidget, KPRemoteCascadeSetpoint) \
+    X(QWidget, KPRemoteAuxiliarySetpoint) \
+    X(QWidget, KPSyncLoadshare) \
+    X(QWidget, KPValve1) \
+    X(QWidget, KPValve2) \
+    X(QWidget, KPValveCalibrate) \
+    X(QWidget, KPValveMiddle) \
+    X(QWidget, KPValveBottom) \
+    X(QWidget, PCurrentAlarmsButton) \
+    X(QWidget, POverspeedTestButton) \
+    X(QWidget, PResetAlarmsButton) \
+    X(QWidget, PSecurityButton) \
+    X(QWidget, PSetTimeDateButton) \
+    X(QWidget, PLocalRemoteButton) \
+    X(QWidget, PShutdownButton)
+
+class TFRunMode : public TModeWindow, public TFormWindow {
     Q_OBJECT
 public:
-    explicit TFRunMode(TFMain& main);
+    explicit TFRunMode(TModeHost& host);
     ~TFRunMode() override;
 
     // "Run Mode - " and the active page's caption.
@@ -56,9 +121,10 @@ public:
     TFExtAdmDynamics* ExtAdmDynamics() const { return extAdmDynamics; }
     TFCascadeDynamics* CascadeDynamics() const { return cascadeDynamics; }
     TFAuxiliaryDynamics* AuxiliaryDynamics() const { return auxiliaryDynamics; }
+    void WindowActivated() override;
 
     QTimer* tRunTimer = nullptr;
-    TKQPageControl* PageControl1 = nullptr;
+    RUN_MODE_PARTS(FORM_PART_MEMBER)
 
 public slots:
     void tRunTimerTimer();
@@ -131,28 +197,26 @@ private:
         std::array<TK4812SpinTune*, 2> tunes{};
     };
 
-    // The form's components by name.
-    template <class T>
-    T* Component(const QString& name) const;
-    template <class T>
-    T* Component(const char* name) const;
-    void Show(const QString& name, bool shown) const;
-    void Show(const char* name, bool shown) const;
-    void Activate();
+    // A setpoint entry: its button opens its panel, whose cancel button closes it.
+    struct TEntry {
+        QWidget* open = nullptr;
+        QWidget* panel = nullptr;
+        QWidget* editor = nullptr;
+    };
+
     void FillList(TAlarmList& list);
     void RestartAlarmLists();
     void ShowAlarmsPageButtons();
     void ShowValveGoButtons(const TValve& valve);
     void ApplyGoButtons(const TValve& valve);
     void ShowDynamics(QWidget* window);
-    void OpenEntry(int entry);
-    void CloseEntry(int entry);
+    void OpenEntry(size_t entry);
+    void CloseEntry(size_t entry);
     void SetUpAlarmLists();
     TValve* ValveOf(QObject* control);
     // A one-off read: the item's text, empty when it cannot be had.
     QString ReadText(const QString& itemName) const;
 
-    QHash<QString, QObject*> components;
     TKQDevice* device = nullptr;
     TFSpeedDynamics* speedDynamics = nullptr;
     TFExtAdmDynamics* extAdmDynamics = nullptr;
@@ -161,6 +225,7 @@ private:
     bool securityLocked = true;
     bool keepAlarmList = false; // the Alarms button keeps the list as it is
 
+    std::array<TEntry, 7> entries;
     std::array<TAlarmList, 3> alarmLists;
     std::array<TValve, 2> valves;
 };

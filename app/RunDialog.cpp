@@ -1,12 +1,8 @@
 #include "app/RunDialog.h"
 
-#include "controls/FormClasses.h"
-#include "controls/FormLoader.h"
 #include "datalink/KQDevice.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
 
 namespace {
@@ -15,23 +11,21 @@ const QString DeviceReference = QStringLiteral("KQDatorelControl1");
 
 } // namespace
 
-TRunDialog::TRunDialog(QWidget* owner, TKQDevice* device) : TKQForm(owner), device(device)
+TRunDialog::TRunDialog(QWidget* owner, TKQDevice* device) : TKQForm(owner), TFormWindow(this), device(device)
 {
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
-void TRunDialog::LoadForm(const QString& formName)
+void TRunDialog::LoadForm(const QString& formName, const TFormLoadOptions& options)
 {
-    RegisterAllFormClasses();
-    TFormLoader::Load(TFormLoader::ResourcePath(formName), this, {{DeviceReference, device}});
+    TFormWindow::LoadForm(formName, {{DeviceReference, device}}, options);
 }
 
 void TRunDialog::LoadForm(const QByteArray& json, const QString& formName)
 {
-    RegisterAllFormClasses();
-    TFormLoader::LoadJson(json, formName, this, {{DeviceReference, device}});
+    TFormWindow::LoadForm(json, formName, {{DeviceReference, device}});
 }
 
 void TRunDialog::showEvent(QShowEvent* event)
@@ -39,12 +33,7 @@ void TRunDialog::showEvent(QShowEvent* event)
     if (!centred && !event->spontaneous()) {
         centred = true;
         adjustSize();
-        const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-        if (screen) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen();
     }
     TKQForm::showEvent(event);
 }

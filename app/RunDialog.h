@@ -4,6 +4,7 @@
 // and hidden, never freed, when the user closes it.
 #pragma once
 
+#include "app/FormWindow.h"
 #include "controls/KQForms.h"
 
 #include <QByteArray>
@@ -11,7 +12,7 @@
 
 class TKQDevice;
 
-class TRunDialog : public TKQForm {
+class TRunDialog : public TKQForm, public TFormWindow {
     Q_OBJECT
 public:
     TKQDevice* Device() const { return device; }
@@ -19,8 +20,8 @@ public:
 protected:
     TRunDialog(QWidget* owner, TKQDevice* device);
 
-    // Builds the window from the form stored under formName.
-    void LoadForm(const QString& formName);
+    // Builds the window from the form stored under formName, bound to the device.
+    void LoadForm(const QString& formName, const TFormLoadOptions& options = {});
     // The same from a description in memory; formName names it in refusals.
     void LoadForm(const QByteArray& json, const QString& formName);
 

@@ -1,15 +1,13 @@
 #include "app/Working.h"
 
-#include "app/PlainForm.h"
-
 #include <QCloseEvent>
 #include <QLabel>
 
-TFWorking::TFWorking(QWidget* parent) : QDialog(parent)
+TFWorking::TFWorking(QWidget* parent) : TPlainForm(parent)
 {
-    PlainForm::Load(this, QStringLiteral("Working"));
+    LoadPlainForm(QStringLiteral("Working"));
     setCursor(Qt::WaitCursor);
-    statusLine = findChild<QLabel*>(QStringLiteral("StatusLine"));
+    statusLine = Part<QLabel>(QStringLiteral("StatusLine"));
     setFixedWidth(420);
 }
 
@@ -18,7 +16,7 @@ void TFWorking::ShowText(const QString& text)
     statusLine->setText(text);
     if (!isVisible()) {
         show();
-        PlainForm::Centre(this);
+        CentreOnScreen();
     }
     raise();
     activateWindow();

@@ -1,13 +1,13 @@
 // The Working window: says what the program is busy with while the operator waits.
 #pragma once
 
-#include <QDialog>
+#include "app/PlainForm.h"
 
 #include <functional>
 
 class QLabel;
 
-class TFWorking : public QDialog {
+class TFWorking : public TPlainForm {
     Q_OBJECT
 public:
     explicit TFWorking(QWidget* parent = nullptr);

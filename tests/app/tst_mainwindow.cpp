@@ -4,11 +4,10 @@
 // and closing the program; and once, at the speed of a real plant, going on line
 // and leaving Program mode with a reset.
 #include "app/EditorWindow.h"
+#include "app/Printing.h"
 #include "app/RQV_pwd.h"
 #include "app/Rqv_run.h"
-#include "controls/KQCheckBox.h"
-#include "controls/KQOneShotButton.h"
-#include "controls/KQStringEdit.h"
+#include "app/ValuesFile.h"
 #include "platform/Timing.h"
 #include "tests/app/AppFixture.h"
 
@@ -66,7 +65,7 @@ private slots:
     void extractNameGivesTheBaseName()
     {
         QFETCH(QString, path);
-        QTEST(TFMain::ExtractName(path), "name");
+        QTEST(TValuesFile::ExtractName(path), "name");
     }
 
     void fitToPageKeepsTheAspectRatio_data()
@@ -83,27 +82,7 @@ private slots:
     {
         QFETCH(QSize, picture);
         QFETCH(QSize, page);
-        QTEST(TFMain::FitToPage(picture, page), "printed");
-    }
-
-    void viewOnlySparesLockedControlsWhenMadeOperable()
-    {
-        QWidget page;
-        auto* group = new QWidget(&page);
-        auto* plain = new TKQCheckBox(group);
-        auto* locked = new TKQStringEdit(group);
-        locked->setProperty("Tag", 0xDC00 | 0x12);
-        auto* button = new TKQOneShotButton(&page);
-
-        TFMain::UpdateChildrensMonStatus(&page, true);
-        QVERIFY(plain->property("IsMonitorOnly").toBool());
-        QVERIFY(locked->property("IsMonitorOnly").toBool());
-        QVERIFY(button->property("IsMonitorOnly").toBool());
-
-        TFMain::UpdateChildrensMonStatus(&page, false);
-        QVERIFY(!plain->property("IsMonitorOnly").toBool());
-        QVERIFY(locked->property("IsMonitorOnly").toBool());
-        QVERIFY(!button->property("IsMonitorOnly").toBool());
+        QTEST(Printing::FitToPage(picture, page), "printed");
     }
 };
 
