@@ -3,6 +3,10 @@
 #include "controls/KAccessible.h"
 
 #include <QAccessibleWidget>
+#include <QAction>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
@@ -134,4 +138,47 @@ QAccessibleInterface* MdiAccessibleFactory(const QString& className, QObject* ob
 void InstallMdiAccessibility()
 {
     InstallAccessibleFactory(MdiAccessibleFactory);
+}
+
+namespace {
+
+// Ctrl+F4 is taken on its way up to the main window, before the shortcuts: each
+// frame's menu has one of its own, which makes the key ambiguous (and useless)
+// once two windows are open.
+class TCloseKey : public QObject {
+public:
+    TCloseKey(QObject* parent, QMdiArea* area) : QObject(parent), area(area) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool key = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if (!key || press->key() != Qt::Key_F4 || press->modifiers() != Qt::ControlModifier)
+            return QObject::eventFilter(watched, event);
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            if (QMdiSubWindow* frame = area->activeSubWindow())
+                frame->close();
+        }
+        return true;
+    }
+
+private:
+    QMdiArea* area;
+};
+
+} // namespace
+
+void InstallMdiKeys(QMainWindow* window, QMdiArea* area)
+{
+    const auto key = [window](QKeyCombination keys, const auto& handler) {
+        auto* action = new QAction(window);
+        action->setShortcut(keys);
+        QObject::connect(action, &QAction::triggered, window, handler);
+        window->addAction(action);
+    };
+    key(Qt::CTRL | Qt::Key_F6, [area] { area->activateNextSubWindow(); });
+    key(Qt::CTRL | Qt::SHIFT | Qt::Key_F6, [area] { area->activatePreviousSubWindow(); });
+    window->installEventFilter(new TCloseKey(window, area));
 }

@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/Application.h"
+#include "app/ChildWindows.h"
 #include "app/EditorWindow.h"
 #include "app/MdiAccessible.h"
 #include "app/Printing.h"
@@ -24,25 +25,18 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
 #include <QSizeGrip>
 #include <QStatusBar>
-#include <QStyle>
-#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -56,15 +50,6 @@ const QString DefaultControlId = QStringLiteral("Dflt Control ID");
 const QString ConfigureEnabledItem = QStringLiteral("Z_CPU_COM.EN_CONFIG.OR");
 const QString ProgramPassword = QStringLiteral("4177");
 const QString ServicePassword = QStringLiteral("4309");
-
-// Frees a mode window with its frame.
-void FreeModeWindow(TModeWindow* window)
-{
-    if (QMdiSubWindow* frame = window->SubWindow())
-        delete frame;
-    else
-        delete window;
-}
 
 // Design size of the main window before screen scaling.
 constexpr QSize DesignSize(649, 489);
@@ -106,7 +91,6 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
     CCheckTimer->setInterval(Timing::ConfigCheckPollInterval);
 
     CreateMenu();
-    CreateWindowKeys();
     auto* centre = new QWidget(this);
     auto* column = new QVBoxLayout(centre);
     column->setContentsMargins(0, 0, 0, 0);
@@ -115,13 +99,16 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
     column->addWidget(MainPanel);
     MdiArea = new QMdiArea(centre);
     MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    childWindows = std::make_unique<TChildWindows>(MdiArea);
+    InstallMdiAccessibility();
+    InstallMdiKeys(this, MdiArea);
     column->addWidget(MdiArea, 1);
     setCentralWidget(centre);
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* frame) {
         if (auto* window = frame ? qobject_cast<TModeWindow*>(frame->widget()) : nullptr)
             window->WindowActivated();
     });
-    valuesFile = new TValuesFile(this, MainPanel, KQDatorelControl1, KQDatorelConfig1, *statusPoll,
+    valuesFile = std::make_unique<TValuesFile>(this, MainPanel, KQDatorelControl1, KQDatorelConfig1, *statusPoll,
                                  [this] { NormalStatus(); });
 
     const ScreenScaling::TScaleFactors factors = ScreenScaling::ScaleAndCentre(this, DesignSize);
@@ -135,9 +122,8 @@ TFMain::~TFMain()
     // Windows that bind items go before the device, the device before the server.
     for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode}) {
         if (window)
-            FreeModeWindow(window);
+            TChildWindows::Free(window);
     }
-    delete valuesFile;
     delete KQDatorelConfig1;
     delete KQDatorelControl1;
     delete KQServer1;
@@ -267,40 +253,6 @@ void TFMain::CreateMenu()
 
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     item(about, "About1", QStringLiteral("About 4812 RQV Tools"), &TFMain::About1Click);
-}
-
-void TFMain::CreateWindowKeys()
-{
-    InstallMdiAccessibility();
-    const auto key = [this](QKeyCombination keys, const auto& handler) {
-        auto* action = new QAction(this);
-        action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, handler);
-        addAction(action);
-    };
-    key(Qt::CTRL | Qt::Key_F6, [this] { MdiArea->activateNextSubWindow(); });
-    key(Qt::CTRL | Qt::SHIFT | Qt::Key_F6, [this] { MdiArea->activatePreviousSubWindow(); });
-}
-
-// Ctrl+F4 is taken here, before the shortcuts: each frame's menu has one of its
-// own, which makes the key ambiguous (and useless) once two windows are open.
-bool TFMain::event(QEvent* event)
-{
-    const auto isClose = [event] {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        return key->key() == Qt::Key_F4 && key->modifiers() == Qt::ControlModifier;
-    };
-    if (event->type() == QEvent::ShortcutOverride && isClose()) {
-        event->accept();
-        return true;
-    }
-    if (event->type() == QEvent::KeyPress && isClose()) {
-        // As a click on the window's close box, with its questions.
-        if (QMdiSubWindow* frame = MdiArea->activeSubWindow())
-            frame->close();
-        return true;
-    }
-    return QMainWindow::event(event);
 }
 
 QList<QAction*> TFMain::ModeItems() const
@@ -650,90 +602,53 @@ void TFMain::Run1Click()
 
 // ---- the mode windows' life cycle ---------------------------------------------------
 
-bool TFMain::UnMaximizeOtherModes(TModeWindow* except)
+bool TFMain::UnMaximizeOthers(TModeWindow* except)
 {
-    bool any = false;
-    for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode}) {
-        if (!window || window == except || !window->SubWindow())
-            continue;
-        QMdiSubWindow* frame = window->SubWindow();
-        if (frame->isMinimized())
-            continue;
-        frame->showNormal();
-        any = true;
-    }
-    return any;
+    return TChildWindows::UnMaximizeOthers({FRunMode, FProgramMode, FServiceMode}, except);
 }
-
-void TFMain::PlaceModeWindow(TModeWindow* window)
-{
-    QMdiSubWindow* frame = MdiArea->addSubWindow(window);
-    frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    frame->adjustSize();
-    QWidget* pages = window->PageControlWidget();
-    window->RecordSizes(frame->size(), pages ? pages->size() + QSize(8, 28) : QSize());
-}
-
-namespace {
-
-// Shows a mode window the way the main window opens it: maximised when it is
-// the only one shown, in front.
-void ShowModeWindow(QMdiArea* area, TModeWindow* window, bool othersShown)
-{
-    QMdiSubWindow* frame = window->SubWindow();
-    if (!othersShown)
-        frame->showMaximized();
-    else
-        frame->show();
-    window->show();
-    frame->raise();
-    area->setActiveSubWindow(frame);
-}
-
-} // namespace
 
 void TFMain::OpenRunMode()
 {
-    const bool othersShown = UnMaximizeOtherModes(FRunMode);
+    const bool othersShown = UnMaximizeOthers(FRunMode);
     if (!FRunMode) {
         FRunMode = new TFRunMode(*this);
-        PlaceModeWindow(FRunMode);
+        childWindows->Place(FRunMode);
     }
     FRunMode->UpdateFormCaption();
     Run1->setChecked(true);
-    ShowModeWindow(MdiArea, FRunMode, othersShown);
+    childWindows->Show(FRunMode, othersShown);
     NormalStatus();
 }
 
 void TFMain::OpenProgramEdit()
 {
-    const bool othersShown = UnMaximizeOtherModes(FProgramMode);
+    const bool othersShown = UnMaximizeOthers(FProgramMode);
     if (!FProgramMode) {
         FProgramMode = new TFProgramMode(*this);
-        PlaceModeWindow(FProgramMode);
+        childWindows->Place(FProgramMode);
     } else {
         FProgramMode->ResetSheetMonStatus();
         FProgramMode->UpdateMonStatus(!ProgramEdit->isChecked());
     }
     FProgramMode->ExitProgramModeButton->setEnabled(ProgramEdit->isChecked());
     FProgramMode->UpdateFormCaption();
-    ShowModeWindow(MdiArea, FProgramMode, othersShown);
+    childWindows->Show(FProgramMode, othersShown);
     NormalStatus();
 }
 
 void TFMain::OpenServiceMode()
 {
-    const bool othersShown = UnMaximizeOtherModes(FServiceMode);
+    const bool othersShown = UnMaximizeOthers(FServiceMode);
     if (!FServiceMode) {
         FServiceMode = new TFServiceMode(*this);
-        PlaceModeWindow(FServiceMode);
+        childWindows->Place(FServiceMode);
         FServiceMode->InitMonStatus();
     } else {
         FServiceMode->ResetSheetMonStatus();
         FServiceMode->UpdateMonStatus(!ServiceEdit->isChecked());
     }
     FServiceMode->UpdateFormCaption();
-    ShowModeWindow(MdiArea, FServiceMode, othersShown);
+    childWindows->Show(FServiceMode, othersShown);
     NormalStatus();
 }
 
@@ -765,7 +680,7 @@ void TFMain::tMainTimer()
                 break;
             }
             if (mode.window)
-                FreeModeWindow(mode.window);
+                TChildWindows::Free(mode.window);
             mode.state = msReenableMain;
             tMain->setInterval(Timing::ReenableMainDelay);
             tMain->start();
@@ -790,10 +705,7 @@ void TFMain::tMainTimer()
     }
     if (closed)
         return;
-    bool anyMaximized = false;
-    for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode})
-        anyMaximized |= window && window->SubWindow() && window->SubWindow()->isMaximized();
-    if (anyMaximized) {
+    if (TChildWindows::AnyMaximized({FRunMode, FProgramMode, FServiceMode})) {
         MainPanel->hide();
     } else if (MainPanel->isHidden()) {
         MainPanel->show();
@@ -804,60 +716,22 @@ void TFMain::tMainTimer()
 
 void TFMain::ArrangeChildren()
 {
-    if (TileLayout && TileHorizontally)
-        TileHorizontalClick();
-    else if (TileLayout)
-        TileVerticalClick();
-    else
-        Cascade1Click();
+    childWindows->Arrange();
 }
 
 void TFMain::Cascade1Click()
 {
-    MdiArea->cascadeSubWindows();
-    TileLayout = false;
+    childWindows->Cascade();
 }
-
-namespace {
-
-// Lays the shown child windows one above the other (horizontal) or side by side.
-void Tile(QMdiArea* area, bool horizontal)
-{
-    QList<QMdiSubWindow*> shown;
-    for (QMdiSubWindow* frame : area->subWindowList(QMdiArea::CreationOrder)) {
-        if (frame->isVisible() && !frame->isMinimized())
-            shown << frame;
-    }
-    if (shown.isEmpty())
-        return;
-    const QRect space = area->viewport()->rect();
-    const int count = int(shown.size());
-    for (int i = 0; i < count; ++i) {
-        shown[i]->showNormal();
-        if (horizontal) {
-            const int top = space.height() * i / count;
-            shown[i]->setGeometry(0, top, space.width(), space.height() * (i + 1) / count - top);
-        } else {
-            const int left = space.width() * i / count;
-            shown[i]->setGeometry(left, 0, space.width() * (i + 1) / count - left, space.height());
-        }
-    }
-}
-
-} // namespace
 
 void TFMain::TileHorizontalClick()
 {
-    Tile(MdiArea, true);
-    TileLayout = true;
-    TileHorizontally = true;
+    childWindows->Tile(true);
 }
 
 void TFMain::TileVerticalClick()
 {
-    Tile(MdiArea, false);
-    TileLayout = true;
-    TileHorizontally = false;
+    childWindows->Tile(false);
 }
 
 void TFMain::About1Click()

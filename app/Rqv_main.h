@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <initializer_list>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -28,6 +29,7 @@ class TFRunMode;
 class TFProgramMode;
 class TFServiceMode;
 class TModeWindow;
+class TChildWindows;
 class TStatusPoll;
 class TValuesFile;
 
@@ -95,7 +97,8 @@ public:
     void OpenRunMode();
     void OpenProgramEdit();
     void OpenServiceMode();
-    bool UnMaximizeOtherModes(TModeWindow* except);
+    // The other mode windows are restored from maximised; true when any is shown.
+    bool UnMaximizeOthers(TModeWindow* except);
     // Deferred state of each mode window: see TModeState.
     int RunModeState = 0;
     int ProgramModeState = 0;
@@ -116,9 +119,6 @@ public:
     bool FirstActivate = true;
     bool OnLine = false;
     int PendingAction = 0;
-    bool TileLayout = false;
-    // The tile direction the operator chose last.
-    bool TileHorizontally = false;
 
 public slots:
     void Save1Click();
@@ -144,13 +144,9 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // Ctrl+F4 closes the active mode window.
-    bool event(QEvent* event) override;
 
 private:
     void CreateMenu();
-    // Ctrl+F6 and Ctrl+Shift+F6 go to the next and previous mode window.
-    void CreateWindowKeys();
     void CreateToolBar();
     void CreateStatusBar();
     void FormActivate();
@@ -161,14 +157,14 @@ private:
     // Ticks the mode's menu items and has tMain open the window.
     void RequestModeWindow(int& state, std::initializer_list<QAction*> ticks, const QString& status);
     int& StateOf(TMode mode);
-    void PlaceModeWindow(TModeWindow* window);
     QList<QAction*> ModeItems() const;
     void RememberTicks();
     void RestoreTicks();
 
     QLabel* panels[2] = {nullptr, nullptr};
     TStatusPoll* statusPoll = nullptr;
-    TValuesFile* valuesFile = nullptr;
+    std::unique_ptr<TValuesFile> valuesFile;
+    std::unique_ptr<TChildWindows> childWindows;
     QList<bool> rememberedTicks;
 };
 

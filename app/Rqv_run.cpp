@@ -1,5 +1,6 @@
 #include "app/Rqv_run.h"
 
+#include "app/AlarmList.h"
 #include "app/Rqv_dynamics.h"
 #include "app/Rqv_ospd.h"
 #include "app/Rqv_timedate.h"
@@ -8,26 +9,15 @@
 #include "controls/KQForms.h"
 #include "controls/KQItemSpy.h"
 #include "controls/KQMomentaryButton.h"
-#include "controls/KQNumberEdit.h"
 #include "controls/KQOneShotButton.h"
 #include "datalink/KQDatorelControl.h"
-#include "datalink/KQItem.h"
-#include "platform/Assert.h"
 #include "platform/Exception.h"
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QFontMetrics>
 #include <QLabel>
-#include <QLayout>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QPainter>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -81,21 +71,16 @@ constexpr TPageButtons PageButtons[] = {
 };
 
 // Alarm lists: list, page, time and message item prefixes, line limit (0: the alarm count).
-struct TAlarmListItems {
+struct TAlarmListRow {
     const char* list;
     const char* page;
-    const char* timePrefix;
-    const char* messagePrefix;
-    int limit;
+    TAlarmList::TItems items;
 };
-constexpr TAlarmListItems AlarmListItems[] = {
-    {"LBCurrentAlarms", AlarmsPage, "Y_ALARMS.ALARMS.EV_TM_", "Y_ALARMS.ALARMS.MSG_O_", 0},
-    {"LBAlarmHistory", "KPAlarmHistory", "X_EVENTLOG.A.EV_TM_", "X_EVENTLOG.A.MESG_O_", 100},
-    {"LBTripHistory", "KPTripHistory", "X_ELOG.T.EV_TM_", "X_ELOG.T.MESG_O_", 20},
+constexpr TAlarmListRow AlarmListRows[] = {
+    {"LBCurrentAlarms", AlarmsPage, {"Y_ALARMS.ALARMS.EV_TM_", "Y_ALARMS.ALARMS.MSG_O_", 0}},
+    {"LBAlarmHistory", "KPAlarmHistory", {"X_EVENTLOG.A.EV_TM_", "X_EVENTLOG.A.MESG_O_", 100}},
+    {"LBTripHistory", "KPTripHistory", {"X_ELOG.T.EV_TM_", "X_ELOG.T.MESG_O_", 20}},
 };
-const QString AlarmCountItem = QStringLiteral("Y_ALARMS.ALARMS.NUM_EVENTS");
-// The widest time stamp, for the time column of the alarm lists.
-const QString TimeColumnSample = QStringLiteral("00-MMM 00:00:00    ");
 
 // Setpoint entry pairs, by the name their components share: "BSet" + name
 // opens the panel "KPSet" + name with the editor "ESet" + name, and
@@ -104,45 +89,6 @@ constexpr const char* SetpointEntries[] = {"Speed", "HP", "Setpoint", "ExtAdm", 
 
 // Actuator message states in which the valve must not be moved by hand.
 constexpr int GoLockedStates[] = {0, 5, 6, TFormWindow::NotANumber};
-
-// How far a label's leading blanks push its text to the right.
-int LeadingBlanksWidth(const QLabel* label)
-{
-    const QString text = label->text();
-    qsizetype blanks = 0;
-    while (blanks < text.size() && text.at(blanks) == QLatin1Char(' '))
-        ++blanks;
-    return QFontMetrics(label->font()).horizontalAdvance(text.left(blanks));
-}
-
-// Draws "time<TAB>message" lines with the message in a column of its own.
-class TAlarmLineDelegate : public QStyledItemDelegate {
-public:
-    TAlarmLineDelegate(QObject* parent, qreal tabStop) : QStyledItemDelegate(parent), tabStop(tabStop) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem item = option;
-        initStyleOption(&item, index);
-        const QString text = item.text;
-        item.text.clear();
-        QStyle* style = item.widget ? item.widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
-        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget);
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setTabStopDistance(tabStop);
-        layout.setWrapMode(QTextOption::NoWrap);
-        painter->save();
-        painter->setFont(item.font);
-        painter->setPen(item.palette.color(item.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                                : QPalette::Text));
-        painter->drawText(QRectF(area), text, layout);
-        painter->restore();
-    }
-
-private:
-    qreal tabStop;
-};
 
 } // namespace
 
@@ -234,16 +180,14 @@ void TFRunMode::ExtAdmSet()
     if (type < 0 || type >= int(std::size(TurbineTypes)))
         return;
     const TTurbineType& row = TurbineTypes[type];
-    auto* page = KPExtrAdmCntrl;
     if (row.extAdmCaption) {
         const QString label = QLatin1String(row.extAdmLabel);
-        page->SetCaption(QLatin1String(row.extAdmCaption));
+        KPExtrAdmCntrl->SetCaption(QLatin1String(row.extAdmCaption));
         LExtAdmInput->setText(label);
-        auto* priority = KExtractionButton;
-        priority->SetOffText(label);
-        priority->SetOnText(label);
+        KExtractionButton->SetOffText(label);
+        KExtractionButton->SetOnText(label);
     }
-    page->SetTabVisible(row.extAdmCaption != nullptr);
+    KPExtrAdmCntrl->SetTabVisible(row.extAdmCaption != nullptr);
     Show(KPValve1, row.stripValves >= 1);
     Show(KPValve2, row.stripValves >= 2);
     const char* labels[] = {row.valveLabel1, row.valveLabel2};
@@ -296,11 +240,11 @@ void TFRunMode::KSpyApplicationTypeChange(QObject* sender)
 void TFRunMode::KSpyAuxiliaryTypeChange(QObject* sender)
 {
     const int type = SpyInt(sender);
-    auto* page = KPAuxiliaryControl;
     if (type == 2 || type == 3)
-        page->SetCaption(type == 2 ? QStringLiteral("Auxiliary Control") : QStringLiteral("Auxiliary Limiter"));
+        KPAuxiliaryControl->SetCaption(type == 2 ? QStringLiteral("Auxiliary Control")
+                                                 : QStringLiteral("Auxiliary Limiter"));
     if (type <= 3)
-        page->SetTabVisible(type >= 2);
+        KPAuxiliaryControl->SetTabVisible(type >= 2);
     UpdateFormCaption();
 }
 
@@ -448,98 +392,44 @@ void TFRunMode::CloseEntry(size_t entry)
 
 void TFRunMode::SetUpAlarmLists()
 {
-    for (size_t i = 0; i < alarmLists.size(); ++i) {
-        const TAlarmListItems& items = AlarmListItems[i];
-        TAlarmList& to = alarmLists[i];
-        to.list = Part<QListWidget>(items.list);
-        to.page = QLatin1String(items.page);
-        to.timePrefix = QLatin1String(items.timePrefix);
-        to.messagePrefix = QLatin1String(items.messagePrefix);
-        to.fixedLimit = items.limit;
-        // The message column starts at one tab stop, under the heading's title.
-        const qreal tabStop = to.list->fontMetrics().horizontalAdvance(TimeColumnSample);
-        to.list->setItemDelegate(new TAlarmLineDelegate(to.list, tabStop));
-        const int indent = to.list->frameWidth() + to.list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-        auto* timeHeading = Part<QLabel>(QStringLiteral("L%1Time").arg(QLatin1String(items.list + 2)));
-        auto* titleHeading = Part<QLabel>(QStringLiteral("L%1Title").arg(QLatin1String(items.list + 2)));
-        const QLayout* heading = timeHeading->parentWidget()->layout();
-        // The headings' leading blanks stand before their columns, so that the words line up with the lines.
-        timeHeading->setIndent(std::max(0, indent - LeadingBlanksWidth(timeHeading)));
-        timeHeading->setFixedWidth(indent + int(tabStop) - (heading ? heading->spacing() : 0)
-                                   - LeadingBlanksWidth(titleHeading));
+    for (const TAlarmListRow& row : AlarmListRows) {
+        const QString name = QLatin1String(row.list + 2);
+        alarmLists.push_back({QLatin1String(row.page),
+                              std::make_unique<TAlarmList>(Part<QListWidget>(QLatin1String(row.list)),
+                                                           Part<QLabel>("L" + name + "Time"),
+                                                           Part<QLabel>("L" + name + "Title"), row.items)});
     }
-}
-
-QString TFRunMode::ReadText(const QString& itemName) const
-{
-    if (!device)
-        return {};
-    QString text;
-    try {
-        TKQItem* item = device->GetItem(itemName);
-        try {
-            text = VariantToText(item->Value());
-        } catch (const std::exception&) {
-            text.clear();
-        }
-        device->ReleaseItem(itemName);
-    } catch (const std::exception&) {
-        // An item that cannot be had counts as no value.
-    }
-    return text;
-}
-
-void TFRunMode::FillList(TAlarmList& list)
-{
-    if (list.restart) {
-        list.list->clear();
-        list.index = 1;
-        list.restart = false;
-    } else {
-        ++list.index;
-    }
-    int limit = list.fixedLimit;
-    if (limit == 0) {
-        bool ok = false;
-        limit = ReadText(AlarmCountItem).trimmed().toInt(&ok);
-        if (!ok)
-            limit = 0;
-    }
-    if (list.index > limit)
-        return;
-    const QString i = QString::number(list.index);
-    list.list->addItem(ReadText(list.timePrefix + i) + '\t' + ReadText(list.messagePrefix + i));
 }
 
 void TFRunMode::FillCurrentAlarms()
 {
-    FillList(alarmLists[0]);
+    alarmLists[0].list->Fill(device);
 }
 
 void TFRunMode::FillAlarmHistory()
 {
-    FillList(alarmLists[1]);
+    alarmLists[1].list->Fill(device);
 }
 
 void TFRunMode::FillTripHistory()
 {
-    FillList(alarmLists[2]);
+    alarmLists[2].list->Fill(device);
 }
 
 void TFRunMode::RestartAlarmLists()
 {
-    for (TAlarmList& list : alarmLists)
-        list.restart = true;
+    for (TPageList& list : alarmLists)
+        list.list->Restart();
 }
 
 void TFRunMode::tRunTimerTimer()
 {
     tRunTimer->stop();
     const QString page = PageControl1->ActivePageName();
-    for (TAlarmList& list : alarmLists) {
+    for (TPageList& list : alarmLists) {
         if (list.page != page)
             continue;
-        FillList(list);
+        list.list->Fill(device);
         Show(PCurrentAlarmsButton, page != QLatin1String(AlarmsPage));
     }
     tRunTimer->start();
@@ -576,14 +466,13 @@ void TFRunMode::PageControl1Change(QObject*)
     UpdateFormCaption();
     Show(PResetAlarmsButton, false);
     const QString page = PageControl1->ActivePageName();
-    auto* count = KSpyAlarmNum;
-    if (page != QLatin1String(AlarmsPage) && count->HasValue() && SpyInt(count) > 0)
+    if (page != QLatin1String(AlarmsPage) && KSpyAlarmNum->HasValue() && SpyInt(KSpyAlarmNum) > 0)
         Show(PCurrentAlarmsButton, true);
     for (const TPageButtons& row : PageButtons) {
         if (page != QLatin1String(row.page))
             continue;
         if (row.alarmList >= 0 && !(keepAlarmList && row.page == AlarmsPage))
-            alarmLists[size_t(row.alarmList)].restart = true;
+            alarmLists[size_t(row.alarmList)].list->Restart();
         if (row.page == AlarmsPage) {
             ShowAlarmsPageButtons();
             continue;

@@ -11,8 +11,11 @@
 #include <QString>
 
 #include <array>
+#include <memory>
+#include <vector>
 
 class QLabel;
+class TAlarmList;
 class QListWidget;
 class QPushButton;
 class QTimer;
@@ -175,15 +178,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // One alarm list, refilled a line per timer tick from its restart on.
-    struct TAlarmList {
-        QListWidget* list = nullptr;
+    // An alarm list and the page that shows it.
+    struct TPageList {
         QString page;
-        QString timePrefix;
-        QString messagePrefix;
-        int fixedLimit = 0; // 0: as many lines as the control counts alarms
-        bool restart = true;
-        int index = 0;
+        std::unique_ptr<TAlarmList> list;
     };
     // The calibration controls of one valve.
     struct TValve {
@@ -204,7 +202,6 @@ private:
         QWidget* editor = nullptr;
     };
 
-    void FillList(TAlarmList& list);
     void RestartAlarmLists();
     void ShowAlarmsPageButtons();
     void ShowValveGoButtons(const TValve& valve);
@@ -214,8 +211,6 @@ private:
     void CloseEntry(size_t entry);
     void SetUpAlarmLists();
     TValve* ValveOf(QObject* control);
-    // A one-off read: the item's text, empty when it cannot be had.
-    QString ReadText(const QString& itemName) const;
 
     TKQDevice* device = nullptr;
     TFSpeedDynamics* speedDynamics = nullptr;
@@ -226,6 +221,6 @@ private:
     bool keepAlarmList = false; // the Alarms button keeps the list as it is
 
     std::array<TEntry, 7> entries;
-    std::array<TAlarmList, 3> alarmLists;
+    std::vector<TPageList> alarmLists;
     std::array<TValve, 2> valves;
 };
