@@ -1,8 +1,9 @@
 // Bound containers: which bound controls hold a subscription as containers are
 // shown, hidden, enabled and disabled at loading and at run time, and as pages
-// are switched; registration with a container; run-time item changes; and the
-// item spy: firing, LockOnAdvise and its own run-time item changes. Panel and
-// form state at run time for each bound class is in tst_boundcontrols.
+// are switched (also to a page whose tab is hidden); registration with a
+// container; run-time item changes; and the item spy: firing, LockOnAdvise and
+// its own run-time item changes. Panel and form state at run time for each
+// bound class is in tst_boundcontrols.
 #include "controls/KQItemSpy.h"
 #include "tests/controls/BoundProbe.h"
 #include "tests/controls/ControlPlant.h"
@@ -208,6 +209,7 @@ private slots:
         QTest::newRow("ActivePage assigned") << "property";
         QTest::newRow("tab clicked") << "click";
         QTest::newRow("tab pressed by a screen reader") << "accessible";
+        QTest::newRow("ActivePage assigned, tab hidden") << "hidden";
     }
     void switchingMovesSubscriptionsAndCallsExitThenEnter()
     {
@@ -221,7 +223,11 @@ private slots:
                 QAccessibleActionInterface::pressAction());
             QCoreApplication::processEvents(); // a screen reader's press runs once it has been answered
         } else {
+            pageB->SetTabVisible(by != "hidden");
             pages->SetActivePage(pageB);
+            // Tabs shown meanwhile do not take over from a page whose tab is hidden.
+            pageC->SetTabVisible(false);
+            pageC->SetTabVisible(true);
         }
         // The page control announces the change while A is still active; A's controls
         // let go before A's exit; B's subscribe once B has been entered.
@@ -229,6 +235,7 @@ private slots:
                                            "enter PageB by Pages (disabled):", "changed to PageB"}));
         QVERIFY(pages->Enabled());
         QCOMPARE(pages->ActivePage(), pageB);
+        QCOMPARE(pages->currentWidget(), static_cast<QWidget*>(pageB));
         QCOMPARE(plant->Advised(), Items({"B.1", "B.2"}));
         QTRY_COMPARE_WITH_TIMEOUT(pageB->findChild<TBoundProbe*>("Probe_B.2")->shown, QString("B.2-value"), ReplyWait);
     }
