@@ -3,9 +3,11 @@
 // and follows it, telling assistive technology; its subscription follows the
 // form, its container and its own run-time Visible and Enabled; a value from the
 // description is never written; monitor-only never writes; its accessible name
-// is its label's caption, else its item; destroying it gives its items back.
+// is its label's caption, else its item; destroying it gives its items back;
+// the controls that write are made view-only with their page.
 #include "controls/KConfirmDialog.h"
 #include "controls/KDrawnButton.h"
+#include "controls/KQBoundControl.h"
 #include "controls/KSpinEdit.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
@@ -79,6 +81,7 @@ struct BoundClass {
     bool ownEnabled = false; // run-time Enabled moves the subscription
     Action write = nullptr;  // what a user does to write; none for indicators
     bool number = false;     // read as a number, with the unit of a "unitOf" label
+    bool viewOnly = false;   // made view-only with its page
 };
 
 const BoundClass Classes[] = {
@@ -89,35 +92,37 @@ const BoundClass Classes[] = {
     {.name = "TK4812SpinEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "3600.5", .shown = "150.00",
      .shownNext = "3600.50", .role = QAccessible::SpinBox, .symbol = RealTunable, .formValue = R"("Value": 42)",
      .runProperty = "Value", .runValue = 75.0, .runWritten = "75", .ownVisible = true, .ownEnabled = true,
-     .write = StepUp, .number = true},
+     .write = StepUp, .number = true, .viewOnly = true},
     {.name = "TK4812SpinTune", .item = Tune, .value = "5", .next = "7.25", .shown = "5.00", .shownNext = "7.25",
      .role = QAccessible::SpinBox, .symbol = RealTunable, .formValue = R"("Value": 42)", .runProperty = "Value",
-     .runValue = 7.0, .runWritten = "7", .ownVisible = true, .ownEnabled = true, .write = StepUp, .number = true},
+     .runValue = 7.0, .runWritten = "7", .ownVisible = true, .ownEnabled = true, .write = StepUp, .number = true,
+     .viewOnly = true},
     {.name = "TKQEnumComboBox", .item = "C_BRKR.CONFIG.IN", .value = "2", .next = "3", .shown = "B", .shownNext = "C",
      .role = QAccessible::ComboBox, .properties = R"("EnumList": ["A", 1, "B", 2, "C", 3])",
      .formValue = R"("Value": 1, "EnumValue": 1)", .runProperty = "Value", .runValue = 1, .runWritten = "1",
-     .ownVisible = true, .ownEnabled = true, .write = ChooseLast},
+     .ownVisible = true, .ownEnabled = true, .write = ChooseLast, .viewOnly = true},
     // A command value seen at rest shows nothing: the pulse buttons show their own presses.
     {.name = "TKQOneShotButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off", .shownNext = "Off",
      .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
-     .runWritten = "-1", .ownVisible = true, .write = Press},
+     .runWritten = "-1", .ownVisible = true, .write = Press, .viewOnly = true},
     {.name = "TKQDAOneShotButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
      .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
-     .runValue = true, .runWritten = "-1", .ownVisible = true, .write = Press},
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .write = Press, .viewOnly = true},
     {.name = "TKQMomentaryButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
      .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
-     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press},
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press, .viewOnly = true},
     {.name = "TKQDAMomentaryButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
      .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
-     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press},
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press, .viewOnly = true},
     {.name = "TKQToggleButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off", .shownNext = "On",
      .role = QAccessible::CheckBox, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
-     .runWritten = "-1", .ownEnabled = true, .write = Press},
+     .runWritten = "-1", .ownEnabled = true, .write = Press, .viewOnly = true},
     {.name = "TKQCheckBox", .item = "C_HOLD.IN", .value = "0", .next = "-1", .shown = "false", .shownNext = "true",
-     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .ownVisible = true, .write = Tick},
+     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .ownVisible = true, .write = Tick,
+     .viewOnly = true},
     {.name = "TKQStringEdit", .item = "C_SITE.NAME_1.IN", .value = "North plant", .next = "UNIT 2",
      .shown = "North plant", .shownNext = "UNIT 2", .role = QAccessible::EditableText,
-     .formValue = R"("Text": "typed")", .write = TypeAndEnter},
+     .formValue = R"("Text": "typed")", .write = TypeAndEnter, .viewOnly = true},
     {.name = "TKQNumberEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "12.3456", .shown = "150.00",
      .shownNext = "12.35", .role = QAccessible::EditableText, .symbol = RealTunable, .formValue = R"("Text": "7")",
      .write = TypeAndEnter},
@@ -220,6 +225,8 @@ private slots:
     void accessibleNameIsTheLabelElseTheItem();
     void destroyingGivesTheItemsBack_data() { AddRows(); }
     void destroyingGivesTheItemsBack();
+    void viewOnlySwitchesTheControlsThatWrite_data() { AddRows(); }
+    void viewOnlySwitchesTheControlsThatWrite();
 };
 
 void TestBoundClasses::everyBoundClassHasARow()
@@ -369,6 +376,14 @@ void TestBoundClasses::destroyingGivesTheItemsBack()
     // The destroyed control is no client either.
     plant->form->hide();
     QCOMPARE(Advised(c), QStringList());
+}
+
+void TestBoundClasses::viewOnlySwitchesTheControlsThatWrite()
+{
+    QFETCH(int, row);
+    QObject* control = Load(Classes[row]);
+    UpdateChildrensMonStatus(plant->form.get(), true);
+    QCOMPARE(control->property("IsMonitorOnly").toBool(), Classes[row].viewOnly);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,9 +1,10 @@
 // Bound containers: which bound controls hold a subscription as containers are
 // shown, hidden, enabled and disabled at loading and at run time, and as pages
 // are switched (also to a page whose tab is hidden); registration with a
-// container; run-time item changes; and the item spy: firing, LockOnAdvise and
-// its own run-time item changes. Panel and form state at run time for each
-// bound class is in tst_boundcontrols.
+// container; the view-only switch through nested widgets; run-time item
+// changes; and the item spy: firing, LockOnAdvise and its own run-time item
+// changes. Panel and form state at run time for each bound class is in
+// tst_boundcontrols.
 #include "controls/KQItemSpy.h"
 #include "tests/controls/BoundProbe.h"
 #include "tests/controls/ControlPlant.h"
@@ -128,6 +129,37 @@ private slots:
         plant->Finish();
         form->show();
         QCOMPARE(plant->Advised(), Items({"A.1"}));
+    }
+
+    void viewOnlyReachesBoundControlsInsideWidgets_data()
+    {
+        QTest::addColumn<bool>("monitorOnly");
+        QTest::addColumn<int>("groupTag");
+        QTest::addColumn<int>("controlTag");
+        QTest::addColumn<bool>("switched");
+        QTest::newRow("made view-only") << true << 0 << 0 << true;
+        QTest::newRow("made operable") << false << 0 << 0 << true;
+        QTest::newRow("locked control made view-only") << true << 0 << (0xDC00 | 0x12) << true;
+        QTest::newRow("locked control stays view-only") << false << 0 << (0xDC00 | 0x12) << false;
+        QTest::newRow("part of the lock is no lock") << false << 0 << 0x9C00 << true;
+        QTest::newRow("locked group made view-only") << true << 0xDC00 << 0 << true;
+        QTest::newRow("locked group stays view-only") << false << 0xDC00 << 0 << false;
+    }
+    void viewOnlyReachesBoundControlsInsideWidgets()
+    {
+        QFETCH(bool, monitorOnly);
+        QFETCH(int, groupTag);
+        QFETCH(int, controlTag);
+        QWidget page;
+        auto* group = new QWidget(&page);
+        group->setProperty("Tag", groupTag);
+        auto* inner = new TBoundProbe(new QWidget(group));
+        inner->SetTag(controlTag);
+        auto* after = new TBoundProbe(&page);
+        inner->isMonitorOnly = after->isMonitorOnly = !monitorOnly;
+        UpdateChildrensMonStatus(&page, monitorOnly);
+        QTEST(inner->isMonitorOnly == monitorOnly, "switched");
+        QCOMPARE(after->isMonitorOnly, monitorOnly);
     }
 
     void anyOtherParentIsReported()
