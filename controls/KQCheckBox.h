@@ -12,7 +12,7 @@ class TKQCheckBox : public QCheckBox, public TKComponent, public TKQBoundControl
     Q_OBJECT
     TKQ_BOUND_WRITING_PROPERTIES
     Q_PROPERTY(QString Caption READ text WRITE setText)
-    Q_PROPERTY(bool Checked READ isChecked WRITE setChecked)
+    Q_PROPERTY(bool Checked READ isChecked WRITE SetChecked)
     Q_PROPERTY(bool Enabled READ isEnabled WRITE setEnabled)
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
 public:
@@ -22,6 +22,8 @@ public:
     bool IsMonitorOnly() const { return isMonitorOnly; }
     void SetIsMonitorOnly(bool monitorOnly);
     void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
+    // Set by the program: written to the item as a click writes it, without OnClick.
+    void SetChecked(bool checked);
     bool Visible() const { return ownVisible; }
     // Shows or hides the box; the subscription follows.
     void SetVisible(bool visible);

@@ -118,8 +118,8 @@ const BoundClass Classes[] = {
      .role = QAccessible::CheckBox, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
      .runWritten = "-1", .ownEnabled = true, .write = Press, .viewOnly = true},
     {.name = "TKQCheckBox", .item = "C_HOLD.IN", .value = "0", .next = "-1", .shown = "false", .shownNext = "true",
-     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .ownVisible = true, .write = Tick,
-     .viewOnly = true},
+     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .runProperty = "Checked", .runValue = true,
+     .runWritten = "-1", .ownVisible = true, .write = Tick, .viewOnly = true},
     {.name = "TKQStringEdit", .item = "C_SITE.NAME_1.IN", .value = "North plant", .next = "UNIT 2",
      .shown = "North plant", .shownNext = "UNIT 2", .role = QAccessible::EditableText,
      .formValue = R"("Text": "typed")", .write = TypeAndEnter, .viewOnly = true},
@@ -333,6 +333,8 @@ void TestBoundClasses::monitorOnlyNeverWrites()
     QCOMPARE(plant->server->pokes, QStringList());
 
     QVERIFY(control->setProperty("IsMonitorOnly", false));
+    plant->Echo(c.item); // a check box set by the program shows the item again
+    plant->Settle();
     c.write(control);
     plant->Settle();
     QVERIFY(!plant->Pokes(c.item).isEmpty());

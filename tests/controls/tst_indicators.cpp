@@ -146,6 +146,12 @@ private slots:
         plant->server->SetItem(Item, "0");
         QTRY_VERIFY_WITH_TIMEOUT(!box->isChecked(), ReplyWait);
         QCOMPARE(plant->Pokes(Item), QStringList({"-1"}));
+        // Set by the program, it writes as a click does, but is no click.
+        box->SetChecked(true);
+        plant->Settle();
+        QCOMPARE(plant->Pokes(Item), QStringList({"-1", "-1"}));
+        QVERIFY(!box->isEnabled());
+        QCOMPARE(clicks.count(), 1);
     }
 
     // Escape puts the item's value back; leaving writes the text, even unchanged.
