@@ -54,6 +54,8 @@ private slots:
         QTest::newRow("carry into a new digit") << 999.996 << 15 << 2 << "1000.00";
         QTest::newRow("small negative shows no sign") << -0.004 << 15 << 2 << "0.00";
         QTest::newRow("precision before decimals") << 123456789.987 << 9 << 2 << "123456790.00";
+        QTest::newRow("rounded at the precision first") << 1.005 << 9 << 2 << "1.01";
+        QTest::newRow("decimals beyond the precision") << 0.000123456789 << 9 << 12 << "0.000123456789";
         QTest::newRow("zero") << 0.0 << 9 << 3 << "0.000";
         QTest::newRow("too large for fixed") << 1.5e20 << 9 << 2 << "1.50000000E+20";
     }
