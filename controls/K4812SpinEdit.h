@@ -10,6 +10,7 @@ public:
     Q_INVOKABLE explicit TK4812SpinEdit(QWidget* parent = nullptr) : TKQSpinEdit(parent) {}
 
     bool LimitTypedChange() override;
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
 };
 
 // Makes the unit's classes known to the form loader.

@@ -5,14 +5,13 @@
 
 #include "controls/KAccessible.h"
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 
 #include <QLineEdit>
 
-class TKQBoxLabel : public QLineEdit, public TKComponent, public TKAccessibleControl {
+class TKQBoxLabel : public QLineEdit, public TKComponent, public TKAccessibleControl, public TKQBoundControl {
     Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
+    TKQ_BOUND_PROPERTIES
     Q_PROPERTY(int DecimalPlaces READ DecimalPlaces WRITE SetDecimalPlaces)
     Q_PROPERTY(QString Text READ text WRITE setText)
     Q_PROPERTY(QString ComponentVersion READ ComponentVersion STORED false)
@@ -25,10 +24,6 @@ public:
 
     Q_INVOKABLE explicit TKQBoxLabel(QWidget* parent = nullptr);
 
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
     int DecimalPlaces() const { return decimalPlaces; }
     void SetDecimalPlaces(int places);
     QString ComponentVersion() const { return QStringLiteral("Beta 1.03"); }
@@ -40,6 +35,7 @@ public:
     void SetEnabled(bool enabled);
 
     void Loaded() override;
+    void SwitchViewOnly(bool) override {}
     QString AccessibleFallbackName() const override { return ItemName(); }
     QString AccessibleValue() const override { return text(); }
     QAccessible::Role AccessibleRole() const override { return QAccessible::EditableText; }
@@ -48,6 +44,7 @@ signals:
     void OnValueChange(QObject* sender);
 
 private:
+    TKQBinding& Binding() override { return binding; }
     void TakeOver();
 
     TKQBinding binding;

@@ -24,6 +24,12 @@ void TKQCheckBox::SetIsMonitorOnly(bool monitorOnly)
         setEnabled(!monitorOnly);
 }
 
+void TKQCheckBox::SetChecked(bool checked)
+{
+    setChecked(checked);
+    Send();
+}
+
 void TKQCheckBox::SetVisible(bool visible)
 {
     ownVisible = visible;

@@ -4,28 +4,26 @@
 #pragma once
 
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 
 #include <QCheckBox>
 
-class TKQCheckBox : public QCheckBox, public TKComponent {
+class TKQCheckBox : public QCheckBox, public TKComponent, public TKQBoundControl {
     Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
     Q_PROPERTY(QString Caption READ text WRITE setText)
-    Q_PROPERTY(bool Checked READ isChecked WRITE setChecked)
+    Q_PROPERTY(bool Checked READ isChecked WRITE SetChecked)
     Q_PROPERTY(bool Enabled READ isEnabled WRITE setEnabled)
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
 public:
     Q_INVOKABLE explicit TKQCheckBox(QWidget* parent = nullptr);
 
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name);
+    void SetItemName(const QString& name) override;
     bool IsMonitorOnly() const { return isMonitorOnly; }
     void SetIsMonitorOnly(bool monitorOnly);
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
+    // Set by the program: written to the item as a click writes it, without OnClick.
+    void SetChecked(bool checked);
     bool Visible() const { return ownVisible; }
     // Shows or hides the box; the subscription follows.
     void SetVisible(bool visible);
@@ -43,6 +41,7 @@ protected:
     void nextCheckState() override;
 
 private:
+    TKQBinding& Binding() override { return binding; }
     void TakeOver();
     void Send();
 

@@ -4,23 +4,18 @@
 #pragma once
 
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 
 #include <QLineEdit>
 
 class TKQDatorelItem;
 
-class TKQEdit : public QLineEdit, public TKComponent {
+class TKQEdit : public QLineEdit, public TKComponent, public TKQBoundControl {
     Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
     Q_PROPERTY(QString Text READ text WRITE setText)
 public:
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name);
+    void SetItemName(const QString& name) override;
     bool IsMonitorOnly() const { return isMonitorOnly; }
     virtual void SetIsMonitorOnly(bool monitorOnly) = 0;
 
@@ -41,6 +36,7 @@ protected:
     // Shows the item's value again; keeps the text when the item cannot be read.
     void ShowItemValue();
     TKQDatorelItem* Item() const;
+    TKQBinding& Binding() override { return binding; }
 
     void focusOutEvent(QFocusEvent* event) override;
 

@@ -5,14 +5,12 @@
 
 #include "controls/KComponent.h"
 #include "controls/KEnumComboBox.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 
-class TKQEnumComboBox : public TKEnumComboBox, public TKComponent {
+class TKQEnumComboBox : public TKEnumComboBox, public TKComponent, public TKQBoundControl {
     Q_OBJECT
     Q_PROPERTY(int Value READ Value WRITE SetValue)
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
     Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
 public:
@@ -25,13 +23,10 @@ public:
     // Shows the code; a code the user chose is written.
     void SetEnumValue(int value) override;
 
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
     bool IsMonitorOnly() const { return isMonitorOnly; }
     // Monitor-only boxes cannot be opened.
     void SetIsMonitorOnly(bool monitorOnly);
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
     bool Visible() const { return ownVisible; }
     // Shows or hides the box; the subscription follows.
     void SetVisible(bool visible);
@@ -47,6 +42,7 @@ signals:
     void OnValueChange(QObject* sender);
 
 private:
+    TKQBinding& Binding() override { return binding; }
     void TakeOver();
 
     TKQBinding binding;

@@ -380,6 +380,10 @@ void TKQPageControl::PageTabVisibilityChanged(TKQTabSheet* page)
         return;
     switching = true;
     setTabVisible(index, page->TabVisible());
+    // Qt also moves to a tab shown while the current one is hidden: a page made
+    // active with its tab hidden stays active.
+    if (active && page != active)
+        setCurrentWidget(active);
     switching = false;
     // Hiding the active tab makes Qt show another page: follow it.
     auto* shown = qobject_cast<TKQTabSheet*>(currentWidget());

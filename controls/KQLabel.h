@@ -5,14 +5,13 @@
 
 #include "controls/KAccessible.h"
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 
 #include <QLabel>
 
-class TKQLabel : public QLabel, public TKComponent, public TKAccessibleControl {
+class TKQLabel : public QLabel, public TKComponent, public TKAccessibleControl, public TKQBoundControl {
     Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
+    TKQ_BOUND_PROPERTIES
     Q_PROPERTY(int DecimalPlaces READ DecimalPlaces WRITE SetDecimalPlaces)
     Q_PROPERTY(QString Value READ text WRITE setText)
     Q_PROPERTY(QString Caption READ text WRITE setText)
@@ -23,10 +22,6 @@ public:
 
     Q_INVOKABLE explicit TKQLabel(QWidget* parent = nullptr);
 
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
     int DecimalPlaces() const { return decimalPlaces; }
     // Kept within 0 to MaxDecimalPlaces.
     void SetDecimalPlaces(int places);
@@ -35,6 +30,7 @@ public:
     void SetVisible(bool visible);
 
     void Loaded() override;
+    void SwitchViewOnly(bool) override {}
     QString AccessibleFallbackName() const override { return ItemName(); }
     QString AccessibleValue() const override { return text(); }
 
@@ -42,6 +38,7 @@ signals:
     void OnValueChange(QObject* sender);
 
 private:
+    TKQBinding& Binding() override { return binding; }
     void TakeOver();
 
     TKQBinding binding;

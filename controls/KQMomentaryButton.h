@@ -7,18 +7,17 @@
 
 #include "controls/KComponent.h"
 #include "controls/KMomentaryButton.h"
+#include "controls/KQBoundControl.h"
 #include "controls/KQPulseLink.h"
 
 #include <QTimer>
 
-class TKQMomentaryButton : public TKMomentaryButton, public TKComponent {
+class TKQMomentaryButton : public TKMomentaryButton, public TKComponent, public TKQBoundControl {
     Q_OBJECT
     Q_PROPERTY(bool ControlDefaultValue READ ControlDefaultValue WRITE SetControlDefaultValue)
     Q_PROPERTY(uint BetweenPulsePeriod READ BetweenPulsePeriod WRITE SetBetweenPulsePeriod)
     Q_PROPERTY(bool Value READ Value WRITE SetValue)
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
 public:
     static constexpr unsigned DefaultBetweenPulsePeriod = 1000;
 
@@ -32,13 +31,10 @@ public:
     bool Value() const { return link.Value(); }
     // Written to the item unless loading or monitor-only; a failed write is discarded.
     void SetValue(bool value) { link.Write(value); }
-    QObject* Device() const { return link.binding.Device(); }
-    void SetDevice(QObject* device) { link.binding.SetDevice(device); }
-    QString ItemName() const { return link.binding.ItemName(); }
-    void SetItemName(const QString& name) { link.binding.SetItemName(name); }
     bool IsMonitorOnly() const { return link.RequestedMonitorOnly(); }
     // Raises Exception while a command runs.
     void SetIsMonitorOnly(bool value);
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
 
     TPulseState PulseState() const { return link.state; }
     bool Subscribed() const { return link.binding.Subscribed(); }
@@ -62,6 +58,7 @@ signals:
     void OnValueChange(QObject* sender);
 
 private:
+    TKQBinding& Binding() override { return link.binding; }
     void TakeOverValue();
     void PulseTimer();
     void Subscription(bool wanted);

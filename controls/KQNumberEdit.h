@@ -21,6 +21,8 @@ public:
     void SetDecimalPlaces(int places);
     // Monitor-only: read-only (set at run time only).
     void SetIsMonitorOnly(bool monitorOnly) override;
+    // Left as it is when a page is made view-only or operable.
+    void SwitchViewOnly(bool) override {}
 
     // The characters that may be typed.
     virtual bool IsValidChar(QChar key) const;

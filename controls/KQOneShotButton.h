@@ -6,15 +6,14 @@
 
 #include "controls/KComponent.h"
 #include "controls/KOneShotButton.h"
+#include "controls/KQBoundControl.h"
 #include "controls/KQPulseLink.h"
 
-class TKQOneShotButton : public TKOneShotButton, public TKComponent {
+class TKQOneShotButton : public TKOneShotButton, public TKComponent, public TKQBoundControl {
     Q_OBJECT
     Q_PROPERTY(bool ControlDefaultValue READ ControlDefaultValue WRITE SetControlDefaultValue)
     Q_PROPERTY(bool Value READ Value WRITE SetValue)
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
 public:
     Q_INVOKABLE explicit TKQOneShotButton(QWidget* parent = nullptr);
 
@@ -24,13 +23,10 @@ public:
     bool Value() const { return link.Value(); }
     // Written to the item unless loading or monitor-only; a failed write is discarded.
     void SetValue(bool value) { link.Write(value); }
-    QObject* Device() const { return link.binding.Device(); }
-    void SetDevice(QObject* device) { link.binding.SetDevice(device); }
-    QString ItemName() const { return link.binding.ItemName(); }
-    void SetItemName(const QString& name) { link.binding.SetItemName(name); }
     bool IsMonitorOnly() const { return link.RequestedMonitorOnly(); }
     // Raises Exception during a pulse.
     void SetIsMonitorOnly(bool value);
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
 
     TPulseState PulseState() const { return link.state; }
     bool Subscribed() const { return link.binding.Subscribed(); }
@@ -53,6 +49,7 @@ protected:
     void Timer() override;
 
 private:
+    TKQBinding& Binding() override { return link.binding; }
     void TakeOverValue();
     void Subscription(bool wanted);
 

@@ -29,11 +29,6 @@ TKQDatorelControl* TKQSpinEdit::ControlDevice() const
     return dynamic_cast<TKQDatorelControl*>(binding.Device());
 }
 
-void TKQSpinEdit::SetItemName(const QString& name)
-{
-    binding.SetItemName(name);
-}
-
 void TKQSpinEdit::Loaded()
 {
     TKComponent::Loaded();

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 #include "controls/KSpinEdit.h"
 
 #include <optional>
@@ -13,12 +13,10 @@
 class TKQDatorelControl;
 class TKQDatorelItem;
 
-class TKQSpinEdit : public TKSpinEdit, public TKComponent {
+class TKQSpinEdit : public TKSpinEdit, public TKComponent, public TKQBoundControl {
     Q_OBJECT
     Q_PROPERTY(double Value READ Value WRITE SetValue)
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
     Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
     Q_PROPERTY(bool DoRangeChecking READ DoRangeChecking WRITE SetDoRangeChecking)
@@ -32,12 +30,10 @@ public:
     // when the write fails, shows the item's value.
     void SetValue(double value);
 
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    virtual void SetItemName(const QString& name);
     bool IsMonitorOnly() const { return isMonitorOnly; }
     void SetIsMonitorOnly(bool monitorOnly);
+    // The plain bound spin edit is left as it is when a page is made view-only or operable.
+    void SwitchViewOnly(bool) override {}
     bool Visible() const { return ownVisible; }
     // Shows or hides the control and subscribes or unsubscribes it.
     virtual void SetVisible(bool visible);
@@ -72,6 +68,7 @@ protected:
     // Writes the value taken from a step or a commit, once per value received.
     void Click() override;
     TKQDatorelControl* ControlDevice() const;
+    TKQBinding& Binding() override { return binding; }
 
 private:
     void TakeOver();

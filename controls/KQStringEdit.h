@@ -14,6 +14,7 @@ public:
 
     // Monitor-only: grey and read-only, also when set while loading.
     void SetIsMonitorOnly(bool monitorOnly) override;
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
     // Writes the text unless monitor-only; a failed write shows the item's value again.
     void Send();
 

@@ -3,15 +3,13 @@
 #pragma once
 
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 #include "controls/KToggleButton.h"
 
-class TKQToggleButton : public TKToggleButton, public TKComponent {
+class TKQToggleButton : public TKToggleButton, public TKComponent, public TKQBoundControl {
     Q_OBJECT
     Q_PROPERTY(bool Value READ Value WRITE SetValue)
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
-    Q_PROPERTY(bool IsMonitorOnly READ IsMonitorOnly WRITE SetIsMonitorOnly)
+    TKQ_BOUND_WRITING_PROPERTIES
 public:
     Q_INVOKABLE explicit TKQToggleButton(QWidget* parent = nullptr);
 
@@ -19,12 +17,9 @@ public:
     bool Value() const { return ButtonOn(); }
     // Written to the item unless loading or monitor-only; a failed write is discarded.
     void SetValue(bool value);
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
     bool IsMonitorOnly() const { return isMonitorOnly; }
     void SetIsMonitorOnly(bool value);
+    void SwitchViewOnly(bool monitorOnly) override { SetIsMonitorOnly(monitorOnly); }
     bool HasValue() const { return binding.HasValue(); }
     bool Subscribed() const { return binding.Subscribed(); }
 
@@ -40,6 +35,7 @@ signals:
     void OnValueChange(QObject* sender);
 
 private:
+    TKQBinding& Binding() override { return binding; }
     void TakeOverValue();
 
     TKQBinding binding;

@@ -1,6 +1,7 @@
 #include "controls/KSpinEdit.h"
 
 #include "controls/FormClasses.h"
+#include "controls/KFloatText.h"
 #include "datalink/KQItem.h"
 #include "platform/Exception.h"
 
@@ -15,9 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -393,56 +391,7 @@ bool TKSpinEdit::Typing() const
 
 QString TKSpinEdit::FormatValue(double value, int decimals)
 {
-    const QString point = QLocale().decimalPoint();
-    if (!std::isfinite(value))
-        return QString::number(value);
-    // Nine significant digits d1..d9 of |value| = 0.d1d2...d9 x 10^integerDigits.
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.*e", FormatPrecision - 1, std::fabs(value));
-    QByteArray digits;
-    digits.append(buffer[0]);
-    digits.append(buffer + 2, FormatPrecision - 1);
-    int integerDigits = std::atoi(std::strchr(buffer, 'e') + 1) + 1;
-    if (value == 0) {
-        integerDigits = 1;
-        digits = QByteArray(FormatPrecision, '0');
-    }
-    if (integerDigits > FormatPrecision)
-        return QString::number(value, 'G', FormatPrecision);
-
-    // Round half away from zero at the last decimal shown.
-    const int kept = integerDigits + decimals;
-    if (kept < FormatPrecision) {
-        const bool roundUp = kept >= 0 && digits[kept] >= '5';
-        digits.truncate(std::max(kept, 0));
-        if (roundUp) {
-            int at = kept - 1;
-            while (at >= 0 && digits[at] == '9')
-                digits[at--] = '0';
-            if (at >= 0) {
-                digits[at] = char(digits[at] + 1);
-            } else {
-                digits.prepend('1');
-                ++integerDigits;
-            }
-        } else if (kept < 0) {
-            digits.clear();
-        }
-    }
-    const auto digitAt = [&](int index) { return index >= 0 && index < digits.size() ? digits[index] : '0'; };
-
-    QString text;
-    for (int i = 0; i < std::max(integerDigits, 1); ++i)
-        text += QLatin1Char(integerDigits > 0 ? digitAt(i) : '0');
-    if (decimals > 0) {
-        text += point;
-        for (int i = 0; i < decimals; ++i)
-            text += QLatin1Char(digitAt(integerDigits + i));
-    }
-    const bool zero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
-    if (value < 0 && !zero)
-        text.prepend(QLatin1Char('-'));
-    return text;
+    return FloatToTextFixed(value, FormatPrecision, decimals);
 }
 
 void TKSpinEdit::UpdateText(double value)

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "controls/KComponent.h"
-#include "controls/KQBinding.h"
+#include "controls/KQBoundControl.h"
 #include "platform/Assert.h"
 
 #include <QColor>
@@ -13,10 +13,9 @@
 #include <QVariantList>
 #include <QWidget>
 
-class TBoundProbe : public QWidget, public TKComponent {
+class TBoundProbe : public QWidget, public TKComponent, public TKQBoundControl {
     Q_OBJECT
-    Q_PROPERTY(QObject* Device READ Device WRITE SetDevice)
-    Q_PROPERTY(QString ItemName READ ItemName WRITE SetItemName)
+    TKQ_BOUND_PROPERTIES
     Q_PROPERTY(QString Value MEMBER value)
     Q_PROPERTY(bool IsMonitorOnly MEMBER isMonitorOnly)
     Q_PROPERTY(int Tag READ Tag WRITE SetTag)
@@ -33,10 +32,6 @@ public:
 
     explicit TBoundProbe(QWidget* parent = nullptr) : QWidget(parent) { }
 
-    QObject* Device() const { return binding.Device(); }
-    void SetDevice(QObject* device) { binding.SetDevice(device); }
-    QString ItemName() const { return binding.ItemName(); }
-    void SetItemName(const QString& name) { binding.SetItemName(name); }
     QString ReadOnly() const { return QString(); }
     int Tag() const { return tag; }
     void SetTag(int value)
@@ -51,6 +46,7 @@ public:
         binding.Loaded();
     }
     bool Subscribed() const { return binding.Subscribed(); }
+    void SwitchViewOnly(bool monitorOnly) override { isMonitorOnly = monitorOnly; }
 
     // Names of the components whose loading ended, in order.
     inline static QStringList loadedOrder;
@@ -70,6 +66,7 @@ signals:
     void OnValueChange(QObject* sender);
 
 private:
+    TKQBinding& Binding() override { return binding; }
     TKQBinding binding{this, this, TItemLookup::ControlDevice, [this] {
                            shown = binding.Read().toString();
                            emit OnValueChange(this);

@@ -3,9 +3,11 @@
 // and follows it, telling assistive technology; its subscription follows the
 // form, its container and its own run-time Visible and Enabled; a value from the
 // description is never written; monitor-only never writes; its accessible name
-// is its label's caption, else its item; destroying it gives its items back.
+// is its label's caption, else its item; destroying it gives its items back;
+// the controls that write are made view-only with their page.
 #include "controls/KConfirmDialog.h"
 #include "controls/KDrawnButton.h"
+#include "controls/KQBoundControl.h"
 #include "controls/KSpinEdit.h"
 #include "tests/controls/ControlPlant.h"
 #include "tests/support/TestRunner.h"
@@ -77,50 +79,56 @@ struct BoundClass {
     const char* runWritten = nullptr;
     bool ownVisible = false; // run-time Visible moves the subscription
     bool ownEnabled = false; // run-time Enabled moves the subscription
-    Action write = nullptr;  // what a user does to write; none for indicators
-    bool number = false;     // read as a number, with the unit of a "unitOf" label
+    Action write = nullptr;        // what a user does to write; none for indicators
+    const char* written = nullptr; // what that writes first
+    bool number = false;           // read as a number, with the unit of a "unitOf" label
+    bool viewOnly = false;         // made view-only with its page
 };
 
 const BoundClass Classes[] = {
     {.name = "TKQSpinEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "3600.5", .shown = "150.00",
      .shownNext = "3600.50", .role = QAccessible::SpinBox, .symbol = RealTunable,
      .formValue = R"("Value": 42, "SpinValue": 43)", .runProperty = "Value", .runValue = 75.0, .runWritten = "75",
-     .ownVisible = true, .ownEnabled = true, .write = StepUp, .number = true},
+     .ownVisible = true, .ownEnabled = true, .write = StepUp, .written = "151.5", .number = true},
     {.name = "TK4812SpinEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "3600.5", .shown = "150.00",
      .shownNext = "3600.50", .role = QAccessible::SpinBox, .symbol = RealTunable, .formValue = R"("Value": 42)",
      .runProperty = "Value", .runValue = 75.0, .runWritten = "75", .ownVisible = true, .ownEnabled = true,
-     .write = StepUp, .number = true},
+     .write = StepUp, .written = "151.5", .number = true, .viewOnly = true},
     {.name = "TK4812SpinTune", .item = Tune, .value = "5", .next = "7.25", .shown = "5.00", .shownNext = "7.25",
      .role = QAccessible::SpinBox, .symbol = RealTunable, .formValue = R"("Value": 42)", .runProperty = "Value",
-     .runValue = 7.0, .runWritten = "7", .ownVisible = true, .ownEnabled = true, .write = StepUp, .number = true},
+     .runValue = 7.0, .runWritten = "7", .ownVisible = true, .ownEnabled = true, .write = StepUp, .written = "5.05",
+     .number = true, .viewOnly = true},
     {.name = "TKQEnumComboBox", .item = "C_BRKR.CONFIG.IN", .value = "2", .next = "3", .shown = "B", .shownNext = "C",
      .role = QAccessible::ComboBox, .properties = R"("EnumList": ["A", 1, "B", 2, "C", 3])",
      .formValue = R"("Value": 1, "EnumValue": 1)", .runProperty = "Value", .runValue = 1, .runWritten = "1",
-     .ownVisible = true, .ownEnabled = true, .write = ChooseLast},
+     .ownVisible = true, .ownEnabled = true, .write = ChooseLast, .written = "3", .viewOnly = true},
     // A command value seen at rest shows nothing: the pulse buttons show their own presses.
     {.name = "TKQOneShotButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off", .shownNext = "Off",
      .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
-     .runWritten = "-1", .ownVisible = true, .write = Press},
+     .runWritten = "-1", .ownVisible = true, .write = Press, .written = "-1", .viewOnly = true},
     {.name = "TKQDAOneShotButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
      .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
-     .runValue = true, .runWritten = "-1", .ownVisible = true, .write = Press},
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .write = Press, .written = "-1", .viewOnly = true},
     {.name = "TKQMomentaryButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
      .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
-     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press},
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press, .written = "-1",
+     .viewOnly = true},
     {.name = "TKQDAMomentaryButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off",
      .shownNext = "Off", .role = QAccessible::PushButton, .formValue = R"("Value": true)", .runProperty = "Value",
-     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press},
+     .runValue = true, .runWritten = "-1", .ownVisible = true, .ownEnabled = true, .write = Press, .written = "-1",
+     .viewOnly = true},
     {.name = "TKQToggleButton", .item = "CMD.PULSE.IN", .value = "0", .next = "-1", .shown = "Off", .shownNext = "On",
      .role = QAccessible::CheckBox, .formValue = R"("Value": true)", .runProperty = "Value", .runValue = true,
-     .runWritten = "-1", .ownEnabled = true, .write = Press},
+     .runWritten = "-1", .ownEnabled = true, .write = Press, .written = "-1", .viewOnly = true},
     {.name = "TKQCheckBox", .item = "C_HOLD.IN", .value = "0", .next = "-1", .shown = "false", .shownNext = "true",
-     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .ownVisible = true, .write = Tick},
+     .role = QAccessible::CheckBox, .formValue = R"("Checked": true)", .runProperty = "Checked", .runValue = true,
+     .runWritten = "-1", .ownVisible = true, .write = Tick, .written = "-1", .viewOnly = true},
     {.name = "TKQStringEdit", .item = "C_SITE.NAME_1.IN", .value = "North plant", .next = "UNIT 2",
      .shown = "North plant", .shownNext = "UNIT 2", .role = QAccessible::EditableText,
-     .formValue = R"("Text": "typed")", .write = TypeAndEnter},
+     .formValue = R"("Text": "typed")", .write = TypeAndEnter, .written = "200", .viewOnly = true},
     {.name = "TKQNumberEdit", .item = "C_SPEED.RATED.IN", .value = "150", .next = "12.3456", .shown = "150.00",
      .shownNext = "12.35", .role = QAccessible::EditableText, .symbol = RealTunable, .formValue = R"("Text": "7")",
-     .write = TypeAndEnter},
+     .write = TypeAndEnter, .written = "200"},
     {.name = "TKQLabel", .item = "C_SPEED.RATED.IN", .value = "12.5", .next = "rpm", .shown = "13", .shownNext = "rpm",
      .formValue = R"("Value": "7")", .ownVisible = true, .number = true},
     {.name = "TKQBoxLabel", .item = "C_SPEED.RATED.IN", .value = "12.5", .next = "7", .shown = "12.50",
@@ -220,6 +228,8 @@ private slots:
     void accessibleNameIsTheLabelElseTheItem();
     void destroyingGivesTheItemsBack_data() { AddRows(); }
     void destroyingGivesTheItemsBack();
+    void viewOnlySwitchesTheControlsThatWrite_data() { AddRows(); }
+    void viewOnlySwitchesTheControlsThatWrite();
 };
 
 void TestBoundClasses::everyBoundClassHasARow()
@@ -326,9 +336,11 @@ void TestBoundClasses::monitorOnlyNeverWrites()
     QCOMPARE(plant->server->pokes, QStringList());
 
     QVERIFY(control->setProperty("IsMonitorOnly", false));
+    plant->Echo(c.item); // a check box set by the program shows the item again
+    plant->Settle();
     c.write(control);
     plant->Settle();
-    QVERIFY(!plant->Pokes(c.item).isEmpty());
+    QCOMPARE(plant->Pokes(c.item).value(0), QString(c.written));
 }
 
 void TestBoundClasses::accessibleNameIsTheLabelElseTheItem()
@@ -369,6 +381,14 @@ void TestBoundClasses::destroyingGivesTheItemsBack()
     // The destroyed control is no client either.
     plant->form->hide();
     QCOMPARE(Advised(c), QStringList());
+}
+
+void TestBoundClasses::viewOnlySwitchesTheControlsThatWrite()
+{
+    QFETCH(int, row);
+    QObject* control = Load(Classes[row]);
+    UpdateChildrensMonStatus(plant->form.get(), true);
+    QCOMPARE(control->property("IsMonitorOnly").toBool(), Classes[row].viewOnly);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,8 +2,8 @@
 // the mouse and the Enter key and what assistive technology sees; bound to a
 // control device over a DDE server in the same process, the one-shot pulse and
 // the momentary command with prompt and late echoes, bringing the device to
-// rest on first sight, letting go of the item only after a command, the
-// toggle, and the two confirmation dialogs.
+// rest on first sight, letting go of the item only after a command, and the two
+// confirmation dialogs.
 #include "controls/KConfirmMomentarydlg.h"
 #include "controls/KConfirmOneShotdlg.h"
 #include "controls/KAccessible.h"
@@ -323,21 +323,6 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
         }
-    }
-
-    void toggleShowsAtOnceAndWrites()
-    {
-        auto* toggle = plant->Make<TKQToggleButton>("CalibrateToggle", Item);
-        plant->Show();
-        plant->Hold(Item);
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        QVERIFY(toggle->ButtonOn());
-        QVERIFY(toggle->Value());
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        QVERIFY(!toggle->ButtonOn());
-        QTest::keyClick(toggle, Qt::Key_Return);
-        plant->Settle();
-        QCOMPARE(plant->Pokes(Item), QStringList({"-1", "0"}));
     }
 };
 

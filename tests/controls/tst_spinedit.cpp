@@ -100,30 +100,6 @@ private slots:
         QCOMPARE(changes.first().first().value<QObject*>(), &spin);
     }
 
-    void format_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("decimals");
-        QTest::addColumn<QString>("text");
-
-        QTest::newRow("half away from zero") << 2.5 << 0 << "3";
-        QTest::newRow("negative half") << -2.5 << 0 << "-3";
-        QTest::newRow("rounded at nine digits first") << 1.005 << 2 << "1.01";
-        QTest::newRow("carry into a new digit") << 9.999 << 2 << "10.00";
-        QTest::newRow("small negative rounds to unsigned zero") << -0.001 << 2 << "0.00";
-        QTest::newRow("small negative rounds away") << -0.006 << 2 << "-0.01";
-        QTest::newRow("many decimals") << 0.000123456789 << 12 << "0.000123456789";
-        QTest::newRow("more than nine integer digits") << 1234567890123.0 << 2 << "1.23456789E+12";
-    }
-
-    void format()
-    {
-        QFETCH(double, value);
-        QFETCH(int, decimals);
-        QFETCH(QString, text);
-        QCOMPARE(TKSpinEdit::FormatValue(value, decimals), text);
-    }
-
     void userLocale()
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
