@@ -1,39 +1,10 @@
 #include "app/EditorWindow.h"
 
+#include "controls/KQBoundControl.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-// The pre-view-only walk, until the controls switch themselves.
-void SwitchChildren(QWidget* parent, bool monitorOnly)
-{
-    static const char* const switched[] = {"TK4812SpinEdit",  "TK4812SpinTune",       "TKQEnumComboBox",
-                                           "TKQStringEdit",   "TKQDAOneShotButton",   "TKQOneShotButton",
-                                           "TKQDAMomentaryButton", "TKQMomentaryButton", "TKQToggleButton",
-                                           "TKQCheckBox"};
-    constexpr int ConfigurationLock = 0xDC00;
-    for (QObject* object : parent->children()) {
-        auto* child = qobject_cast<QWidget*>(object);
-        if (!child)
-            continue;
-        if (!monitorOnly && (child->property("Tag").toInt() & ConfigurationLock) == ConfigurationLock)
-            continue;
-        bool handled = false;
-        for (const char* className : switched) {
-            if (child->inherits(className)) {
-                child->setProperty("IsMonitorOnly", monitorOnly);
-                handled = true;
-                break;
-            }
-        }
-        if (!handled && !child->children().isEmpty())
-            SwitchChildren(child, monitorOnly);
-    }
-}
-
-} // namespace
 
 TEditorWindow::TEditorWindow(TModeHost& host, TMode mode, const QString& closingText, const QString& captionPrefix)
     : TModeWindow(host, mode, closingText), captionPrefix(captionPrefix)
@@ -55,7 +26,7 @@ void TEditorWindow::ResetSheetMonStatus()
 
 void TEditorWindow::UpdateMonStatus(bool monitorOnly)
 {
-    SwitchChildren(this, monitorOnly);
+    UpdateChildrensMonStatus(this, monitorOnly);
 }
 
 void TEditorWindow::InitMonStatus()
