@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFont>
 #include <QFormLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -151,6 +153,8 @@ private slots:
     void refusesWithFormAndComponentNamed();
     void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
     void rootClassMustBeTheWindows();
+    void captionFollowsItsField_data();
+    void captionFollowsItsField();
     void everyFormFileIsStoredInTheProgram();
     void everyStoredFormLoads_data();
     void everyStoredFormLoads();
@@ -161,40 +165,79 @@ private:
 
 void TestDescriptions::takesEachKindOfValue_data()
 {
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("probe");
     QTest::addColumn<QString>("property");
-    QTest::addColumn<QString>("json");
     QTest::addColumn<QVariant>("expected");
-    QTest::newRow("text") << "Value" << "\"Not Used\"" << QVariant("Not Used");
-    QTest::newRow("boolean") << "IsMonitorOnly" << "true" << QVariant(true);
-    QTest::newRow("integer") << "Tag" << "56320" << QVariant(56320);
-    QTest::newRow("negative real") << "Ratio" << "-7.5" << QVariant(-7.5);
-    QTest::newRow("byte") << "DecimalPlaces" << "4" << QVariant::fromValue<unsigned char>(4);
-    QTest::newRow("real") << "Ratio" << "0.25" << QVariant(0.25);
-    QTest::newRow("whole real") << "Ratio" << "3" << QVariant(3.0);
-    QTest::newRow("colour #rrggbb") << "OnColor" << "\"#008080\"" << QVariant(QColor(0, 128, 128));
-    QTest::newRow("colour by name") << "OnColor" << "\"teal\"" << QVariant(QColor(0, 128, 128));
-    QTest::newRow("text/value pairs") << "EnumList" << R"(["Not Used", 1, "Generator Breaker Position", 2])"
-                                      << QVariant(QVariantList{"Not Used", 1, "Generator Breaker Position", 2});
-    QTest::newRow("enumeration") << "Kind" << "\"kindFancy\"" << QVariant::fromValue(TBoundProbe::kindFancy);
+    QTest::addColumn<QString>("listName");
+    const QString probe = R"({"class": "TBoundProbe", "name": "Probe1", "properties": {%1}})";
+    const auto value = [&](const char* name, const char* json, const QVariant& expected) {
+        QTest::newRow(name) << QString() << probe.arg(QString(R"("%1": %2)").arg(name, json)) << name << expected << QString();
+    };
+    value("Value", R"("Not Used")", QVariant("Not Used"));
+    value("IsMonitorOnly", "true", QVariant(true));
+    value("Tag", "56320", QVariant(56320));
+    value("DecimalPlaces", "4", QVariant::fromValue<unsigned char>(4));
+    value("Ratio", "0.25", QVariant(0.25));
+    value("OnColor", R"("#008080")", QVariant(QColor(0, 128, 128)));
+    value("EnumList", R"(["Not Used", 1, "Generator Breaker Position", 2])",
+          QVariant(QVariantList{"Not Used", 1, "Generator Breaker Position", 2}));
+    value("Kind", R"("kindFancy")", QVariant::fromValue(TBoundProbe::kindFancy));
     QFont font;
     font.setPixelSize(24);
     font.setBold(true);
-    QTest::newRow("font") << "Font" << R"({"pixelSize": 24, "bold": true})" << QVariant(font);
+    value("Font", R"({"pixelSize": 24, "bold": true})", QVariant(font));
+    QTest::newRow("whole real") << QString() << probe.arg(R"("Ratio": 3)") << "Ratio" << QVariant(3.0) << QString();
+
+    const QVariant twoValues = QVariantList{"Off", 1, "On", 2};
+    QTest::newRow("property default") << R"("defaults": {"Ratio": 1})" << probe.arg("") << "Ratio" << QVariant(1.0) << QString();
+    QTest::newRow("class default over property default")
+        << R"("defaults": {"Ratio": 1, "TBoundProbe": {"Ratio": 2}})" << probe.arg("") << "Ratio" << QVariant(2.0) << QString();
+    QTest::newRow("own value over class default") << R"("defaults": {"QWidget": {"Ratio": 2}})"
+                                                  << probe.arg(R"("Ratio": 3)") << "Ratio" << QVariant(3.0) << QString();
+    QTest::newRow("list of texts") << R"("lists": {"E1": ["Off", "On"]})" << probe.arg(R"("EnumList": "E1")")
+                                   << "EnumList" << twoValues << "E1";
+    QTest::newRow("list of pairs") << R"("lists": {"E2": ["Off", 1, "On", 2]})" << probe.arg(R"("EnumList": "E2")")
+                                   << "EnumList" << twoValues << "E2";
+    QTest::newRow("list like another") << R"("lists": {"E1": ["Off", "Of"], "E3": {"like": "E1", "except": {"2": "On"}}})"
+                                       << probe.arg(R"("EnumList": "E3")") << "EnumList" << twoValues << "E3";
+    const QString probeTemplate = R"("templates": {"Probe": {"class": "TBoundProbe", "name": "Probe%N%", "properties": {"Value": "v%N%", "Ratio": 1}}})";
+    QTest::newRow("template's properties merged")
+        << probeTemplate << R"({"use": "Probe", "with": {"N": "1"}, "properties": {"Ratio": 2}})" << "Value" << QVariant("v1") << QString();
+    QTest::newRow("properties merged over the template's")
+        << probeTemplate << R"({"use": "Probe", "with": {"N": "1"}, "properties": {"Ratio": 2}})" << "Ratio" << QVariant(2.0) << QString();
+    QTest::newRow("template using a template")
+        << probeTemplate.chopped(1) + R"(, "Twice": {"use": "Probe", "with": {"N": "%M%"}}})"
+        << R"({"use": "Twice", "with": {"M": "1"}})" << "Value" << QVariant("v1") << QString();
+    QTest::newRow("form parameter") << R"("parameters": ["BLOCK"])" << probe.arg(R"("Value": "%BLOCK%.P_GAIN.RAMP")")
+                                    << "Value" << QVariant("B1.P_GAIN.RAMP") << QString();
+    QTest::newRow("tag of a class without one") << QString() << R"({"class": "QLabel", "name": "Probe1", "properties": {"Tag": 56320}})"
+                                                << "Tag" << QVariant(56320) << QString();
 }
 
+// Values as the form gives them, alone or through the form's defaults, named
+// lists, templates and parameters (BLOCK is "B1").
 void TestDescriptions::takesEachKindOfValue()
 {
+    QFETCH(QString, root);
+    QFETCH(QString, probe);
     QFETCH(QString, property);
-    QFETCH(QString, json);
     QFETCH(QVariant, expected);
+    QFETCH(QString, listName);
     TKQForm window;
-    const QString form = QString(R"({"class": "TKQForm", "children": [
-        {"class": "TBoundProbe", "name": "Probe1", "properties": {"%1": %2}}]})")
-                             .arg(property, json);
-    TFormLoader::LoadJson(form.toUtf8(), "Values", &window);
-    const QVariant actual = window.findChild<TBoundProbe*>("Probe1")->property(property.toLatin1());
+    const QString form = QString(R"({"class": "TKQForm", %1 "children": [%2]})").arg(root.isEmpty() ? root : root + ",", probe);
+    QHash<const QObject*, QString> listNames;
+    TFormLoadOptions options;
+    options.listNames = &listNames;
+    if (root.contains("parameters"))
+        options.parameters.insert("BLOCK", "B1");
+    TFormLoader::LoadJson(form.toUtf8(), "Values", &window, {}, options);
+    QObject* probe1 = window.findChild<QObject*>("Probe1");
+    QVERIFY(probe1);
+    const QVariant actual = probe1->property(property.toLatin1());
     QCOMPARE(actual.metaType(), expected.metaType());
     QCOMPARE(actual, expected);
+    QCOMPARE(listNames.value(probe1), listName);
 }
 
 void TestDescriptions::refusesWithFormAndComponentNamed_data()
@@ -202,6 +245,7 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
     QTest::addColumn<QString>("children");
     QTest::addColumn<QString>("message");
     const QString probe = R"({"class": "TBoundProbe", "name": "Probe1", %1})";
+    const QString probeTemplate = R"("templates": {"Probe": {"class": "TBoundProbe", "name": "Probe%N%"}})";
     QTest::newRow("unknown class") << R"({"class": "TKQSpinEditX", "name": "Spin1"})"
                                    << "Form Refused, component Spin1: unknown class \"TKQSpinEditX\"";
     QTest::newRow("unknown property") << probe.arg(R"("properties": {"Valeu": "1"})")
@@ -257,8 +301,32 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
         << probe.arg(R"("properties": {})") + R"(, {"class": "QLabel", "name": "Label1", "unitOf": "Probe1"})"
         << "Form Refused, component Label1: Probe1 shows no value with a unit";
     QTest::newRow("unnamed component")
-        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TBoundProbe", "properties": {"X": 1}}]})"
-        << "Form Refused, component (unnamed TBoundProbe in Panel1): unknown property \"X\" of TBoundProbe";
+        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TBoundProbe", "properties": {"Y2": 1}}]})"
+        << "Form Refused, component (unnamed TBoundProbe in Panel1): unknown property \"Y2\" of TBoundProbe";
+    QTest::newRow("name in the wrong case") << probe.arg(R"("properties": {"ratio": 1})")
+                                            << "Form Refused, component Probe1: property \"ratio\" is spelt \"Ratio\"";
+    QTest::newRow("Qt's name beside the published one") << probe.arg(R"("properties": {"font": {}})")
+                                                         << "Form Refused, component Probe1: property \"font\" is spelt \"Font\"";
+    QTest::newRow("fraction for a dynamic tag") << R"({"class": "QLabel", "name": "Label1", "properties": {"Tag": 0.5}})"
+                                                << "Form Refused, component Label1: property \"Tag\" takes a whole number, not 0.5";
+    QTest::newRow("default nothing takes") << R"(], "defaults": {"Ratoi": 1}, "children": [)" + probe.arg(R"("properties": {})")
+                                           << "Form Refused, component TKQForm: the default \"Ratoi\" applies to no component";
+    QTest::newRow("unknown list") << probe.arg(R"("properties": {"EnumList": "E31"})")
+                                  << "Form Refused, component Probe1: there is no list \"E31\"";
+    QTest::newRow("list changing a text it lacks")
+        << R"(], "lists": {"E1": ["Off"], "E2": {"like": "E1", "except": {"2": "On"}}}, "children": [)"
+        << "Form Refused, component TKQForm: the list E2 changes the text of 2, which E1 has no text for";
+    QTest::newRow("unknown template") << R"({"use": "Valve", "name": "Valve1"})"
+                                      << "Form Refused, component Valve1: unknown template \"Valve\"";
+    QTest::newRow("placeholder not filled in") << "], " + probeTemplate + R"(, "children": [{"use": "Probe"})"
+                                               << "Form Refused, component Probe%N%: %N% is not filled in";
+    QTest::newRow("value for no placeholder") << "], " + probeTemplate + R"(, "children": [{"use": "Probe", "with": {"N": "1", "M": "2"}})"
+                                              << "Form Refused, component (use of Probe in TKQForm): the template \"Probe\" has no %M%";
+    QTest::newRow("template using itself")
+        << R"(], "templates": {"Box": {"class": "TKQPanel", "children": [{"use": "Box"}]}}, "children": [{"use": "Box", "name": "Box1"})"
+        << "Form Refused, component (use of Box in Box1): the template \"Box\" uses itself";
+    QTest::newRow("parameter not given") << R"(], "parameters": ["BLOCK"], "children": [)"
+                                         << "Form Refused, component TKQForm: the parameter BLOCK is not given";
 }
 
 void TestDescriptions::refusesWithFormAndComponentNamed()
@@ -267,6 +335,7 @@ void TestDescriptions::refusesWithFormAndComponentNamed()
     QFETCH(QString, message);
     TKQDatorelControl device;
     TLoaderWindow window;
+    // Rows that name parts of the root close the list of children first.
     const QString form = QString(R"({"class": "TKQForm", "children": [%1]})").arg(children);
     QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
              message);
@@ -293,6 +362,40 @@ void TestDescriptions::rootClassMustBeTheWindows()
     TKQForm window;
     QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &window); }),
              QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
+}
+
+void TestDescriptions::captionFollowsItsField_data()
+{
+    QTest::addColumn<QString>("children");
+    QTest::addColumn<bool>("hiddenAtLoad");
+    const QString row = R"("layout": {"type": "form"}, "children": [
+        {"class": "TBoundProbe", "name": "Probe1", "label": "Speed", "properties": {"visible": %1}}])";
+    const QString grid = R"("layout": {"type": "grid"}, "children": [
+        {"class": "QLabel", "labelFor": "Probe1", "cell": [0, 0], "properties": {"text": "Speed"}},
+        {"class": "TBoundProbe", "name": "Probe1", "cell": [0, 1], "properties": {"visible": %1}}])";
+    QTest::newRow("form layout") << row.arg("true") << false;
+    QTest::newRow("form layout, hidden at load") << row.arg("false") << true;
+    QTest::newRow("grid") << grid.arg("true") << false;
+    QTest::newRow("grid, hidden at load") << grid.arg("false") << true;
+}
+
+// Shown with its field at first, then as the field is hidden or shown.
+void TestDescriptions::captionFollowsItsField()
+{
+    QFETCH(QString, children);
+    QFETCH(bool, hiddenAtLoad);
+    TKQForm window;
+    TFormLoader::LoadJson(QString(R"({"class": "TKQForm", %1})").arg(children).toUtf8(), "Captions", &window);
+    window.show();
+    auto* field = window.findChild<TBoundProbe*>("Probe1");
+    QLabel* caption = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->buddy() == field)
+            caption = label;
+    QVERIFY(caption);
+    QCOMPARE(caption->isVisible(), !hiddenAtLoad);
+    field->setVisible(hiddenAtLoad);
+    QCOMPARE(caption->isVisible(), hiddenAtLoad);
 }
 
 void TestDescriptions::everyFormFileIsStoredInTheProgram()
@@ -323,6 +426,10 @@ void TestDescriptions::everyStoredFormLoads()
     TFormLoadOptions options;
     options.anyRootClass = true;
     options.missingHandlers = &missing;
+    QFile file(TFormLoader::ResourcePath(form));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    for (const QJsonValue& parameter : QJsonDocument::fromJson(file.readAll())["parameters"].toArray())
+        options.parameters.insert(parameter.toString(), parameter.toString());
     QCOMPARE(RaisedText([&] {
                  TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
              }),
