@@ -340,10 +340,10 @@ private:
             CheckKeys(derived, DerivedListKeys, rootWho);
             const QString base = derived.value(QStringLiteral("like")).toString();
             if (!given.value(base).isArray() && !given.value(base).isObject())
-                Refuse(rootWho, QStringLiteral("the list %1 is like %2, which is not a list").arg(name, base));
+                Refuse(rootWho, QStringLiteral("the list \"%1\" is like \"%2\", which is not a list").arg(name, base));
             chain << name;
             if (chain.contains(base))
-                Refuse(rootWho, QStringLiteral("the list %1 is like itself").arg(name));
+                Refuse(rootWho, QStringLiteral("the list \"%1\" is like itself").arg(name));
             pairs = ResolveList(base, given, chain);
             const QJsonObject changes = derived.value(QStringLiteral("except")).toObject();
             for (auto it = changes.begin(); it != changes.end(); ++it) {
@@ -353,12 +353,12 @@ private:
                 while (i < pairs.size() && pairs[i].toInt() != value)
                     i += 2;
                 if (!number || i >= pairs.size() || !it.value().isString())
-                    Refuse(rootWho, QStringLiteral("the list %1 changes the text of %2, which %3 has no text for")
+                    Refuse(rootWho, QStringLiteral("the list \"%1\" changes the text of %2, which \"%3\" has no text for")
                                         .arg(name, it.key(), base));
                 pairs[i - 1] = it.value();
             }
         } else {
-            Refuse(rootWho, QStringLiteral("the list %1 is a list of texts or {\"like\": ..., \"except\": ...}").arg(name));
+            Refuse(rootWho, QStringLiteral("the list \"%1\" is a list of texts or {\"like\": ..., \"except\": ...}").arg(name));
         }
         lists.insert(name, pairs);
         return pairs;
@@ -380,7 +380,7 @@ private:
         for (qsizetype i = 0; paired && i < list.size(); i += 2)
             paired = list[i].isString() && IsIntegral(list[i + 1]);
         if (!paired)
-            Refuse(rootWho, QStringLiteral("the list %1 holds texts, or texts and values alternating").arg(name));
+            Refuse(rootWho, QStringLiteral("the list \"%1\" holds texts, or texts and values alternating").arg(name));
         return list;
     }
 

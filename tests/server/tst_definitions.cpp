@@ -16,34 +16,12 @@ namespace {
 
 const QString Source = QStringLiteral(TURVISTA_SOURCE_DIR);
 
-// Items the program's code names instead of a form: the alarm lists' lines, the
-// configuration check's messages, the switch that allows configure mode; as a
-// prefix and a count, or one item.
-struct TCodeItems {
-    const char* prefix;
-    int count;
-};
-constexpr TCodeItems RunCodeItems[] = {
-    {"Y_ALARMS.ALARMS.EV_TM_", 100}, {"Y_ALARMS.ALARMS.MSG_O_", 100}, {"Y_ALARMS.ALARMS.NUM_EVENTS", 0},
-    {"X_EVENTLOG.A.EV_TM_", 100},    {"X_EVENTLOG.A.MESG_O_", 100},   {"X_ELOG.T.EV_TM_", 20},
-    {"X_ELOG.T.MESG_O_", 20},
-};
-constexpr TCodeItems MainCodeItems[] = {
-    {"CONF_CHK_1.ERRORS.EV_N_", 256}, {"CONF_CHK_1.ERRORS.MSG_O_", 256}, {"CONF_CHK_1.ERRORS.NUM_EVENTS", 0},
-    {"CONF_CHK_1.C_ERR_SW.B_SW", 0},  {"CONF_CHK_1.N_ERR_DLY.DELAY", 0}, {"KXSPL.TST_CONFIG.IN", 0},
-    {"Z_CPU_COM.EN_CONFIG.OR", 0},
-};
-
-template <std::size_t N>
-QStringList Names(const TCodeItems (&items)[N])
+// Items of the lists the program's code reads line by line: prefix1 ... prefixN.
+QStringList Numbered(const QString& prefix, int count)
 {
     QStringList names;
-    for (const TCodeItems& item : items) {
-        if (item.count == 0)
-            names << QString::fromLatin1(item.prefix);
-        for (int i = 1; i <= item.count; ++i)
-            names << QString::fromLatin1(item.prefix) + QString::number(i);
-    }
+    for (int i = 1; i <= count; ++i)
+        names << prefix + QString::number(i);
     return names;
 }
 
@@ -106,8 +84,15 @@ private slots:
             ? QString::fromUtf8(file.readAll()).split(u'\n').filter(QRegularExpression("^[^#\\s]"))
             : QStringList();
         QTest::newRow("program and service mode windows") << configured;
-        QTest::newRow("main window and configuration check") << Names(MainCodeItems);
-        QTest::newRow("run mode window") << FormItems({"Rqv_run"}) + Names(RunCodeItems);
+        // The configuration check's items and its messages, and the switch that allows configure mode.
+        QTest::newRow("main window") << Numbered("CONF_CHK_1.ERRORS.EV_N_", 256) + Numbered("CONF_CHK_1.ERRORS.MSG_O_", 256)
+                                            + QStringList{"CONF_CHK_1.ERRORS.NUM_EVENTS", "CONF_CHK_1.C_ERR_SW.B_SW",
+                                                          "CONF_CHK_1.N_ERR_DLY.DELAY", "KXSPL.TST_CONFIG.IN", "Z_CPU_COM.EN_CONFIG.OR"};
+        // With the lines of the alarm lists, which its code reads.
+        QTest::newRow("run mode window") << FormItems({"Rqv_run"}) + Numbered("Y_ALARMS.ALARMS.EV_TM_", 100)
+                                                + Numbered("Y_ALARMS.ALARMS.MSG_O_", 100) + Numbered("X_EVENTLOG.A.EV_TM_", 100)
+                                                + Numbered("X_EVENTLOG.A.MESG_O_", 100) + Numbered("X_ELOG.T.EV_TM_", 20)
+                                                + Numbered("X_ELOG.T.MESG_O_", 20);
         QTest::newRow("overspeed test") << FormItems({"OverspeedTest"});
         QTest::newRow("time and date") << FormItems({"TimeDate"});
         QTest::newRow("speed dynamics") << FormItems({"SpeedDynamics"});

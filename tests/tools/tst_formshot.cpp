@@ -81,17 +81,13 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(R"({"class": "TKQForm", "parameters": ["LOOP"], "defaults": {"Device": "KQDatorelControl1"},
-          "lists": {"E1": ["Off", "On"]},
-          "templates": {"Gain": {"class": "TKQBoxLabel", "name": "%G%Gain", "properties": {"ItemName": "%LOOP%.%G%_GAIN.RAMP"}}},
-          "children": [
-            {"class": "TKQBoxLabel", "name": "Speed", "properties": {"ItemName": "AA_MONITOR.SPEED.A_NAME"}},
-            {"class": "TKQPageControl", "name": "Pages", "children": [
-              {"class": "TKQTabSheet", "name": "Sheet1", "properties": {"Caption": "Tuning"}, "children": [
-                {"class": "QLabel", "properties": {"text": "Gains"}},
-                {"class": "TKQGroupBox", "name": "Loop", "properties": {"Caption": "Loop"}, "children": [
-                  {"class": "TKQGroupBox", "name": "Gains", "properties": {"Caption": "Gains"}, "children": [
-                    {"use": "Gain", "with": {"G": "P"}},
-                    {"class": "TKQEnumComboBox", "name": "Mode", "properties": {"ItemName": "C_X.MODE.IN", "EnumList": "E1"}}]}]}]}]}]})");
+          "lists": {"E1": ["Off", "On"]}, "templates": {"Gain": {"class": "TKQBoxLabel", "name": "%G%Gain", "properties": {"ItemName": "%LOOP%.%G%_GAIN.RAMP"}}},
+          "children": [{"class": "TKQBoxLabel", "name": "Speed", "properties": {"ItemName": "AA_MONITOR.SPEED.A_NAME"}},
+            {"class": "TKQPageControl", "children": [{"class": "TKQTabSheet", "properties": {"Caption": "Tuning"}, "children": [
+              {"class": "QLabel", "properties": {"text": "Gains"}},
+              {"class": "TKQGroupBox", "properties": {"Caption": "Loop"}, "children": [{"class": "TKQGroupBox", "properties": {"Caption": "Gains"}, "children": [
+                {"use": "Gain", "with": {"G": "P"}},
+                {"class": "TKQEnumComboBox", "name": "Mode", "properties": {"ItemName": "C_X.MODE.IN", "EnumList": "E1"}}]}]}]}]}]})");
         file.close();
         const Result result = Run({"--items", path, "--with", "LOOP=EXTR_DYN"});
         QCOMPARE(Reports(result.err), QStringList());
