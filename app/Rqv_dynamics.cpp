@@ -1,9 +1,7 @@
 #include "app/Rqv_dynamics.h"
 
-#include "controls/FormClasses.h"
 #include "controls/FormLoader.h"
 #include "controls/KQMomentaryButton.h"
-#include "datalink/KQDevice.h"
 
 void TFDynamics::SetGainButtonsMonitorOnly(bool monitorOnly)
 {
@@ -22,9 +20,7 @@ TFLoopDynamics::TFLoopDynamics(QWidget* owner, TKQDevice* device, const QString&
 {
     TFormLoadOptions options;
     options.parameters.insert(QString::fromLatin1(FormBlock), block);
-    RegisterAllFormClasses();
-    TFormLoader::Load(TFormLoader::ResourcePath(QStringLiteral("LoopDynamics")), this,
-                      {{QStringLiteral("KQDatorelControl1"), Device()}}, options);
+    LoadForm(QStringLiteral("LoopDynamics"), options);
     SetCaption(caption);
 }
 
