@@ -2,9 +2,6 @@
 
 #include "controls/FormLoader.h"
 #include "controls/KQMomentaryButton.h"
-#include "platform/Assert.h"
-
-#include <QFile>
 
 void TFDynamics::SetGainButtonsMonitorOnly(bool monitorOnly)
 {
@@ -21,13 +18,9 @@ TFSpeedDynamics::TFSpeedDynamics(QWidget* owner, TKQDevice* device) : TFDynamics
 TFLoopDynamics::TFLoopDynamics(QWidget* owner, TKQDevice* device, const QString& block, const QString& caption)
     : TFDynamics(owner, device)
 {
-    const QString formName = QStringLiteral("LoopDynamics");
-    QFile file(TFormLoader::ResourcePath(formName));
-    Assert(file.open(QIODevice::ReadOnly), "TFLoopDynamics.Create: form LoopDynamics is not stored");
-    // Item names are the only texts that begin with the block and a point.
-    QByteArray json = file.readAll();
-    json.replace('"' + QByteArray(FormBlock) + '.', '"' + block.toLatin1() + '.');
-    LoadForm(json, formName);
+    TFormLoadOptions options;
+    options.parameters.insert(QString::fromLatin1(FormBlock), block);
+    LoadForm(QStringLiteral("LoopDynamics"), options);
     SetCaption(caption);
 }
 

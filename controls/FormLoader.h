@@ -4,9 +4,13 @@
 // out, and once the whole tree exists gives every component its end-of-loading
 // call in creation order.
 //
-// A description that names an unknown class, property, event or reference, a
-// handler the window lacks, or an item without a device is a programming error:
-// Load raises EAssertionFailed with a text that names the form and the component.
+// A form may name defaults, value lists and templates once at its root and take
+// parameters from the window that loads it.
+//
+// A description that names an unknown class, property, event, reference, list or
+// template, a handler the window lacks, or an item without a device is a
+// programming error: Load raises EAssertionFailed with a text that names the form
+// and the component.
 #pragma once
 
 #include <QByteArray>
@@ -22,13 +26,20 @@ class QWidget;
 // window's control device: {"KQDatorelControl1", device}.
 using TFormReferences = QHash<QString, QObject*>;
 
-// For tools and checks that build a window's form without the window's class.
 struct TFormLoadOptions {
+    // The values of the form's parameters ("parameters" at its root): each
+    // "%NAME%" in the form becomes the value given for NAME.
+    QHash<QString, QString> parameters;
+
+    // For tools and checks that build a window's form without the window's class:
     // The root entry may name any class; the given window stands in for it.
     bool anyRootClass = false;
     // When set, a handler the window lacks is listed here ("Component.Event:
     // Handler(QObject*)") and its event left unconnected, instead of refusing the form.
     QStringList* missingHandlers = nullptr;
+    // When set, each control whose value list the form names ("EnumList": "E31")
+    // is entered here with the list's name.
+    QHash<const QObject*, QString>* listNames = nullptr;
 };
 
 class TFormLoader {

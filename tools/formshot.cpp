@@ -1,14 +1,21 @@
-// formshot: builds a form offscreen and writes a picture of it.
+// formshot: builds a form offscreen and writes a picture of it, or lists what it binds.
 //
-//   formshot FORM OUT.png [--online NETFILE] [--scale N]
+//   formshot FORM OUT.png [--online NETFILE] [--scale N] [--with NAME=VALUE ...]
+//   formshot --items FORM [--with NAME=VALUE ...]
 //
 // FORM is a form description file, or the name of a form stored in the program
-// ("Gallery"). Bound controls name the control device "KQDatorelControl1". Off
-// line they show what the form gives them; with --online the server is started
-// with NETFILE (found through the registry, as the program does) and the picture
-// is taken once the controls have had time to show the control's values.
-// --scale N renders at N times the normal size (2 for 200 %).
-// The window's event handlers are not there: events stay unconnected.
+// ("Gallery"). --with gives a value to a parameter of the form. Bound controls
+// name the control device "KQDatorelControl1". Off line they show what the form
+// gives them; with --online the server is started with NETFILE (found through the
+// registry, as the program does) and the picture is taken once the controls have
+// had time to show the control's values. --scale N renders at N times the normal
+// size (2 for 200 %). The window's event handlers are not there: events stay
+// unconnected.
+//
+// --items prints one line per bound control (a component with an item name), in
+// the order of the form with its templates expanded, its fields separated by tabs:
+// page caption, captions of the enclosing group boxes joined by "/", class, item
+// name, component name, and the name of the value list the form gave it.
 #include "controls/FormClasses.h"
 #include "controls/FormLoader.h"
 #include "controls/KQForms.h"
@@ -51,7 +58,8 @@ void Print(const QString& text)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: formshot FORM OUT.png [--online NETFILE] [--scale N]\n");
+    std::fprintf(stderr, "usage: formshot FORM OUT.png [--online NETFILE] [--scale N] [--with NAME=VALUE ...]\n"
+                         "       formshot --items FORM [--with NAME=VALUE ...]\n");
     return ExitUsage;
 }
 
@@ -83,10 +91,12 @@ void Settle(int milliseconds)
 }
 
 struct TArguments {
+    bool items = false;
     QString form;
     QString out;
     QString netFile;
     QString scale;
+    QHash<QString, QString> parameters;
 };
 
 bool Parse(int argc, char** argv, TArguments& arguments)
@@ -94,20 +104,63 @@ bool Parse(int argc, char** argv, TArguments& arguments)
     QStringList plain;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
-        if ((argument == QLatin1String("--online") || argument == QLatin1String("--scale")) && i + 1 < argc) {
-            (argument == QLatin1String("--online") ? arguments.netFile : arguments.scale) = QString::fromLocal8Bit(argv[++i]);
+        const bool valued = argument == QLatin1String("--online") || argument == QLatin1String("--scale")
+                         || argument == QLatin1String("--with");
+        if (valued && i + 1 < argc) {
+            const QString value = QString::fromLocal8Bit(argv[++i]);
+            if (argument == QLatin1String("--online")) {
+                arguments.netFile = value;
+            } else if (argument == QLatin1String("--scale")) {
+                arguments.scale = value;
+            } else {
+                const qsizetype equals = value.indexOf(QLatin1Char('='));
+                if (equals <= 0)
+                    return false;
+                arguments.parameters.insert(value.left(equals), value.mid(equals + 1));
+            }
+        } else if (argument == QLatin1String("--items")) {
+            arguments.items = true;
         } else if (argument.startsWith(QLatin1String("--"))) {
             return false;
         } else {
             plain << argument;
         }
     }
+    if (arguments.items)
+        return plain.size() == 1 && arguments.netFile.isEmpty() && arguments.scale.isEmpty()
+            && (arguments.form = plain[0], true);
     if (plain.size() != 2)
         return false;
     arguments.form = plain[0];
     arguments.out = plain[1];
     bool ok = true;
     return arguments.scale.isEmpty() || (arguments.scale.toDouble(&ok) > 0 && ok);
+}
+
+// Where a bound control sits: its page's caption and its group boxes' captions, outermost first.
+QString Placement(const QObject* control)
+{
+    QString page;
+    QStringList groups;
+    for (const QObject* container = control->parent(); container; container = container->parent()) {
+        if (page.isEmpty() && qobject_cast<const TKQTabSheet*>(container))
+            page = container->property("Caption").toString();
+        if (qobject_cast<const TKQGroupBox*>(container))
+            groups.prepend(container->property("Caption").toString());
+    }
+    return page + QLatin1Char('\t') + groups.join(QLatin1Char('/'));
+}
+
+void PrintItems(const QList<QObject*>& components, const QHash<const QObject*, QString>& listNames)
+{
+    for (const QObject* component : components) {
+        const QString itemName = component->property("ItemName").toString();
+        if (itemName.isEmpty())
+            continue;
+        const QStringList fields = {Placement(component), QString::fromLatin1(component->metaObject()->className()),
+                                    itemName, component->objectName(), listNames.value(component)};
+        std::printf("%s\n", qPrintable(fields.join(QLatin1Char('\t'))));
+    }
 }
 
 QString FormPath(const QString& form)
@@ -132,6 +185,25 @@ bool GoOnline(TKQServer& server, TKQDatorelControl& device, const QString& netFi
     while (!communicating && clock.elapsed() < OnlineTimeout)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     return communicating;
+}
+
+int Picture(QWidget& window, const QStringList& missingHandlers, const TArguments& arguments)
+{
+    for (const QString& handler : missingHandlers)
+        Print(QStringLiteral("not connected (the window's handler): ") + handler);
+    if (!window.testAttribute(Qt::WA_Resized))
+        window.resize(window.sizeHint());
+    window.show();
+    Settle(arguments.netFile.isEmpty() ? OfflineSettleTime : OnlineSettleTime);
+    // A picture for review shows no text cursor or focus frame.
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+    Settle(OfflineSettleTime);
+    const QPixmap picture = window.grab();
+    if (picture.save(arguments.out, "PNG"))
+        return ExitOk;
+    Print(QStringLiteral("cannot write ") + arguments.out);
+    return ExitFailed;
 }
 
 } // namespace
@@ -176,26 +248,18 @@ int main(int argc, char** argv)
 
         auto window = std::make_unique<TKQForm>();
         QStringList missingHandlers;
+        QHash<const QObject*, QString> listNames;
         TFormLoadOptions options;
         options.anyRootClass = true;
         options.missingHandlers = &missingHandlers;
+        options.listNames = &listNames;
+        options.parameters = arguments.parameters;
         try {
-            TFormLoader::Load(path, window.get(), {{DeviceName, &device}}, options);
-            for (const QString& handler : missingHandlers)
-                Print(QStringLiteral("not connected (the window's handler): ") + handler);
-            if (!window->testAttribute(Qt::WA_Resized))
-                window->resize(window->sizeHint());
-            window->show();
-            Settle(arguments.netFile.isEmpty() ? OfflineSettleTime : OnlineSettleTime);
-            // A picture for review shows no text cursor or focus frame.
-            if (QWidget* focused = QApplication::focusWidget())
-                focused->clearFocus();
-            Settle(OfflineSettleTime);
-            const QPixmap picture = window->grab();
-            if (!picture.save(arguments.out, "PNG")) {
-                Print(QStringLiteral("cannot write ") + arguments.out);
-                result = ExitFailed;
-            }
+            const QList<QObject*> components = TFormLoader::Load(path, window.get(), {{DeviceName, &device}}, options);
+            if (arguments.items)
+                PrintItems(components, listNames);
+            else
+                result = Picture(*window, missingHandlers, arguments);
         } catch (const EAssertionFailed& error) {
             Print(error.Message());
             result = ExitFailed;

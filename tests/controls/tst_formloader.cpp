@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFont>
 #include <QFormLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -54,33 +56,18 @@ void RegisterTestClasses()
     FormClasses::Register<TLoaderWatcher>();
 }
 
-const QByteArray TreeForm = R"({
-  "class": "TKQForm", "name": "FTree",
-  "properties": { "Caption": "Tree" },
-  "layout": { "type": "vertical", "margins": 0, "spacing": 0, "stretch": true },
-  "children": [
-    { "class": "TKQPanel", "name": "Panel1",
-      "layout": { "type": "form" },
-      "children": [
-        { "class": "TBoundProbe", "name": "RatedSpeed", "label": "Rated speed",
-          "properties": { "Device": "KQDatorelControl1", "ItemName": "C_SPEED.RATED.IN" },
-          "events": { "OnValueChange": "ProbeChange" } },
-        { "class": "TLoaderWatcher", "name": "Watcher1", "properties": { "Device": "KQDatorelControl1" } }
-      ] },
-    { "class": "TKQPageControl", "name": "Pages",
-      "properties": { "ActivePage": "SheetB" },
-      "children": [
-        { "class": "TKQTabSheet", "name": "SheetA", "properties": { "Caption": "A" } },
-        { "class": "TKQTabSheet", "name": "SheetB", "properties": { "Caption": "B" },
-          "layout": { "type": "grid" },
-          "children": [ { "class": "QPushButton", "name": "Button1", "cell": [0, 1],
-                          "properties": { "text": "Go" }, "events": { "clicked": "ButtonClick" } } ] }
-      ] },
-    { "class": "TKQScrollBox", "name": "Scroll1",
-      "layout": { "type": "vertical" },
-      "children": [ { "class": "QLabel", "name": "ScrollLabel", "properties": { "text": "inside" } } ] }
-  ]
-})";
+const QByteArray TreeForm = R"({"class": "TKQForm", "name": "FTree", "properties": {"Caption": "Tree"},
+  "layout": {"type": "vertical", "margins": 0, "spacing": 0, "stretch": true}, "children": [
+    {"class": "TKQPanel", "name": "Panel1", "layout": {"type": "form"}, "children": [
+      {"class": "TBoundProbe", "name": "RatedSpeed", "label": "Rated speed", "events": {"OnValueChange": "ProbeChange"},
+       "properties": {"Device": "KQDatorelControl1", "ItemName": "C_SPEED.RATED.IN"}},
+      {"class": "TLoaderWatcher", "name": "Watcher1", "properties": {"Device": "KQDatorelControl1"}}]},
+    {"class": "TKQPageControl", "name": "Pages", "properties": {"ActivePage": "SheetB"}, "children": [
+      {"class": "TKQTabSheet", "name": "SheetA", "properties": {"Caption": "A"}},
+      {"class": "TKQTabSheet", "name": "SheetB", "properties": {"Caption": "B"}, "layout": {"type": "grid"}, "children": [
+        {"class": "QPushButton", "name": "Button1", "cell": [0, 1], "properties": {"text": "Go"}, "events": {"clicked": "ButtonClick"}}]}]},
+    {"class": "TKQScrollBox", "name": "Scroll1", "layout": {"type": "vertical"}, "children": [
+      {"class": "QLabel", "name": "ScrollLabel", "properties": {"text": "inside"}}]}]})";
 
 } // namespace
 
@@ -151,6 +138,8 @@ private slots:
     void refusesWithFormAndComponentNamed();
     void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
     void rootClassMustBeTheWindows();
+    void captionFollowsItsField_data();
+    void captionFollowsItsField();
     void everyFormFileIsStoredInTheProgram();
     void everyStoredFormLoads_data();
     void everyStoredFormLoads();
@@ -161,40 +150,79 @@ private:
 
 void TestDescriptions::takesEachKindOfValue_data()
 {
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("probe");
     QTest::addColumn<QString>("property");
-    QTest::addColumn<QString>("json");
     QTest::addColumn<QVariant>("expected");
-    QTest::newRow("text") << "Value" << "\"Not Used\"" << QVariant("Not Used");
-    QTest::newRow("boolean") << "IsMonitorOnly" << "true" << QVariant(true);
-    QTest::newRow("integer") << "Tag" << "56320" << QVariant(56320);
-    QTest::newRow("negative real") << "Ratio" << "-7.5" << QVariant(-7.5);
-    QTest::newRow("byte") << "DecimalPlaces" << "4" << QVariant::fromValue<unsigned char>(4);
-    QTest::newRow("real") << "Ratio" << "0.25" << QVariant(0.25);
-    QTest::newRow("whole real") << "Ratio" << "3" << QVariant(3.0);
-    QTest::newRow("colour #rrggbb") << "OnColor" << "\"#008080\"" << QVariant(QColor(0, 128, 128));
-    QTest::newRow("colour by name") << "OnColor" << "\"teal\"" << QVariant(QColor(0, 128, 128));
-    QTest::newRow("text/value pairs") << "EnumList" << R"(["Not Used", 1, "Generator Breaker Position", 2])"
-                                      << QVariant(QVariantList{"Not Used", 1, "Generator Breaker Position", 2});
-    QTest::newRow("enumeration") << "Kind" << "\"kindFancy\"" << QVariant::fromValue(TBoundProbe::kindFancy);
+    QTest::addColumn<QString>("listName");
+    const QString probe = R"({"class": "TBoundProbe", "name": "Probe1", "properties": {%1}})";
+    const auto value = [&](const char* name, const char* json, const QVariant& expected) {
+        QTest::newRow(name) << QString() << probe.arg(QString(R"("%1": %2)").arg(name, json)) << name << expected << QString();
+    };
+    value("Value", R"("Not Used")", QVariant("Not Used"));
+    value("IsMonitorOnly", "true", QVariant(true));
+    value("Tag", "56320", QVariant(56320));
+    value("DecimalPlaces", "4", QVariant::fromValue<unsigned char>(4));
+    value("Ratio", "0.25", QVariant(0.25));
+    value("OnColor", R"("#008080")", QVariant(QColor(0, 128, 128)));
+    value("EnumList", R"(["Not Used", 1, "Generator Breaker Position", 2])",
+          QVariant(QVariantList{"Not Used", 1, "Generator Breaker Position", 2}));
+    value("Kind", R"("kindFancy")", QVariant::fromValue(TBoundProbe::kindFancy));
     QFont font;
     font.setPixelSize(24);
     font.setBold(true);
-    QTest::newRow("font") << "Font" << R"({"pixelSize": 24, "bold": true})" << QVariant(font);
+    value("Font", R"({"pixelSize": 24, "bold": true})", QVariant(font));
+
+    const QVariant twoValues = QVariantList{"Off", 1, "On", 2};
+    // A whole number for a real property arrives as a real.
+    QTest::newRow("property default") << R"("defaults": {"Ratio": 1})" << probe.arg("") << "Ratio" << QVariant(1.0) << QString();
+    QTest::newRow("class default over property default")
+        << R"("defaults": {"Ratio": 1, "TBoundProbe": {"Ratio": 2}})" << probe.arg("") << "Ratio" << QVariant(2.0) << QString();
+    QTest::newRow("own value over class default") << R"("defaults": {"QWidget": {"Ratio": 2}})"
+                                                  << probe.arg(R"("Ratio": 3)") << "Ratio" << QVariant(3.0) << QString();
+    QTest::newRow("list of texts") << R"("lists": {"E1": ["Off", "On"]})" << probe.arg(R"("EnumList": "E1")")
+                                   << "EnumList" << twoValues << "E1";
+    QTest::newRow("list of pairs") << R"("lists": {"E2": ["Off", 1, "On", 2]})" << probe.arg(R"("EnumList": "E2")")
+                                   << "EnumList" << twoValues << "E2";
+    QTest::newRow("list like another") << R"("lists": {"E1": ["Off", "Of"], "E3": {"like": "E1", "except": {"2": "On"}}})"
+                                       << probe.arg(R"("EnumList": "E3")") << "EnumList" << twoValues << "E3";
+    const QString probeTemplate = R"("templates": {"Probe": {"class": "TBoundProbe", "name": "Probe%N%", "properties": {"Value": "v%N%", "Ratio": 1}}})";
+    QTest::newRow("template's properties merged")
+        << probeTemplate << R"({"use": "Probe", "with": {"N": "1"}, "properties": {"Ratio": 2}})" << "Value" << QVariant("v1") << QString();
+    QTest::newRow("properties merged over the template's")
+        << probeTemplate << R"({"use": "Probe", "with": {"N": "1"}, "properties": {"Ratio": 2}})" << "Ratio" << QVariant(2.0) << QString();
+    QTest::newRow("template using a template")
+        << probeTemplate.chopped(1) + R"(, "Twice": {"use": "Probe", "with": {"N": "%M%"}}})"
+        << R"({"use": "Twice", "with": {"M": "1"}})" << "Value" << QVariant("v1") << QString();
+    QTest::newRow("form parameter") << R"("parameters": ["BLOCK"])" << probe.arg(R"("Value": "%BLOCK%.P_GAIN.RAMP")")
+                                    << "Value" << QVariant("B1.P_GAIN.RAMP") << QString();
+    QTest::newRow("tag of a class without one") << QString() << R"({"class": "QLabel", "name": "Probe1", "properties": {"Tag": 56320}})"
+                                                << "Tag" << QVariant(56320) << QString();
 }
 
+// Values as the form gives them, alone or through the form's defaults, named
+// lists, templates and parameters (BLOCK is "B1").
 void TestDescriptions::takesEachKindOfValue()
 {
+    QFETCH(QString, root);
+    QFETCH(QString, probe);
     QFETCH(QString, property);
-    QFETCH(QString, json);
     QFETCH(QVariant, expected);
+    QFETCH(QString, listName);
     TKQForm window;
-    const QString form = QString(R"({"class": "TKQForm", "children": [
-        {"class": "TBoundProbe", "name": "Probe1", "properties": {"%1": %2}}]})")
-                             .arg(property, json);
-    TFormLoader::LoadJson(form.toUtf8(), "Values", &window);
-    const QVariant actual = window.findChild<TBoundProbe*>("Probe1")->property(property.toLatin1());
+    const QString form = QString(R"({"class": "TKQForm", %1 "children": [%2]})").arg(root.isEmpty() ? root : root + ",", probe);
+    QHash<const QObject*, QString> listNames;
+    TFormLoadOptions options;
+    options.listNames = &listNames;
+    if (root.contains("parameters"))
+        options.parameters.insert("BLOCK", "B1");
+    TFormLoader::LoadJson(form.toUtf8(), "Values", &window, {}, options);
+    QObject* probe1 = window.findChild<QObject*>("Probe1");
+    QVERIFY(probe1);
+    const QVariant actual = probe1->property(property.toLatin1());
     QCOMPARE(actual.metaType(), expected.metaType());
     QCOMPARE(actual, expected);
+    QCOMPARE(listNames.value(probe1), listName);
 }
 
 void TestDescriptions::refusesWithFormAndComponentNamed_data()
@@ -202,63 +230,67 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
     QTest::addColumn<QString>("children");
     QTest::addColumn<QString>("message");
     const QString probe = R"({"class": "TBoundProbe", "name": "Probe1", %1})";
-    QTest::newRow("unknown class") << R"({"class": "TKQSpinEditX", "name": "Spin1"})"
-                                   << "Form Refused, component Spin1: unknown class \"TKQSpinEditX\"";
-    QTest::newRow("unknown property") << probe.arg(R"("properties": {"Valeu": "1"})")
-                                      << "Form Refused, component Probe1: unknown property \"Valeu\" of TBoundProbe";
-    QTest::newRow("read-only property") << probe.arg(R"("properties": {"ReadOnly": "1"})")
-                                        << "Form Refused, component Probe1: property \"ReadOnly\" cannot be set";
-    QTest::newRow("handler the window lacks")
-        << probe.arg(R"("events": {"OnValueChange": "SpeedChange"})")
-        << "Form Refused, component Probe1: the window TLoaderWindow has no handler SpeedChange(QObject*) for OnValueChange";
+    const auto property = [&](const char* json) { return probe.arg(QString(R"("properties": {%1})").arg(json)); };
+    const QString probeTemplate = R"("templates": {"Probe": {"class": "TBoundProbe", "name": "Probe%N%"}})";
+    QTest::newRow("unknown class") << R"({"class": "TKQSpinEditX", "name": "Spin1"})" << R"(Spin1: unknown class "TKQSpinEditX")";
+    QTest::newRow("unknown property") << property(R"("Valeu": "1")") << R"(Probe1: unknown property "Valeu" of TBoundProbe)";
+    QTest::newRow("read-only property") << property(R"("ReadOnly": "1")") << R"(Probe1: property "ReadOnly" cannot be set)";
+    QTest::newRow("handler the window lacks") << probe.arg(R"("events": {"OnValueChange": "SpeedChange"})")
+                                              << "Probe1: the window TLoaderWindow has no handler SpeedChange(QObject*) for OnValueChange";
     QTest::newRow("unknown event") << probe.arg(R"("events": {"OnValueChanged": "ProbeChange"})")
-                                   << "Form Refused, component Probe1: unknown event \"OnValueChanged\" of TBoundProbe";
-    QTest::newRow("item without a device")
-        << probe.arg(R"("properties": {"ItemName": "C_SPEED.RATED.IN"})")
-        << "Form Refused, component Probe1: names the item \"C_SPEED.RATED.IN\" but no Device";
-    QTest::newRow("unknown reference")
-        << probe.arg(R"("properties": {"Device": "KQDatorelControl2", "ItemName": "A.B.C"})")
-        << "Form Refused, component Probe1: property \"Device\" refers to \"KQDatorelControl2\", which is not known";
+                                   << R"(Probe1: unknown event "OnValueChanged" of TBoundProbe)";
+    QTest::newRow("item without a device") << property(R"("ItemName": "C_SPEED.RATED.IN")")
+                                           << R"(Probe1: names the item "C_SPEED.RATED.IN" but no Device)";
+    QTest::newRow("unknown reference") << property(R"("Device": "KQDatorelControl2", "ItemName": "A.B.C")")
+                                       << R"(Probe1: property "Device" refers to "KQDatorelControl2", which is not known)";
     QTest::newRow("reference of the wrong class")
         << R"({"class": "QLabel", "name": "Label1"}, {"class": "TLoaderWatcher", "name": "Watcher1", "properties": {"Device": "Label1"}})"
-        << "Form Refused, component Watcher1: property \"Device\" takes a TKQDevice; \"Label1\" is a QLabel";
-    QTest::newRow("text for a boolean") << probe.arg(R"("properties": {"IsMonitorOnly": "False"})")
-                                        << "Form Refused, component Probe1: property \"IsMonitorOnly\" takes true or false, not \"False\"";
-    QTest::newRow("byte out of range")
-        << probe.arg(R"("properties": {"DecimalPlaces": 300})")
-        << "Form Refused, component Probe1: property \"DecimalPlaces\" takes a number in the range of uchar, not 300";
-    QTest::newRow("fraction for an integer") << probe.arg(R"("properties": {"Tag": 1.5})")
-                                             << "Form Refused, component Probe1: property \"Tag\" takes a whole number, not 1.5";
-    QTest::newRow("bad colour") << probe.arg(R"("properties": {"OnColor": "#12345"})")
-                                << "Form Refused, component Probe1: property \"OnColor\" takes a colour (\"#rrggbb\" or a colour name), not \"#12345\"";
-    QTest::newRow("unknown enumeration key")
-        << probe.arg(R"("properties": {"Kind": "kindOdd"})")
-        << "Form Refused, component Probe1: property \"Kind\" takes a key of TKind, not \"kindOdd\"";
-    QTest::newRow("name used twice") << probe.arg(R"("properties": {})") + "," + probe.arg(R"("properties": {})")
-                                     << "Form Refused, component Probe1: the name is used twice";
-    QTest::newRow("misspelt entry") << probe.arg(R"("propeties": {})")
-                                    << "Form Refused, component Probe1: unknown entry \"propeties\"";
-    QTest::newRow("tab sheet outside a page control")
-        << R"({"class": "TKQTabSheet", "name": "Sheet1"})"
-        << "Form Refused, component Sheet1: a tab sheet belongs in a page control";
-    QTest::newRow("unknown active page")
-        << R"({"class": "TKQPageControl", "name": "Pages", "properties": {"ActivePage": "Sheet9"},
-               "children": [{"class": "TKQTabSheet", "name": "Sheet1"}]})"
-        << "Form Refused, component Pages: property \"ActivePage\" does not take \"Sheet9\"";
-    QTest::newRow("setter that raises") << probe.arg(R"("properties": {"Tag": -1})")
-                                        << "Form Refused, component Probe1: TBoundProbe.SetTag: negative tag";
-    QTest::newRow("label outside a form layout") << probe.arg(R"("label": "Speed")")
-                                                 << "Form Refused, component Probe1: a label needs a form layout";
-    QTest::newRow("caption of something not a label") << probe.arg(R"("labelFor": "Probe1")")
-                                                      << "Form Refused, component Probe1: only a label has \"labelFor\"";
+        << R"(Watcher1: property "Device" takes a TKQDevice; "Label1" is a QLabel)";
+    QTest::newRow("text for a boolean") << property(R"("IsMonitorOnly": "False")")
+                                        << R"(Probe1: property "IsMonitorOnly" takes true or false, not "False")";
+    QTest::newRow("byte out of range") << property(R"("DecimalPlaces": 300)")
+                                       << R"(Probe1: property "DecimalPlaces" takes a number in the range of uchar, not 300)";
+    QTest::newRow("fraction for an integer") << property(R"("Tag": 1.5)") << R"(Probe1: property "Tag" takes a whole number, not 1.5)";
+    QTest::newRow("bad colour") << property(R"("OnColor": "#12345")")
+                                << R"(Probe1: property "OnColor" takes a colour ("#rrggbb" or a colour name), not "#12345")";
+    QTest::newRow("unknown enumeration key") << property(R"("Kind": "kindOdd")")
+                                             << R"(Probe1: property "Kind" takes a key of TKind, not "kindOdd")";
+    QTest::newRow("name used twice") << property("") + "," + property("") << "Probe1: the name is used twice";
+    QTest::newRow("misspelt entry") << probe.arg(R"("propeties": {})") << R"(Probe1: unknown entry "propeties")";
+    QTest::newRow("tab sheet outside a page control") << R"({"class": "TKQTabSheet", "name": "Sheet1"})"
+                                                      << "Sheet1: a tab sheet belongs in a page control";
+    QTest::newRow("unknown active page") << R"({"class": "TKQPageControl", "name": "Pages", "properties": {"ActivePage": "Sheet9"},
+                                               "children": [{"class": "TKQTabSheet", "name": "Sheet1"}]})"
+                                         << R"(Pages: property "ActivePage" does not take "Sheet9")";
+    QTest::newRow("setter that raises") << property(R"("Tag": -1)") << "Probe1: TBoundProbe.SetTag: negative tag";
+    QTest::newRow("label outside a form layout") << probe.arg(R"("label": "Speed")") << "Probe1: a label needs a form layout";
+    QTest::newRow("caption of something not a label") << probe.arg(R"("labelFor": "Probe1")") << R"(Probe1: only a label has "labelFor")";
     QTest::newRow("caption of nothing") << R"({"class": "QLabel", "name": "Label1", "labelFor": "Speed1"})"
-                                        << "Form Refused, component Label1: names no visual component \"Speed1\"";
-    QTest::newRow("unit of what shows no value")
-        << probe.arg(R"("properties": {})") + R"(, {"class": "QLabel", "name": "Label1", "unitOf": "Probe1"})"
-        << "Form Refused, component Label1: Probe1 shows no value with a unit";
+                                        << R"(Label1: names no visual component "Speed1")";
+    QTest::newRow("unit of what shows no value") << property("") + R"(, {"class": "QLabel", "name": "Label1", "unitOf": "Probe1"})"
+                                                 << "Label1: Probe1 shows no value with a unit";
     QTest::newRow("unnamed component")
-        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TBoundProbe", "properties": {"X": 1}}]})"
-        << "Form Refused, component (unnamed TBoundProbe in Panel1): unknown property \"X\" of TBoundProbe";
+        << R"({"class": "TKQPanel", "name": "Panel1", "children": [{"class": "TBoundProbe", "properties": {"Y2": 1}}]})"
+        << R"((unnamed TBoundProbe in Panel1): unknown property "Y2" of TBoundProbe)";
+    QTest::newRow("name in the wrong case") << property(R"("ratio": 1)") << R"(Probe1: property "ratio" is spelt "Ratio")";
+    QTest::newRow("Qt's name beside the published one") << property(R"("font": {})") << R"(Probe1: property "font" is spelt "Font")";
+    QTest::newRow("fraction for a dynamic tag") << R"({"class": "QLabel", "name": "Label1", "properties": {"Tag": 0.5}})"
+                                                << R"(Label1: property "Tag" takes a whole number, not 0.5)";
+    QTest::newRow("unknown list") << property(R"("EnumList": "E31")") << R"(Probe1: there is no list "E31")";
+    // Rows that name parts of the root close the list of children first.
+    QTest::newRow("default nothing takes") << R"(], "defaults": {"Ratoi": 1}, "children": [)" + property("")
+                                           << R"(TKQForm: the default "Ratoi" applies to no component)";
+    QTest::newRow("list changing a text it lacks") << R"(], "lists": {"E1": ["Off"], "E2": {"like": "E1", "except": {"2": "On"}}}, "children": [)"
+                                                   << R"(TKQForm: the list "E2" changes the text of 2, which "E1" has no text for)";
+    QTest::newRow("unknown template") << R"({"use": "Valve", "name": "Valve1"})" << R"(Valve1: unknown template "Valve")";
+    QTest::newRow("placeholder not filled in") << "], " + probeTemplate + R"(, "children": [{"use": "Probe"})"
+                                               << "Probe%N%: %N% is not filled in";
+    QTest::newRow("value for no placeholder") << "], " + probeTemplate + R"(, "children": [{"use": "Probe", "with": {"N": "1", "M": "2"}})"
+                                              << R"((use of Probe in TKQForm): the template "Probe" has no %M%)";
+    QTest::newRow("template using itself")
+        << R"(], "templates": {"Box": {"class": "TKQPanel", "children": [{"use": "Box"}]}}, "children": [{"use": "Box", "name": "Box1"})"
+        << R"((use of Box in Box1): the template "Box" uses itself)";
+    QTest::newRow("parameter not given") << R"(], "parameters": ["BLOCK"], "children": [)" << "TKQForm: the parameter BLOCK is not given";
 }
 
 void TestDescriptions::refusesWithFormAndComponentNamed()
@@ -269,7 +301,7 @@ void TestDescriptions::refusesWithFormAndComponentNamed()
     TLoaderWindow window;
     const QString form = QString(R"({"class": "TKQForm", "children": [%1]})").arg(children);
     QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(form.toUtf8(), "Refused", &window, {{"KQDatorelControl1", &device}}); }),
-             message);
+             "Form Refused, component " + message);
 }
 
 void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
@@ -293,6 +325,39 @@ void TestDescriptions::rootClassMustBeTheWindows()
     TKQForm window;
     QCOMPARE(RaisedText([&] { TFormLoader::LoadJson(R"({"class": "TFRunMode"})", "Listed", &window); }),
              QString("Form Listed, component TFRunMode: the window is a TKQForm, not a TFRunMode"));
+}
+
+void TestDescriptions::captionFollowsItsField_data()
+{
+    QTest::addColumn<QString>("children");
+    QTest::addColumn<bool>("hiddenAtLoad");
+    const QString row = R"("layout": {"type": "form"}, "children": [
+        {"class": "TBoundProbe", "name": "Probe1", "label": "Speed", "properties": {"visible": %1}}])";
+    const QString grid = R"("layout": {"type": "grid"}, "children": [{"class": "QLabel", "labelFor": "Probe1", "cell": [0, 0]},
+        {"class": "TBoundProbe", "name": "Probe1", "cell": [0, 1], "properties": {"visible": %1}}])";
+    QTest::newRow("form layout") << row.arg("true") << false;
+    QTest::newRow("form layout, hidden at load") << row.arg("false") << true;
+    QTest::newRow("grid") << grid.arg("true") << false;
+    QTest::newRow("grid, hidden at load") << grid.arg("false") << true;
+}
+
+// Shown with its field at first, then as the field is hidden or shown.
+void TestDescriptions::captionFollowsItsField()
+{
+    QFETCH(QString, children);
+    QFETCH(bool, hiddenAtLoad);
+    TKQForm window;
+    TFormLoader::LoadJson(QString(R"({"class": "TKQForm", %1})").arg(children).toUtf8(), "Captions", &window);
+    window.show();
+    auto* field = window.findChild<TBoundProbe*>("Probe1");
+    QLabel* caption = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->buddy() == field)
+            caption = label;
+    QVERIFY(caption);
+    QCOMPARE(caption->isVisible(), !hiddenAtLoad);
+    field->setVisible(hiddenAtLoad);
+    QCOMPARE(caption->isVisible(), hiddenAtLoad);
 }
 
 void TestDescriptions::everyFormFileIsStoredInTheProgram()
@@ -323,6 +388,10 @@ void TestDescriptions::everyStoredFormLoads()
     TFormLoadOptions options;
     options.anyRootClass = true;
     options.missingHandlers = &missing;
+    QFile file(TFormLoader::ResourcePath(form));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    for (const QJsonValue& parameter : QJsonDocument::fromJson(file.readAll())["parameters"].toArray())
+        options.parameters.insert(parameter.toString(), parameter.toString());
     QCOMPARE(RaisedText([&] {
                  TFormLoader::Load(TFormLoader::ResourcePath(form), &window, {{"KQDatorelControl1", &device}}, options);
              }),

@@ -1,5 +1,5 @@
 // formshot: pictures of stored forms at each scale, off line and bound to the
-// real server's simulated control, and its refusals.
+// real server's simulated control, the list of what a form binds, and its refusals.
 #include "tests/support/ServerProcess.h"
 
 #include <QFile>
@@ -16,6 +16,7 @@ constexpr int RunTimeoutMs = 90000;
 struct Result {
     int status = -1; // -1: crashed or killed for taking too long
     QString err;
+    QString out;
 };
 
 // Runs formshot to its end; the private DDE folder and the build's registry
@@ -32,7 +33,7 @@ Result Run(const QStringList& arguments)
         process.kill();
     process.waitForFinished();
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardError())};
+            QString::fromLocal8Bit(process.readAllStandardError()), QString::fromLocal8Bit(process.readAllStandardOutput())};
 }
 
 // Lines formshot printed for itself (Qt's own warnings left out).
@@ -72,6 +73,31 @@ private slots:
                  qPrintable(QString("%1x%2 and %3x%4").arg(one.width()).arg(one.height()).arg(two.width()).arg(two.height())));
     }
 
+    // Templates expanded, the form's parameter filled in, each control placed by
+    // its page and group boxes and with the name of its list.
+    void listsTheBoundControls()
+    {
+        const QString path = folder.filePath("Listed.json");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"class": "TKQForm", "parameters": ["LOOP"], "defaults": {"Device": "KQDatorelControl1"},
+          "lists": {"E1": ["Off", "On"]}, "templates": {"Gain": {"class": "TKQBoxLabel", "name": "%G%Gain", "properties": {"ItemName": "%LOOP%.%G%_GAIN.RAMP"}}},
+          "children": [{"class": "TKQBoxLabel", "name": "Speed", "properties": {"ItemName": "AA_MONITOR.SPEED.A_NAME"}},
+            {"class": "TKQPageControl", "children": [{"class": "TKQTabSheet", "properties": {"Caption": "Tuning"}, "children": [
+              {"class": "QLabel", "properties": {"text": "Gains"}},
+              {"class": "TKQGroupBox", "properties": {"Caption": "Loop"}, "children": [{"class": "TKQGroupBox", "properties": {"Caption": "Gains"}, "children": [
+                {"use": "Gain", "with": {"G": "P"}},
+                {"class": "TKQEnumComboBox", "name": "Mode", "properties": {"ItemName": "C_X.MODE.IN", "EnumList": "E1"}}]}]}]}]}]})");
+        file.close();
+        const Result result = Run({"--items", path, "--with", "LOOP=EXTR_DYN"});
+        QCOMPARE(Reports(result.err), QStringList());
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out.split('\n', Qt::SkipEmptyParts),
+                 QStringList({"\t\tTKQBoxLabel\tAA_MONITOR.SPEED.A_NAME\tSpeed\t",
+                              "Tuning\tLoop/Gains\tTKQBoxLabel\tEXTR_DYN.P_GAIN.RAMP\tPGain\t",
+                              "Tuning\tLoop/Gains\tTKQEnumComboBox\tC_X.MODE.IN\tMode\tE1"}));
+    }
+
     void refusesWhatItCannotDraw_data()
     {
         QTest::addColumn<QString>("form");
@@ -85,6 +111,8 @@ private slots:
         QTest::newRow("no picture name") << "{}" << QStringList({"--scale"}) << 2 << QString();
         QTest::newRow("unknown option") << "{}" << QStringList({"--colour", "red"}) << 2 << QString();
         QTest::newRow("a third word") << "{}" << QStringList({"more.png"}) << 2 << QString();
+        QTest::newRow("a picture for a list") << "{}" << QStringList({"--items"}) << 2 << QString();
+        QTest::newRow("parameter without value") << "{}" << QStringList({"--with", "BLOCK"}) << 2 << QString();
     }
 
     void refusesWhatItCannotDraw()
