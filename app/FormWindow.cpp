@@ -18,14 +18,6 @@ void TFormWindow::LoadForm(const QString& name, const TFormReferences& reference
     KeepParts(TFormLoader::Load(TFormLoader::ResourcePath(name), window, references, options));
 }
 
-void TFormWindow::LoadForm(const QByteArray& json, const QString& name, const TFormReferences& references,
-                           const TFormLoadOptions& options)
-{
-    RegisterAllFormClasses();
-    formName = name;
-    KeepParts(TFormLoader::LoadJson(json, name, window, references, options));
-}
-
 void TFormWindow::KeepParts(const QList<QObject*>& created)
 {
     for (QObject* component : created)

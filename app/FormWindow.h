@@ -45,9 +45,6 @@ protected:
     // Builds the window from the form stored under name.
     void LoadForm(const QString& name, const TFormReferences& references = {},
                   const TFormLoadOptions& options = {});
-    // The same from a description in memory; name names it in refusals.
-    void LoadForm(const QByteArray& json, const QString& name, const TFormReferences& references = {},
-                  const TFormLoadOptions& options = {});
     // The part of the loaded form with that name; raises EAssertionFailed when
     // the form has none of that class.
     template <class T>

@@ -27,7 +27,7 @@ public:
 class TFLoopDynamics : public TFDynamics {
     Q_OBJECT
 public:
-    // The stored form names its items in this block, which each window replaces by its own.
+    // The form's parameter that each window fills with its block.
     static constexpr const char* FormBlock = "BLOCK";
 
 protected:

@@ -23,11 +23,6 @@ void TRunDialog::LoadForm(const QString& formName, const TFormLoadOptions& optio
     TFormWindow::LoadForm(formName, {{DeviceReference, device}}, options);
 }
 
-void TRunDialog::LoadForm(const QByteArray& json, const QString& formName)
-{
-    TFormWindow::LoadForm(json, formName, {{DeviceReference, device}});
-}
-
 void TRunDialog::showEvent(QShowEvent* event)
 {
     if (!centred && !event->spontaneous()) {

@@ -7,7 +7,6 @@
 #include "app/FormWindow.h"
 #include "controls/KQForms.h"
 
-#include <QByteArray>
 #include <QString>
 
 class TKQDevice;
@@ -22,8 +21,6 @@ protected:
 
     // Builds the window from the form stored under formName, bound to the device.
     void LoadForm(const QString& formName, const TFormLoadOptions& options = {});
-    // The same from a description in memory; formName names it in refusals.
-    void LoadForm(const QByteArray& json, const QString& formName);
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
