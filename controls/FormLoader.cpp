@@ -302,9 +302,13 @@ private:
         return form;
     }
 
-    // A placeholder left in an entry after its template and the form's parameters were filled in.
-    void CheckFilled(const QJsonObject& entry, const QString& who) const
+    // A placeholder left in an entry after its template and the form's parameters
+    // were filled in. Only texts that came from a template or a form with
+    // parameters can hold one: the rest is not searched (large forms load faster).
+    void CheckFilled(const QJsonObject& entry, const QString& who, bool fromTemplate) const
     {
+        if (!fromTemplate && options.parameters.isEmpty())
+            return;
         QJsonObject own = entry;
         own.remove(QStringLiteral("children"));
         own.remove(QStringLiteral("templates"));
@@ -514,7 +518,7 @@ private:
         if (!options.anyRootClass && !Inherits(window->metaObject(), className))
             Refuse(rootWho, QStringLiteral("the window is a %1, not a %2")
                                 .arg(QString::fromLatin1(window->metaObject()->className()), className));
-        CheckFilled(entry, rootWho);
+        CheckFilled(entry, rootWho, false);
         if (auto* component = dynamic_cast<TKComponent*>(window))
             component->BeginLoading();
         created << window;
@@ -550,7 +554,7 @@ private:
         const QString name = entry.value(QStringLiteral("name")).toString();
         const QString who = name.isEmpty() ? QStringLiteral("(unnamed %1 in %2)").arg(className, Who(container)) : name;
         CheckKeys(entry, ChildKeys, who);
-        CheckFilled(entry, who);
+        CheckFilled(entry, who, !used.isEmpty() || !templatesInUse.isEmpty());
         const TFormClass* formClass = FormClasses::Find(className);
         if (!formClass)
             Refuse(who, QStringLiteral("unknown class \"%1\"").arg(className));
