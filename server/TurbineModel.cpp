@@ -1,6 +1,7 @@
 #include "server/TurbineModel.h"
 
 #include "server/ControlValues.h"
+#include "server/DerivedSettings.h"
 #include "server/TurbineModelPrivate.h"
 
 #include <QDateTime>
@@ -485,6 +486,8 @@ void TTurbineModel::Written(const QString& item)
     const auto command = p.commands.constFind(name);
     if (command == p.commands.constEnd()) {
         p.configChanged = true;   // a setting may have changed
+        // What follows from a setting is seen together with its echo.
+        DerivedSettings::Publish(p.values, p.out);
         return;
     }
     if (!p.Rising(name))

@@ -1,14 +1,13 @@
 // The turbine model's monitor values, status texts and the flags the control
 // derives from its configuration, as the Run mode window reads them.
 #include "server/ControlValues.h"
+#include "server/DerivedSettings.h"
 #include "server/TurbineModelPrivate.h"
 
 #include <QDateTime>
 #include <QLocale>
 
 #include <cmath>
-
-#include <iterator>
 
 namespace {
 
@@ -17,12 +16,6 @@ using namespace Turbine;
 constexpr double FirstStageAtFullFlow = 600.0;   // psig
 
 const QString TimeOfDayFormat = QStringLiteral("hh:mm:ss");
-
-// Units of the extraction/admission input, in the order of the configuration list.
-constexpr const char* ExtractionUnits[] = {"None", "psi", "kPa", "bar", "atm", "t/h", "kg/hr", "kg/cm2", "#/hr", "k#/hr"};
-// Units of the cascade and auxiliary inputs.
-constexpr const char* ProcessUnits[] = {"None", "psi", "kPa", "MW", "KW", "bar", "atm", "t/h", "kg/hr",
-                                        "kg/cm2", "#/hr", "k#/hr", "degF", "degC"};
 
 // Analog input functions that the Run mode panels depend on.
 constexpr int AnalogInputs = 8;
@@ -218,24 +211,7 @@ void TModel::Publish()
     out.Number(item("AA_MONITOR.AUX_PID.A_NAME"), auxiliary.enabled ? Clamp(auxiliary.pid.output, 0, 100) : 0.0);
     out.Text(item("J_MESSAGE.F_AUX.B_TO_STR"), LoopStatus(auxiliary, config.auxiliary >= 2));
     out.Text(item("J_MESSAGE.F_RMT_AUX.B_TO_STR"), auxiliary.remote ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
-    auto units = [this](const char* configItem, const auto& list) -> QString {
-        const QString name = Name(configItem);
-        if (!values.Has(name))
-            return {};
-        const int index = int(values.Number(name));
-        return index >= 0 && index < int(std::size(list)) ? Name(list[index]) : QString();
-    };
-    const QString extractionUnits = units("C_EXTR.EXTR_UNITS.IN", ExtractionUnits);
-    if (!extractionUnits.isNull()) {
-        out.Text(item("J_MESSAGE.EXTR_UNITS.I_TO_STR"), extractionUnits);
-        out.Text(item("J_MESSAGE.EXTR_RATE.I_TO_STR"), extractionUnits + QStringLiteral("/s"));
-    }
-    const QString cascadeUnits = units("C_CASC.CAS_UNITS.IN", ProcessUnits);
-    if (!cascadeUnits.isNull())
-        out.Text(item("J_MESSAGE.CASC_UNITS.I_TO_STR"), cascadeUnits);
-    const QString auxiliaryUnits = units("C_AUX.AUX_UNITS.IN", ProcessUnits);
-    if (!auxiliaryUnits.isNull())
-        out.Text(item("J_MESSAGE.AUX_UNITS.I_TO_STR"), auxiliaryUnits);
+    DerivedSettings::Publish(values, out);
 
     // Valves.
     const double position[2] = {hpValve, lpValve};
