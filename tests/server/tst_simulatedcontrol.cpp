@@ -222,39 +222,64 @@ private slots:
         QCOMPARE(Text(*Create(definition), "T.REAL.TUNE"), QStringLiteral("43"));
     }
 
-    // The limits the control publishes for each tunable "<prefix>.TUNE": its own
-    // limits, narrowed by the values it must stay on the right side of.
-    void limitsFollowTheValuesTheyDependOn_data()
+    // What the control computes from its settings: the limits it publishes for each
+    // tunable "<prefix>.TUNE" (its own limits, narrowed by the values it must stay on the
+    // right side of), units texts, mirrors and status texts. Seen and advised as soon as
+    // the setting is written in configure mode; "set ..." changes the simulated hardware.
+    void derivedValuesFollowTheirSettings_data()
     {
         QTest::addColumn<QString>("changed");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("limit");
+        QTest::addColumn<QString>("derived");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
 
         QTest::newRow("hot delay not above the cold one")
-            << "C_AUTOSEQ.LO_DLY_C.TUNE" << "20" << "C_AUTOSEQ.LO_DLY_H.HI_LIM_OUT" << "30" << "20";
+            << "C_AUTOSEQ.LO_DLY_C.TUNE=20" << "C_AUTOSEQ.LO_DLY_H.HI_LIM_OUT" << "30" << "20";
         QTest::newRow("rated not below idle")
-            << "C_IDLE_RTD.IDLE_SETPT.TUNE" << "1200" << "C_IDLE_RTD.RTD_SETPT.LO_LIM_OUT" << "1000" << "1200";
+            << "C_IDLE_RTD.IDLE_SETPT.TUNE=1200" << "C_IDLE_RTD.RTD_SETPT.LO_LIM_OUT" << "1000" << "1200";
         QTest::newRow("second band above the first")
-            << "C_CRIT_SPD.BAND1_MAX.TUNE" << "2300" << "C_CRIT_SPD.BAND2_MIN.LO_LIM_OUT" << "2200" << "2300";
+            << "C_CRIT_SPD.BAND1_MAX.TUNE=2300" << "C_CRIT_SPD.BAND2_MIN.LO_LIM_OUT" << "2200" << "2300";
         QTest::newRow("values out of order leave the own limits")
-            << "C_CRIT_SPD.BAND1_MAX.TUNE" << "3500" << "C_CRIT_SPD.BAND2_MIN.LO_LIM_OUT" << "2200" << "0";
+            << "C_CRIT_SPD.BAND1_MAX.TUNE=3500" << "C_CRIT_SPD.BAND2_MIN.LO_LIM_OUT" << "2200" << "0";
+        QTest::newRow("extraction rate units")
+            << "C_EXTR.EXTR_UNITS.IN=3" << "J_MESSAGE.EXTR_RATE.I_TO_STR" << "psi/s" << "bar/s";
+        QTest::newRow("auxiliary units from the longer list")
+            << "C_AUX.AUX_UNITS.IN=3" << "J_MESSAGE.AUX_UNITS.I_TO_STR" << "psi" << "MW";
+        QTest::newRow("cascade rate units")
+            << "C_CASC.CAS_UNITS.IN=13" << "J_MESSAGE.CASC_RATE.I_TO_STR" << "psi/s" << "degC/s";
+        QTest::newRow("load units") << "C_GENLOGIC.LOAD_UNITS.IN=2" << "J_MESSAGE.LOAD_UNIT.B_TO_STR" << "KW" << "MW";
+        QTest::newRow("relay function mirror") << "C_RELAY05.RLY_CONF.IN=3" << "C_RELAY05.RLY_CONF.I_NAME" << "1" << "3";
+        QTest::newRow("relay no longer used")
+            << "C_RELAY03.RLY_CONF.IN=1" << "A_RELAY03.STATUS.B_TO_STR" << "OK" << "Not Used";
+        QTest::newRow("relay indicates underspeed")
+            << "C_RELAY03.STATE_CONF.IN=10" << "Z_MOD_VALS.ANYUSPDRLY.OR" << "0" << "1";
+        QTest::newRow("KW input configured") << "C_ANIN2.ANIN_CONF.IN=8" << "KXSPL.KW_AI2.B_NAME" << "0" << "1";
+        QTest::newRow("third speed input") << "C_SPD_CTRL.SPD_3_CONF.IN=2" << "A_SPEED.NUM_GOOD.I_SW" << "2" << "3";
+        QTest::newRow("no decoupling on a single valve")
+            << "C_APPL.RL_MODE.IN=4" << "C_APPL.DCPL_HP.B_NAME" << "0" << "0";
+        QTest::newRow("CPU-B port") << "C_COMM.PORTB_CONF.IN=3" << "C_COMM.PORT_B_MSG.I_TO_STR" << "Not Used" << "Printer";
+        QTest::newRow("SIO-A channel 4")
+            << "C_COMM.SIOA_PORT4.IN=3" << "C_COMM.SIO_A4_MSG.B_TO_STR" << "Not Used" << "RQV Software";
+        QTest::newRow("SIO-B channel 3 mirror") << "C_COMM.SIOB_PORT3.IN=2" << "C_COMM.SIOB_PORT3.I_NAME" << "1" << "2";
+        QTest::newRow("SIO-B module removed")
+            << "set Z_SIO_COM.SIO_B_OK.NOT=0" << "C_COMM.SIO_B4_MSG.B_TO_STR" << "Not Used" << "Not Installed";
     }
-    void limitsFollowTheValuesTheyDependOn()
+    void derivedValuesFollowTheirSettings()
     {
         QFETCH(QString, changed);
-        QFETCH(QString, value);
-        QFETCH(QString, limit);
+        QFETCH(QString, derived);
         QFETCH(QString, before);
+        QFETCH(QString, after);
         auto control = Create(Definition(true));
         QVERIFY(control);
-        QCOMPARE(Text(*control, limit), before);
+        QCOMPARE(Command(*control, "Shutdown"), QStringLiteral("0"));
+        QCOMPARE(Text(*control, derived), before);
         QStringList advised;
         control->valueChanged = [&](const QString& name) { advised.append(name); };
-        QCOMPARE(control->Poke(changed, value), TPokeResult::Accepted);
-        QTEST(Text(*control, limit), "after");
-        QVERIFY(advised.contains(limit)); // a changed limit is advised
+        QString error;
+        QVERIFY2(changed.startsWith("set ") ? control->Simulate(changed, &error) : Poke(*control, {changed}), qPrintable(error));
+        QCOMPARE(Text(*control, derived), after);
+        QCOMPARE(advised.contains(derived), before != after);
     }
 };
 
