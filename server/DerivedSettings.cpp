@@ -132,6 +132,9 @@ public:
             out.Text(QStringLiteral("C_SPD_CTRL.STATUS%1.B_TO_STR").arg(input), Status(*type > 1));
         }
         out.Number(QStringLiteral("A_SPEED.NUM_GOOD.I_SW"), used, 1);
+        // Critical speed bands lie between idle and the minimum control speed: without an idle there are none.
+        if (const auto toRated = Setting(QStringLiteral("C_START.TO_RATED.IN")))
+            out.Flag(QStringLiteral("C_CRIT_SPD.SP_OK.OR"), *toRated != 1);
 
         const auto turbineType = Setting(QStringLiteral("C_APPL.TURB_TYPE.IN"));
         if (!turbineType)

@@ -255,6 +255,7 @@ private slots:
             << "C_RELAY03.STATE_CONF.IN=10" << "Z_MOD_VALS.ANYUSPDRLY.OR" << "0" << "1";
         QTest::newRow("KW input configured") << "C_ANIN2.ANIN_CONF.IN=8" << "KXSPL.KW_AI2.B_NAME" << "0" << "1";
         QTest::newRow("third speed input") << "C_SPD_CTRL.SPD_3_CONF.IN=2" << "A_SPEED.NUM_GOOD.I_SW" << "2" << "3";
+        QTest::newRow("no critical bands without an idle") << "C_START.TO_RATED.IN=1" << "C_CRIT_SPD.SP_OK.OR" << "1" << "0";
         QTest::newRow("no decoupling on a single valve")
             << "C_APPL.RL_MODE.IN=4" << "C_APPL.DCPL_HP.B_NAME" << "0" << "0";
         QTest::newRow("CPU-B port") << "C_COMM.PORTB_CONF.IN=3" << "C_COMM.PORT_B_MSG.I_TO_STR" << "Not Used" << "Printer";
