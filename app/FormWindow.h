@@ -17,6 +17,15 @@ public:
     TFormWindow& operator=(const TFormWindow&) = delete;
 
     const QString& FormName() const { return formName; }
+    // The part of the loaded form with that name; raises EAssertionFailed when
+    // the form has none of that class.
+    template <class T>
+    T* Part(const QString& name) const
+    {
+        T* found = qobject_cast<T*>(parts.value(name));
+        RequirePart(found != nullptr, name);
+        return found;
+    }
 
     // Shows or hides a part by its own Visible where it has one (so that a bound
     // part's subscription follows), a tab sheet by its tab; a caption follows its field.
@@ -45,15 +54,6 @@ protected:
     // Builds the window from the form stored under name.
     void LoadForm(const QString& name, const TFormReferences& references = {},
                   const TFormLoadOptions& options = {});
-    // The part of the loaded form with that name; raises EAssertionFailed when
-    // the form has none of that class.
-    template <class T>
-    T* Part(const QString& name) const
-    {
-        T* found = qobject_cast<T*>(parts.value(name));
-        RequirePart(found != nullptr, name);
-        return found;
-    }
     // Moves the window to the centre of the screen it is on (or its owner's).
     void CentreOnScreen() const;
 

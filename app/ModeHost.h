@@ -31,6 +31,11 @@ public:
     // The status poll stops while a window subscribes many items, and restarts after.
     virtual void SuspendOtherAdvises() = 0;
     virtual void RestartOtherAdvises() = 0;
+    // A values-file load did not complete: the control is only partly configured.
+    virtual bool ControlInLoadFromFileState() = 0;
+    // Program mode asked the control to check its configuration (its test item
+    // is set): the host follows the check and closes Program mode when it passes.
+    virtual void StartConfigurationCheck() = 0;
     // The values-file commands of the File menu.
     virtual void SaveValuesToFile() = 0;
     virtual void LoadValuesFromFile() = 0;

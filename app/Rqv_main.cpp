@@ -7,6 +7,7 @@
 #include "app/MdiAccessible.h"
 #include "app/Printing.h"
 #include "app/RQV_pwd.h"
+#include "app/Rqv_program.h"
 #include "app/Rqv_run.h"
 #include "app/ScreenScaling.h"
 #include "app/StatusPoll.h"
@@ -471,6 +472,21 @@ void TFMain::ModeActivated(TMode mode)
 {
     if (mode == TMode::Run && Run1)
         Run1->setChecked(true);
+    else if (mode == TMode::Program && Program1)
+        Program1->setChecked(true);
+}
+
+bool TFMain::ControlInLoadFromFileState()
+{
+    return valuesFile->ControlInLoadFromFileState();
+}
+
+void TFMain::StartConfigurationCheck()
+{
+    // Until the check is followed here, it counts as passed at once.
+    RestartOtherAdvises();
+    if (FProgramMode)
+        RequestClose(TMode::Program, QStringLiteral("Closing Program Mode"));
 }
 
 bool TFMain::OpenForChange(TMode mode) const

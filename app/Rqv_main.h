@@ -90,6 +90,8 @@ public:
     void RequestClose(TMode mode, const QString& closingText) override;
     void ModeActivated(TMode mode) override;
     bool OpenForChange(TMode mode) const override;
+    bool ControlInLoadFromFileState() override;
+    void StartConfigurationCheck() override;
     void SaveValuesToFile() override { Save1Click(); }
     void LoadValuesFromFile() override { Loadfromfile1Click(); }
 

@@ -3,7 +3,7 @@
 // cycle, passwords and the configure-mode precondition, the values file, printing
 // and closing the program; and once, at the speed of a real plant, going on line
 // and leaving Program mode with a reset.
-#include "app/EditorWindow.h"
+#include "app/Rqv_program.h"
 #include "app/Printing.h"
 #include "app/RQV_pwd.h"
 #include "app/Rqv_run.h"
@@ -259,7 +259,7 @@ private slots:
         FMain->ProgramViewOnlyClick();
         QVERIFY(WaitFor(FMain->FProgramMode, true));
         QVERIFY(!FMain->FProgramMode->ExitProgramModeButton->isEnabled());
-        QCOMPARE(FMain->FProgramMode->Caption(), QString("Program Mode -       -      View Only"));
+        QCOMPARE(FMain->FProgramMode->Caption(), QString("Program Mode - Application      -      View Only"));
         for (TModeWindow* window : std::initializer_list<TModeWindow*>{FMain->FRunMode, FMain->FProgramMode})
             window->close();
         QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode && !FMain->FProgramMode, Patience);
