@@ -19,6 +19,7 @@
 #include "app/Rqv_dynamics.h"
 #include "app/Rqv_main.h"
 #include "app/Rqv_ospd.h"
+#include "app/Rqv_program.h"
 #include "app/Rqv_run.h"
 #include "app/Rqv_timedate.h"
 #include "controls/KQForms.h"
@@ -67,6 +68,7 @@ constexpr int ScreenWidth = 1280;
 constexpr int ScreenHeight = 1024;
 
 const QString ServerName = QStringLiteral("URQVDatorel");
+const QString ProgramPassword = QStringLiteral("4177");
 
 void Print(const QString& text)
 {
@@ -376,6 +378,33 @@ struct TArguments {
     QString scale;
 };
 
+// The turbine shut down, Program mode for change on a control configured for an
+// extraction/admission turbine: the Application and Relays pages.
+bool ShootProgramMode(const TControl& control, TSystemTopic& system, TShotDialogs& dialogs, const QString& folder)
+{
+    bool ok = Step(system.Simulate(QStringLiteral("trip Appshot"))
+                       && control.WaitForText(QStringLiteral("Z_CPU_COM.EN_CONFIG.OR"), QStringLiteral("1")),
+                   "shut down");
+    dialogs.password = ProgramPassword;
+    FMain->ProgramEditClick();
+    ok = ok && Step(WaitFor([] { return FMain->FProgramMode && MainWindowSettled(); }), "Program window");
+    ok = ok && Step(system.Simulate(QStringLiteral("set C_APPL.RL_MODE.IN=1"))
+                        && system.Simulate(QStringLiteral("set C_APPL.TURB_TYPE.IN=5"))
+                        && system.Simulate(QStringLiteral("set C_RELAY03.RLY_CONF.IN=2"))
+                        && system.Simulate(QStringLiteral("set C_RELAY04.RLY_CONF.IN=3")),
+                    "extraction/admission");
+    if (!ok)
+        return false;
+    auto* pages = FMain->FProgramMode->findChild<TKQPageControl*>(QStringLiteral("PageControl1"));
+    for (const char* name : {"KPApplication", "KPRelays"}) {
+        auto* page = FMain->FProgramMode->findChild<TKQTabSheet*>(QLatin1String(name));
+        pages->SetActivePage(page);
+        Settle(ShowTime);
+        ok = Save(FMain, folder, QStringLiteral("program-") + FileNameOf(page->Caption())) && ok;
+    }
+    return ok;
+}
+
 bool Parse(int argc, char** argv, TArguments& arguments)
 {
     QStringList plain;
@@ -498,6 +527,8 @@ int main(int argc, char** argv)
             result = ExitFailed;
         Settle(ShowTime);
         if (!Save(FMain, arguments.folder, QStringLiteral("main-window")))
+            result = ExitFailed;
+        if (!ShootProgramMode(TControl(FMain->KQDatorelControl1), system, dialogs, arguments.folder))
             result = ExitFailed;
     }
 
