@@ -5,6 +5,7 @@
 #include "controls/KQEnumComboBox.h"
 #include "controls/KQForms.h"
 #include "controls/KQItemSpy.h"
+#include "datalink/KQDevice.h"
 
 #include <functional>
 
@@ -37,6 +38,7 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
 
     // Turbine type, its pages and the steam maps.
     turbineType = combo("ETurbineType");
+    Watch(turbineType);
     ratioLimiterMode = combo("ERatioLimiterMode");
     ratioLimiterSpy = spy("KSpyRatioLimiter");
     extraction = page("KPExtractionControl");
@@ -194,6 +196,7 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
 
     // Communications.
     portA = combo("EPortA");
+    Watch(portA);
     QWidget* port1Modbus = part("PPort1Modbus");
     QWidget* modbus1General = part("GModbus1General");
     QWidget* modbus1General2 = part("GModbus1General2");
@@ -206,6 +209,7 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
             TFormWindow::Show(modbus1General2, false);
     });
     portB = combo("EPortB");
+    Watch(portB);
     disableSioB = box("CDisableSioB");
     sioASpy = spy("KSpySioA");
     sioBSpy = spy("KSpySioB");
@@ -226,6 +230,27 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
                              "EDriver4B", "LSioBPort3", "LCpuBBypassed", "GSioBChannel3", "EDriver3A", "LSioAPort3",
                              "LCpuABypassed", "GSioAChannel4", "PSioAPort4", "EDriver4A", "PSioBPort3", "EDriver3B"})
         part(QLatin1String(name));
+}
+
+TKQItemSpy* TEditorRules::Watch(TKQEnumComboBox* combo)
+{
+    auto* spy = new TKQItemSpy(&window);
+    spy->BeginLoading();
+    spy->SetDevice(dynamic_cast<TKQDevice*>(combo->Device()));
+    spy->SetItemName(combo->ItemName());
+    spy->SetLockOnAdvise(true);
+    spy->Loaded();
+    watched.insert(combo, spy);
+    return spy;
+}
+
+int TEditorRules::Setting(const TKQEnumComboBox* combo) const
+{
+    // A control on a page not shown may not hold the control's value; its spy does.
+    if (combo->isVisible() && combo->HasValue())
+        return combo->Value();
+    const TKQItemSpy* spy = watched.value(combo);
+    return spy && spy->HasValue() ? TFormWindow::SpyInt(spy) : combo->Value();
 }
 
 bool TEditorRules::Checked(const TKQCheckBox* box)
@@ -271,7 +296,7 @@ void TEditorRules::ShowSteamMap()
     if (!turbineType->HasValue() || !ratioLimiterSpy->HasValue()
         || TFormWindow::SpyInt(ratioLimiterSpy) == DecoupledHpLp)
         return;
-    switch (turbineType->Value()) {
+    switch (Setting(turbineType)) {
     case 3: ShowPage(extractionMap, true); break;
     case 4: ShowPage(admissionMap, true); break;
     case 5: ShowPage(extrAdmMap, true); break;
@@ -401,7 +426,7 @@ void TEditorRules::SioBChange()
     }
     if (!TFormWindow::SpyBool(sioASpy))
         ShowPage(sioRedundant, false);
-    if (portB->Value() != 2) {
+    if (Setting(portB) != 2) {
         TFormWindow::Show(window.Part<QWidget>("PPort2Modbus"), false);
         TFormWindow::Show(window.Part<QWidget>("GModbus2General"), false);
     }
@@ -437,5 +462,5 @@ void TEditorRules::SioBPort3Change()
         return;
     TFormWindow::Show(window.Part<QWidget>("PSioBPort3"), type == 2);
     TFormWindow::Show(window.Part<QWidget>("EDriver3B"), type >= 2);
-    TFormWindow::Show(window.Part<QWidget>("GModbus1General2"), type == 2 && portA->Value() == 1);
+    TFormWindow::Show(window.Part<QWidget>("GModbus1General2"), type == 2 && Setting(portA) == 1);
 }

@@ -5,6 +5,7 @@
 // differs between the two windows is data (TEditorRuleSet).
 #pragma once
 
+#include <QHash>
 #include <QObject>
 
 #include <array>
@@ -70,6 +71,10 @@ private:
     void CriticalSpeedChange();
     void ShowPage(TKQTabSheet* page, bool shown);
     static bool Checked(const TKQCheckBox* box);
+    // A setting that rules on other pages read: the control's own spy follows
+    // it whether or not the control's page has been shown.
+    TKQItemSpy* Watch(TKQEnumComboBox* combo);
+    int Setting(const TKQEnumComboBox* combo) const;
 
     TEditorWindow& window;
     TEditorRuleSet ruleSet;
@@ -111,4 +116,5 @@ private:
     TKQItemSpy* sioASpy;
     TKQItemSpy* sioBSpy;
     std::vector<TRelay> relays;
+    QHash<const TKQEnumComboBox*, TKQItemSpy*> watched;
 };

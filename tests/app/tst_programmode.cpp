@@ -90,6 +90,10 @@ private slots:
                                                << QStringList{"PRelay03Indication"};
         QTest::newRow("relay not used") << "KPRelays" << QStringList{"C_RELAY03.RLY_CONF.IN=1"} << QStringList{}
                                         << QStringList{"PRelay03Level", "PRelay03Config", "PRelay03Indication"};
+        // The CPU-A port type is read from the control although its page was never shown.
+        QTest::newRow("SIO-B channel 3 Modbus #1, CPU-A port unused")
+            << "KPSIOABRedundant" << QStringList{"C_COMM.PORTA_CONF.IN=1", "C_COMM.SIOB_PORT3.IN=2"}
+            << QStringList{"PSioBPort3", "EDriver3B", "GModbus1General2"} << QStringList{};
         QTest::newRow("analog input used") << "KPAnalogInputs" << QStringList{"C_ANIN1.ANIN_CONF.IN=2"}
                                            << QStringList{"PAnalogInput1"} << QStringList{};
     }
@@ -110,6 +114,18 @@ private slots:
         for (const QString& name : hidden)
             QTRY_VERIFY2_WITH_TIMEOUT(!Shown(name), qPrintable(name + " is shown"), Patience);
         QCOMPARE(app->dialogs.texts(), QStringList());
+    }
+
+    // A start routine that opens the valve itself clears "Use Initial V1 Position On Startup" in the control.
+    void anAutomaticStartClearsTheInitialValvePosition()
+    {
+        Open("KPStartSettings");
+        QVERIFY(app->control->Poke("C_START.START_CONF.IN", "1"));
+        QVERIFY(app->control->Poke("C_START.USE_INITV1.IN", "1"));
+        QTRY_VERIFY_WITH_TIMEOUT(Shown("PInitV1"), Patience);
+        QVERIFY(app->control->Poke("C_START.START_CONF.IN", "2"));
+        QVERIFY(app->WaitForValue("C_START.USE_INITV1.IN", "0"));
+        QTRY_VERIFY_WITH_TIMEOUT(!Shown("CUseInitV1") && !Shown("PInitV1"), Patience);
     }
 
     // Every page names itself, the steam maps included.
