@@ -13,7 +13,7 @@ namespace {
 
 // Values of the enumerations the rules read.
 enum : int { Generator = 2 };
-enum : int { CoupledHpLp = 1, DecoupledHpLp = 4 };
+enum : int { DecoupledHpLp = 4 };
 enum : int { NotUsed = 1, LevelSwitch = 2, StateIndication = 3 };
 
 template <class Sender>
@@ -293,7 +293,8 @@ void TEditorRules::ShowSteamMap()
 {
     for (TKQTabSheet* map : {extractionMap, admissionMap, extrAdmMap})
         ShowPage(map, false);
-    if (!turbineType->HasValue() || !ratioLimiterSpy->HasValue()
+    const TKQItemSpy* typeSpy = watched.value(turbineType);
+    if (!(turbineType->HasValue() || (typeSpy && typeSpy->HasValue())) || !ratioLimiterSpy->HasValue()
         || TFormWindow::SpyInt(ratioLimiterSpy) == DecoupledHpLp)
         return;
     switch (Setting(turbineType)) {
