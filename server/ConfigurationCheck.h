@@ -31,10 +31,24 @@ public:
     // Advances a running check.
     void Step(double seconds);
 
+    // Test switches that reach every way a check can end (docs/server.md):
+    //   hold        started checks publish nothing until release
+    //   release     a held check publishes
+    //   abort       the running check, or else the next one, is ended by the control
+    //   errors N    the next check reports N made-up error events
+    // False, with the reason, for anything else.
+    bool Simulate(const QString& command, QString* error);
+
 private:
     void ClearVerdict();
     void Publish();
+    void PublishEvents(const QList<TConfigError>& errors);
+    void EndByControl();
 
     TControlValues& values;
     double remaining = -1; // seconds until the result is published; < 0 when idle
+    bool running = false;
+    bool held = false;
+    bool abortNext = false;
+    int forcedErrors = -1; // events the next check reports instead of its own; < 0: none
 };

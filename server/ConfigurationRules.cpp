@@ -628,9 +628,10 @@ void TConfigurationRules::CheckContactInputs()
                 Report(enable.error, QString::fromLatin1(enable.message));
     }
 
-    // 1: raise and lower contacts come in pairs.
+    // 1: raise and lower contacts come in pairs. Contacts of a control that is not
+    // configured are already reported as not available.
     for (const TContactPair& pair : ContactPairs)
-        if (HasContact(pair.raise) != HasContact(pair.lower))
+        if (Provides(NeedOf(ContactNeeds, pair.raise)) && HasContact(pair.raise) != HasContact(pair.lower))
             Report(1, QStringLiteral("%1 Raise/Lower Contacts Not Paired").arg(QLatin1String(pair.name)));
 
     // 76, 77: a generator needs both breaker positions.

@@ -366,7 +366,9 @@ bool TSimulatedControl::Simulate(const QString& command, QString* error)
         m_model->ClearAlarms();
         return true;
     }
-    *error = QStringLiteral("expected set ITEM=VALUE, alarm TEXT, trip TEXT or clear");
+    if (verb == QLatin1String("check"))
+        return m_check->Simulate(rest, error);
+    *error = QStringLiteral("expected set ITEM=VALUE, alarm TEXT, trip TEXT, clear or check ...");
     return false;
 }
 

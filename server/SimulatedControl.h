@@ -59,6 +59,7 @@ public:
     //   alarm TEXT       the control raises an alarm with that message
     //   trip TEXT        the turbine trips with that cause
     //   clear            the current alarm list is emptied
+    //   check ...        a test switch of the configuration check (TConfigurationCheck::Simulate)
     // False, with the reason, for anything else and while the control is resetting.
     bool Simulate(const QString& command, QString* error);
     // Whether an advise loop on the name makes sense.

@@ -128,6 +128,8 @@ private slots:
         for (int input = 5; input <= 24; ++input)
             QTest::addRow("contact input %d function not available", input)
                 << Mechanical << QStringList {Contact(input) + "=23"} << input - 3;
+        QTest::newRow("cascade raise on contact input 5 without cascade")
+            << Mechanical << QStringList {Contact(5) + "=21"} << 2;
         QTest::newRow("generator breaker missing") << QStringList() << QStringList {"C_CONT_IN.C_IN_05.IN=1"} << 76;
         QTest::newRow("tie breaker missing") << QStringList() << QStringList {"C_CONT_IN.C_IN_06.IN=1"} << 77;
         QTest::newRow("remote speed enable contact unused") << QStringList() << QStringList {"C_CONT_IN.C_IN_07.IN=12"} << 78;
@@ -324,17 +326,6 @@ private slots:
         check->Start();
     }
 
-    void passingCheckRunsThenReportsPassed()
-    {
-        Request(true, start.toLower());
-        check->Step(ConfigurationCheckDelay / 2);
-        QVERIFY(!values.Flag(foundErrors) && !values.Flag(passed));
-        check->Step(ConfigurationCheckDelay / 2);
-        QVERIFY(values.Flag(passed) && !values.Flag(foundErrors));
-        QCOMPARE(values.Number(count), 0.0);
-        QVERIFY(values.Flag(start)); // the program ends the check itself
-    }
-
     void failingCheckReportsEachEventBeforeTheVerdict()
     {
         QVERIFY(values.Set({"C_SPD_CTRL.SPD_4_CONF.IN=2", Contact(7) + "=23"}));
@@ -367,24 +358,76 @@ private slots:
         QVERIFY(values.Text(Message(2)).isEmpty() && values.Number(Number(2)) == 0.0);
     }
 
-    void endedOrRestartedBeforeTheVerdictPublishesNothing_data()
+    // Steps: "start" and "end" are the program's writes, "wait" lets the delay pass,
+    // "half" half of it, "restart" restarts the control; "check ..." are test switches.
+    void howACheckEnds_data()
     {
-        QTest::addColumn<bool>("restart");
-        QTest::newRow("ended by the program") << false;
-        QTest::newRow("control restarted") << true;
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("running"); // the start item
+        QTest::addColumn<bool>("errors");
+        QTest::addColumn<bool>("pass");
+        QTest::addColumn<int>("events");
+
+        QTest::newRow("passed, left to the program") << QStringList {"start", "half", "half"} << true << false << true << 0;
+        QTest::newRow("not yet published") << QStringList {"start", "half"} << true << false << false << 0;
+        QTest::newRow("ended by the program") << QStringList {"start", "half", "end", "wait"} << false << false << false << 0;
+        QTest::newRow("control restarted") << QStringList {"start", "half", "restart", "wait"} << false << false << false << 0;
+        QTest::newRow("held") << QStringList {"check hold", "start", "wait", "wait"} << true << false << false << 0;
+        QTest::newRow("released") << QStringList {"check hold", "start", "wait", "check release", "half"} << true << false << true << 0;
+        QTest::newRow("running one aborted") << QStringList {"start", "half", "check abort", "wait"} << false << false << false << 0;
+        QTest::newRow("held one aborted") << QStringList {"check hold", "start", "wait", "check abort"} << false << false << false << 0;
+        QTest::newRow("next one aborted") << QStringList {"check abort", "start", "half", "half"} << false << false << false << 0;
+        QTest::newRow("abort used up") << QStringList {"check abort", "start", "wait", "start", "wait"} << true << false << true << 0;
+        QTest::newRow("forced errors") << QStringList {"check errors 3", "start", "wait"} << true << true << false << 3;
+        QTest::newRow("forced errors used up")
+            << QStringList {"check errors 3", "start", "wait", "end", "start", "wait"} << true << false << true << 0;
+        QTest::newRow("forced beyond the slots") << QStringList {"check errors 300", "start", "wait"} << true << true << false << 256;
+        QTest::newRow("forced without events") << QStringList {"check errors 0", "start", "wait"} << true << true << false << 0;
+        QTest::newRow("restart forgets the switches")
+            << QStringList {"check hold", "check abort", "check errors 5", "restart", "start", "wait"} << true << false << true << 0;
     }
-    void endedOrRestartedBeforeTheVerdictPublishesNothing()
+    void howACheckEnds()
     {
-        QFETCH(bool, restart);
+        QFETCH(QStringList, steps);
+        for (const QString& step : steps) {
+            QString error;
+            if (step == "start" || step == "end")
+                Request(step == "start");
+            else if (step == "wait" || step == "half")
+                check->Step(step == "wait" ? ConfigurationCheckDelay : ConfigurationCheckDelay / 2);
+            else if (step == "restart")
+                check->Start();
+            else
+                QVERIFY2(check->Simulate(step.mid(6), &error), qPrintable(error));
+        }
+        QTEST(values.Flag(start), "running");
+        QTEST(values.Flag(foundErrors), "errors");
+        QTEST(values.Flag(passed), "pass");
+        QTEST(int(values.Number(count)), "events");
+        // Made-up events cycle through the error numbers the program knows.
+        for (int event = 1; event <= int(values.Number(count)); ++event) {
+            QCOMPARE(values.Text(Message(event)), QStringLiteral("Forced error %1").arg(event));
+            QCOMPARE(int(values.Number(Number(event))), (event - 1) % 84 + 1);
+        }
+    }
+
+    void refusesUnknownSwitches_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("unknown") << "stop";
+        QTest::newRow("negative count") << "errors -1";
+        QTest::newRow("hold with an argument") << "hold 5";
+    }
+    void refusesUnknownSwitches()
+    {
+        QFETCH(QString, command);
+        QString error;
+        QVERIFY(!check->Simulate(command, &error));
+        QVERIFY(!error.isEmpty());
+        // A refused switch changes nothing.
         Request(true);
-        check->Step(ConfigurationCheckDelay / 2);
-        if (restart)
-            check->Start();
-        else
-            Request(false);
-        QVERIFY(!values.Flag(start));
-        check->Step(ConfigurationCheckDelay * 2);
-        QVERIFY(!values.Flag(passed) && !values.Flag(foundErrors));
+        check->Step(ConfigurationCheckDelay);
+        QVERIFY(values.Flag(passed));
     }
 };
 
