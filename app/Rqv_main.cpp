@@ -89,7 +89,8 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
     connect(tMain, &QTimer::timeout, this, &TFMain::tMainTimer);
     CCheckTimer = new QTimer(this);
     CCheckTimer->setObjectName(QStringLiteral("CCheckTimer"));
-    CCheckTimer->setInterval(Timing::ConfigCheckPollInterval);
+    CCheckTimer->setInterval(Timing::ConfigCheckFirstPoll);
+    configurationCheck = new TConfigurationCheck(*this, CCheckTimer, this);
 
     CreateMenu();
     auto* centre = new QWidget(this);
@@ -483,10 +484,39 @@ bool TFMain::ControlInLoadFromFileState()
 
 void TFMain::StartConfigurationCheck()
 {
-    // Until the check is followed here, it counts as passed at once.
-    RestartOtherAdvises();
+    configurationCheck->Start();
+}
+
+TFProgramMode* TFMain::CheckedWindow() const
+{
+    return FProgramMode;
+}
+
+void TFMain::HoldStatusPoll(bool held)
+{
+    if (held)
+        DisablePing();
+    else
+        tPing->start();
+}
+
+void TFMain::ReinitializeControl()
+{
+    DisablePing();
+    tMain->stop();
+    // Program mode stays until the values are stored: a failed store leaves them to the engineer.
+    try {
+        KQDatorelControl1->SaveValues();
+    } catch (const std::exception&) {
+        tMain->start();
+        throw;
+    }
     if (FProgramMode)
-        RequestClose(TMode::Program, QStringLiteral("Closing Program Mode"));
+        TChildWindows::Free(FProgramMode);
+    SetPanelText(1, QStringLiteral("Waiting to re-establish communication"));
+    ShowStatus(QStringLiteral("Performing Control Initialization"));
+    ProgramModeState = msCloseRequested;
+    KQDatorelControl1->Reset();
 }
 
 bool TFMain::OpenForChange(TMode mode) const

@@ -4,6 +4,7 @@
 // timer, and carries the file, print and access commands.
 #pragma once
 
+#include "app/ConfigurationCheck.h"
 #include "app/ModeHost.h"
 
 #include <QList>
@@ -33,7 +34,7 @@ class TChildWindows;
 class TStatusPoll;
 class TValuesFile;
 
-class TFMain : public QMainWindow, public TModeHost {
+class TFMain : public QMainWindow, public TModeHost, public TCheckHost {
     Q_OBJECT
 public:
     explicit TFMain(QWidget* parent = nullptr);
@@ -92,6 +93,13 @@ public:
     bool OpenForChange(TMode mode) const override;
     bool ControlInLoadFromFileState() override;
     void StartConfigurationCheck() override;
+
+    // What the configuration check asks of the main window.
+    TFProgramMode* CheckedWindow() const override;
+    void SetCheckStatus(const QString& text) override { SetPanelText(1, text); }
+    void HoldStatusPoll(bool held) override;
+    void ReinitializeControl() override;
+    TConfigurationCheck* ConfigurationCheck() const { return configurationCheck; }
     void SaveValuesToFile() override { Save1Click(); }
     void LoadValuesFromFile() override { Loadfromfile1Click(); }
 
@@ -165,6 +173,7 @@ private:
 
     QLabel* panels[2] = {nullptr, nullptr};
     TStatusPoll* statusPoll = nullptr;
+    TConfigurationCheck* configurationCheck = nullptr;
     std::unique_ptr<TValuesFile> valuesFile;
     std::unique_ptr<TChildWindows> childWindows;
     QList<bool> rememberedTicks;

@@ -86,6 +86,13 @@ void TFProgramMode::ExitProgramModeButtonClick()
     });
 }
 
+QObject* TFProgramMode::GetAssociatedErrorObject(int, int, QString& suffix, bool& more)
+{
+    suffix.clear();
+    more = false;
+    return Part<TKQTabSheet>(QStringLiteral("KPApplication"));
+}
+
 void TFProgramMode::closeEvent(QCloseEvent* event)
 {
     if (Host().ProgramEnding()) {

@@ -16,6 +16,9 @@ public:
 
     QPushButton* ExitProgramModeButton = nullptr;
     TEditorRules* Rules() const { return rules; }
+    // The page or control to correct for an error of the configuration check;
+    // more: the error has a further object (occurrence + 1).
+    QObject* GetAssociatedErrorObject(int error, int occurrence, QString& suffix, bool& more);
 
 public slots:
     // "Save To Control": the control checks its configuration; program mode ends when it passes.

@@ -69,7 +69,9 @@ constexpr Span PollErrorAlarmTime{10000};      // failing polls this long raise 
 constexpr Span ConfModeCacheTime{5000};        // a poll's configure-mode answer stays valid this long
 constexpr Span DeferredActionInterval{100};    // tMain
 constexpr Span ReenableMainDelay{1000};        // main window disabled after a mode window closed
-constexpr Span ConfigCheckPollInterval{2000};  // CCheckTimer
+constexpr Span ConfigCheckFirstPoll{4500};     // CCheckTimer: the check's first look
+constexpr Span ConfigCheckPollInterval{1000};  // CCheckTimer: then once a second
+constexpr Span ConfigCheckTimeout{12000};      // a check still running after this long is given up
 constexpr Span RequestReadyWait{50};           // WaitTillRequestReady: pause per try
 constexpr int RequestReadyTries = 20;
 constexpr Span PingDoneWait{50};               // WaitTillPingDone: pause per try

@@ -105,11 +105,16 @@ private slots:
         QCOMPARE(app.Read("Run Mode"), QString("1"));
         QTRY_COMPARE_WITH_TIMEOUT(FMain->PanelText(1), ProgramMode, Patience);
 
+        // Yes to the reset runs the configuration check; once it passed, Yes re-initialises the control.
+        app.dialogs.addAnswer(mrYes);
         app.dialogs.addAnswer(mrYes);
         FMain->Exit1->trigger();
-        QCOMPARE(app.dialogs.texts(), QStringList({"Reset control before exiting program?"}));
         QVERIFY(FMain->isVisible());
         QVERIFY(WaitFor(FMain->FProgramMode, false));
+        QCOMPARE(app.dialogs.texts(), QStringList({"Reset control before exiting program?",
+                                                   "Program Configuration has passed the error check.  "
+                                                   "Re-Initialize Control?"}));
+        QVERIFY(app.WaitForValue("Run Mode", "0"));
         QVERIFY(FWorking->isHidden());
         QVERIFY(!FMain->Program1->isChecked() && !FMain->ProgramEdit->isChecked());
     }
