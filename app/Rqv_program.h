@@ -17,6 +17,12 @@ public:
     QPushButton* ExitProgramModeButton = nullptr;
     TEditorRules* Rules() const { return rules; }
 
+    // The page, group or control that an error the configuration check reports
+    // points to. An error reported twice names a second object for its later
+    // occurrences; more says that another occurrence follows, and suffix is
+    // what the error list adds to the error's text.
+    QObject* GetAssociatedErrorObject(int error, int occurrence, QString& suffix, bool& more) const;
+
 public slots:
     // "Save To Control": the control checks its configuration; program mode ends when it passes.
     void ExitProgramModeButtonClick();
@@ -25,5 +31,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QObject* BoundControl(const QString& target) const;
+    QObject* SteamMapPage(QString& suffix) const;
+
     TEditorRules* rules = nullptr;
 };
