@@ -16,9 +16,12 @@ public:
 
     QPushButton* ExitProgramModeButton = nullptr;
     TEditorRules* Rules() const { return rules; }
-    // The page or control to correct for an error of the configuration check;
-    // more: the error has a further object (occurrence + 1).
-    QObject* GetAssociatedErrorObject(int error, int occurrence, QString& suffix, bool& more);
+
+    // The page, group or control that an error the configuration check reports
+    // points to. An error reported twice names a second object for its later
+    // occurrences; more says that another occurrence follows, and suffix is
+    // what the error list adds to the error's text.
+    QObject* GetAssociatedErrorObject(int error, int occurrence, QString& suffix, bool& more) const;
 
 public slots:
     // "Save To Control": the control checks its configuration; program mode ends when it passes.
@@ -28,5 +31,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QObject* BoundControl(const QString& target) const;
+    QObject* SteamMapPage(QString& suffix) const;
+
     TEditorRules* rules = nullptr;
 };

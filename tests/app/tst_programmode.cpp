@@ -2,12 +2,16 @@
 // mode: it offers only what applies to the configured turbine, says in its
 // caption whether it is open for change, and asks about a reset when closed.
 #include "app/Application.h"
+#include "app/ConfigurationCheck.h"
+#include "app/Errors.h"
 #include "app/Rqv_main.h"
 #include "app/Rqv_program.h"
 #include "controls/KQForms.h"
 #include "tests/app/AppFixture.h"
 
 #include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -35,6 +39,18 @@ void Open(const QString& page)
 {
     auto* pages = Find<TKQPageControl>(Window(), "PageControl1");
     pages->SetActivePage(Find<TKQTabSheet>(Window(), page));
+}
+
+// Writes item=value settings to the control as another client would and waits
+// until it holds them; answers the first setting that failed.
+QString Write(const QStringList& settings)
+{
+    for (const QString& setting : settings) {
+        const QStringList pair = setting.split('=');
+        if (!app->control->Poke(pair[0], pair[1]) || !app->WaitForValue(pair[0], pair[1]))
+            return setting;
+    }
+    return {};
 }
 
 } // namespace
@@ -104,11 +120,7 @@ private slots:
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
         Open(page);
-        for (const QString& setting : settings) {
-            const QStringList pair = setting.split('=');
-            QVERIFY2(app->control->Poke(pair[0], pair[1]), qPrintable(setting));
-            QVERIFY2(app->WaitForValue(pair[0], pair[1]), qPrintable(setting));
-        }
+        QCOMPARE(Write(settings), QString());
         for (const QString& name : shown)
             QTRY_VERIFY2_WITH_TIMEOUT(Shown(name), qPrintable(name + " is hidden"), Patience);
         for (const QString& name : hidden)
@@ -175,6 +187,177 @@ private slots:
         QVERIFY(Find<QWidget>(Window(), "ETurbineType")->property("IsMonitorOnly").toBool());
         QVERIFY(!Find<QWidget>(Window(), "EApplication")->property("IsMonitorOnly").toBool());
         Find<QWidget>(Window(), "ETurbineType")->setProperty("Tag", 0);
+    }
+
+    // Each row: an error the configuration check reports, which occurrence of
+    // it, and the page, group (by name) or control (by item, or by name where
+    // the item is bound twice) the error list opens, with its suffix and more
+    // flag. Settings put the turbine first where what is shown decides.
+    void errorsPointToTheirObjects_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("occurrence");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<bool>("more");
+        const auto row = [](int error, int occurrence, const QString& target, const QString& suffix = {},
+                            bool more = false, const QString& page = {}, const QStringList& settings = {}) {
+            QTest::addRow("%d/%d %s", error, occurrence, qPrintable(target))
+                << page << settings << error << occurrence << target << suffix << more;
+        };
+        const auto twice = [&](int error, const QString& first, const QString& firstSuffix, const QString& later,
+                               const QString& laterSuffix) {
+            row(error, 1, first, firstSuffix, true);
+            row(error, 2, later, laterSuffix);
+        };
+        const auto number = [](const char* pattern, int n, int width) {
+            return QString::fromLatin1(pattern).arg(n, width, 10, QChar('0'));
+        };
+        const QString unknown = " (Unknown error!)";
+        row(0, 1, "KPApplication", unknown);
+        row(85, 1, "KPApplication", unknown);
+        for (int error : {1, 76, 77, 82})
+            row(error, 1, "KPContactInputs");
+        for (int error : {22, 65, 67, 69, 80, 81, 84})
+            row(error, 2, "KPAnalogInputs");
+        for (int error = 2; error <= 21; ++error)
+            row(error, 1, number("C_CONT_IN.C_IN_%1.IN", error + 3, 2));
+        for (int error = 23; error <= 30; ++error)
+            row(error, 1, number("C_ANIN%1.ANIN_CONF.IN", error - 22, 1));
+        for (int error = 31; error <= 40; ++error)
+            row(error, 1, number("C_RELAY%1.RLY_CONF.IN", error - 28, 2));
+        for (int error = 41; error <= 44; ++error)
+            row(error, 1, number("C_READOUT.RO%1_CONF.IN", error - 40, 1));
+        row(45, 1, "C_DRIVER.ACT2RO_SEL.IN");
+        row(46, 1, "C_START.START_CONF.IN");
+        row(47, 1, "KPSpeedControl");
+        row(48, 1, "C_SPD_CTRL.SPD_4_CONF.IN");
+        row(49, 1, "GSpeedSetpoint");
+        row(75, 3, "GSpeedSetpoint");
+        twice(50, "C_CRIT_SPD.CRIT_RATE.TUNE", " (Check critical speed rate)", "C_SPDSETPT.SLOW_RATE.TUNE",
+              " (Check slow speed setpoint)");
+        row(50, 3, "C_SPDSETPT.SLOW_RATE.TUNE", " (Check slow speed setpoint)");
+        row(51, 1, "C_CRIT_SPD.USE_BAND2.IN");
+        row(52, 1, "C_CRIT_SPD.BAND1_MIN.TUNE");
+        row(53, 1, "C_START.TO_RATED.IN");
+        twice(54, "C_CRIT_SPD.BAND1_MIN.TUNE", " (Check critical band 1 minimum)", "C_CRIT_SPD.BAND1_MAX.TUNE",
+              " (Check critical band 1 maximum)");
+        twice(55, "C_CRIT_SPD.BAND2_MIN.TUNE", " (Check critical band 2 minimum)", "C_CRIT_SPD.BAND2_MAX.TUNE",
+              " (Check critical band 2 maximum)");
+        twice(56, "C_IDLE_RTD.IDLE_SETPT.TUNE", " (Check idle setpoint)", "C_IDLE_RTD.RTD_SETPT.TUNE",
+              " (Check rated setpoint)");
+        twice(57, "C_IDLE_RTD.IDLE_SETPT.TUNE", " (Check idle setpoint)", "C_SPDSETPT.MIN_GOV_SP.TUNE",
+              " (Check minimum control speed setpoint)");
+        twice(58, "C_IDLE_RTD.RTD_SETPT.TUNE", " (Check rated setpoint)", "C_SPDSETPT.MAX_GOV_SP.TUNE",
+              " (Check maximum control speed setpoint)");
+        row(59, 1, "KPStartSettings");
+        row(60, 1, "GAutoSequence");
+        row(61, 1, "C_AUTOSEQ.HI_IDLE_SP.TUNE");
+        row(62, 1, "C_AUTOSEQ.LO_IDLE_SP.TUNE");
+        twice(63, "C_AUTOSEQ.HI_IDLE_SP.TUNE", " (Check high idle setpoint)", "C_SPDSETPT.MIN_GOV_SP.TUNE",
+              " (Check minimum control speed setpoint)");
+        const QString analog = " (Check analog inputs)";
+        twice(66, "KPAnalogInputs", analog, "C_EXTR.USE_RMTXTR.IN", " (Using extraction remote setpoint?)");
+        twice(68, "KPAnalogInputs", analog, "C_RMT_CAS.USE_RMTCAS.IN", " (Using remote cascade setpoint?)");
+        twice(70, "KPAnalogInputs", analog, "C_AUX.USE_RMTAUX.IN", " (Using remote auxiliary setpoint?)");
+        twice(71, "KPAnalogInputs", analog, "C_RMT_SPD.USE_RMTSPD.IN", " (Using remote speed setpoint?)");
+        row(73, 1, "KPCascadeControl");
+        row(74, 1, "KPAuxControl");
+        for (int error : {78, 79})
+            twice(error, "KPAnalogInputs", analog, "KPContactInputs", " (Check contact inputs)");
+        row(83, 1, "C_GENLOGIC.KWMAX_LOAD.TUNE");
+
+        // What the turbine shows decides between the controls of one item and the steam map page.
+        const QString application = "KPApplication";
+        const QString coupled = "C_APPL.RL_MODE.IN=1";
+        row(64, 1, "KPAdmissionSteamMap", {}, false, application, {coupled, "C_APPL.TURB_TYPE.IN=4"});
+        row(64, 1, "KPExtractionSteamMap", {}, false, application, {coupled, "C_APPL.TURB_TYPE.IN=3"});
+        row(64, 1, application, " (Cannot open Steam Map Page!)", false, application,
+            {"C_APPL.RL_MODE.IN=4", "C_APPL.TURB_TYPE.IN=3"});
+        row(66, 2, "CXRemote", " (Using extraction remote setpoint?)", false, application, {"C_APPL.TURB_TYPE.IN=3"});
+        row(66, 2, "CXARemote", " (Using extraction remote setpoint?)", false, application, {"C_APPL.TURB_TYPE.IN=1"});
+        row(72, 1, "KPExtrAdmControl", {}, false, application, {"C_APPL.TURB_TYPE.IN=1"});
+        const QString idle = " (Check idle setpoint)";
+        row(57, 1, "KIdleSetptManual", idle, true, "KPStartSettings", {"C_START.TO_RATED.IN=2"});
+        row(57, 1, "KIdleSetpt", idle, true, "KPStartSettings", {"C_START.TO_RATED.IN=3"});
+    }
+    void errorsPointToTheirObjects()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, settings);
+        QFETCH(int, error);
+        QFETCH(int, occurrence);
+        QFETCH(QString, target);
+        if (!page.isEmpty())
+            Open(page);
+        QCOMPARE(Write(settings), QString());
+        QString suffix = "stale";
+        bool more = true;
+        // A control answers to its item or its name, anything else to its name.
+        const auto found = [&] {
+            QObject* object = Window()->GetAssociatedErrorObject(error, occurrence, suffix, more);
+            const QString item = object->property("ItemName").toString();
+            return item == target ? item : object->objectName();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(found(), target, Patience);
+        QTEST(suffix, "suffix");
+        QTEST(more, "more");
+    }
+
+    // However the check ends, the engineer is told why and the program works on:
+    // the main window usable, its status poll running, Program mode open.
+    void everyEndingOfTheCheckGivesTheProgramBack_data()
+    {
+        QTest::addColumn<QString>("simulate");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("aborted by the control") << "check abort"
+                                                << QStringList{"Completeness Check has been aborted by control"};
+        QTest::newRow("held past its time")
+            << "check hold"
+            << QStringList{"Too much time has elapsed for this completeness check.  You may try again.",
+                           "No errors found!"};
+    }
+    void everyEndingOfTheCheckGivesTheProgramBack()
+    {
+        QFETCH(QString, simulate);
+        QFETCH(QStringList, texts);
+        app->dialogs.clear();
+        if (!simulate.isEmpty())
+            QVERIFY(app->server.Simulate(simulate));
+        app->dialogs.addAnswer(mrCancel);
+        Window()->ExitProgramModeButton->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(app->dialogs.texts() == texts, qPrintable(app->dialogs.texts().join(" / ")), Patience);
+        app->server.Simulate("check release");
+        QTRY_VERIFY_WITH_TIMEOUT(FMain->tPing->isActive() && FMain->isEnabled(), Patience);
+        QVERIFY(Window());
+        if (TfErrors* list = FMain->ConfigurationCheck()->ErrorList())
+            list->close();
+        app->dialogs.clear();
+    }
+
+    // A contact input set to a function the configuration does not use fails
+    // the check; the list names it and takes the engineer to it.
+    void theErrorListLeadsToTheSettingToCorrect()
+    {
+        app->dialogs.clear();
+        QCOMPARE(Write({"C_APPL.CASC_CONF.IN=1", "C_CONT_IN.C_IN_05.IN=21"}), QString());
+        Window()->ExitProgramModeButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(FMain->ConfigurationCheck()->ErrorList()
+                                     && FMain->ConfigurationCheck()->ErrorList()->Count() > 0,
+                                 Patience);
+        TfErrors* list = FMain->ConfigurationCheck()->ErrorList();
+        int line = 0;
+        while (line < list->Count() && !list->Line(line).contains("#5"))
+            ++line;
+        QVERIFY2(line < list->Count(), qPrintable(list->Line(0)));
+        list->findChild<QListWidget*>("ListBox1")->setCurrentRow(line);
+        list->BranchButtonClick();
+        QCOMPARE(Find<TKQPageControl>(Window(), "PageControl1")->ActivePageName(), QString("KPContactInputs"));
+        QCOMPARE(Window()->focusWidget(), Find<QWidget>(Window(), "EContactInput05"));
+        list->close();
+        QCOMPARE(Write({"C_CONT_IN.C_IN_05.IN=1"}), QString());
     }
 
     // Cancel keeps the window; No leaves through the End page.
