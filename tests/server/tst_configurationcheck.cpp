@@ -285,15 +285,6 @@ private slots:
         }
         QVERIFY2(values.unknown.isEmpty(), qPrintable(unknown()));
     }
-
-    void aSharedFunctionNamesBothInputs()
-    {
-        TFakeControlValues values;
-        QVERIFY(values.Set(Base + QStringList {"C_CONT_IN.C_IN_10.IN=4", "C_CONT_IN.C_IN_21.IN=4"}));
-        const QList<TConfigError> errors = CheckConfiguration(values);
-        QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].message.contains("#10") && errors[0].message.contains("#21"), qPrintable(errors[0].message));
-    }
 };
 
 // The check as the program sees it through the result items: it writes the
@@ -409,25 +400,6 @@ private slots:
             QCOMPARE(values.Text(Message(event)), QStringLiteral("Forced error %1").arg(event));
             QCOMPARE(int(values.Number(Number(event))), (event - 1) % 84 + 1);
         }
-    }
-
-    void refusesUnknownSwitches_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("unknown") << "stop";
-        QTest::newRow("negative count") << "errors -1";
-        QTest::newRow("hold with an argument") << "hold 5";
-    }
-    void refusesUnknownSwitches()
-    {
-        QFETCH(QString, command);
-        QString error;
-        QVERIFY(!check->Simulate(command, &error));
-        QVERIFY(!error.isEmpty());
-        // A refused switch changes nothing.
-        Request(true);
-        check->Step(ConfigurationCheckDelay);
-        QVERIFY(values.Flag(passed));
     }
 };
 
