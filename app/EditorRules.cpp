@@ -199,8 +199,8 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
     Watch(portA);
     QWidget* port1Modbus = part("PPort1Modbus");
     QWidget* modbus1General = part("GModbus1General");
-    QWidget* modbus1General2 = part("GModbus1General2");
-    Follow(this, portA, changed, [this, port1Modbus, modbus1General, modbus1General2] {
+    modbus1General2 = part("GModbus1General2");
+    Follow(this, portA, changed, [this, port1Modbus, modbus1General] {
         if (portA->Value() > 2)
             return;
         TFormWindow::Show(port1Modbus, portA->Value() == 2);
@@ -210,26 +210,34 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
     });
     portB = combo("EPortB");
     Watch(portB);
+    printer = {part("PPrinter"), part("GPrinter")};
+    port2Modbus = part("PPort2Modbus");
+    modbus2General = part("GModbus2General");
+    modbus2General2 = part("GModbus2General2");
+    communications = part("KPCommunications");
+    sioBParts = {part("EDriver4B"), part("LSioBPort3"), part("LCpuBBypassed"), part("GSioBChannel3")};
+    sioAParts = {part("EDriver3A"), part("LSioAPort3"), part("LCpuABypassed"), part("GSioAChannel4")};
+    sioAPort4 = combo("ESioAPort4");
+    sioAPort4Settings = part("PSioAPort4");
+    driver4A = part("EDriver4A");
+    sioBPort3 = combo("ESioBPort3");
+    sioBPort3Settings = part("PSioBPort3");
+    driver3B = part("EDriver3B");
     disableSioB = box("CDisableSioB");
     sioASpy = spy("KSpySioA");
     sioBSpy = spy("KSpySioB");
     Follow(this, portB, changed, [this] { PortBChange(); });
     Follow(this, disableSioB, ticked, [this] {
         const bool disabled = disableSioB->isChecked();
-        TFormWindow::Show(window.Part<QWidget>("PPort2Modbus"), !disabled);
-        TFormWindow::Show(window.Part<QWidget>("GModbus2General"), !disabled);
+        TFormWindow::Show(port2Modbus, !disabled);
+        TFormWindow::Show(modbus2General, !disabled);
         if (!disabled)
-            TFormWindow::Show(window.Part<QWidget>("GModbus2General2"), false);
+            TFormWindow::Show(modbus2General2, false);
     });
     Follow(this, sioBSpy, spied, [this] { SioBChange(); });
     Follow(this, sioASpy, spied, [this] { SioAChange(); });
-    Follow(this, combo("ESioAPort4"), changed, [this] { SioAPort4Change(); });
-    Follow(this, combo("ESioBPort3"), changed, [this] { SioBPort3Change(); });
-    // Parts the communication rules look up when they run, checked now.
-    for (const char* name : {"PPort2Modbus", "GModbus2General", "GModbus2General2", "PPrinter", "GPrinter",
-                             "EDriver4B", "LSioBPort3", "LCpuBBypassed", "GSioBChannel3", "EDriver3A", "LSioAPort3",
-                             "LCpuABypassed", "GSioAChannel4", "PSioAPort4", "EDriver4A", "PSioBPort3", "EDriver3B"})
-        part(QLatin1String(name));
+    Follow(this, sioAPort4, changed, [this] { SioAPort4Change(); });
+    Follow(this, sioBPort3, changed, [this] { SioBPort3Change(); });
 }
 
 TKQItemSpy* TEditorRules::Watch(TKQEnumComboBox* combo)
@@ -393,16 +401,13 @@ void TEditorRules::RelaysFunction(const TRelay& relay)
 void TEditorRules::PortBChange()
 {
     const int type = portB->Value();
-    QWidget* printer[] = {window.Part<QWidget>("PPrinter"), window.Part<QWidget>("GPrinter")};
-    QWidget* port2Modbus = window.Part<QWidget>("PPort2Modbus");
-    QWidget* modbus2General = window.Part<QWidget>("GModbus2General");
     for (QWidget* part : printer)
         TFormWindow::Show(part, type == 3);
     if (type == 2) {
         TFormWindow::Show(disableSioB, false);
         TFormWindow::Show(port2Modbus, true);
         TFormWindow::Show(modbus2General, true);
-        TFormWindow::Show(window.Part<QWidget>("GModbus2General2"), false);
+        TFormWindow::Show(modbus2General2, false);
         return;
     }
     if (type > 3)
@@ -418,8 +423,8 @@ void TEditorRules::PortBChange()
 void TEditorRules::SioBChange()
 {
     const bool present = TFormWindow::SpyBool(sioBSpy);
-    for (const char* name : {"EDriver4B", "LSioBPort3", "LCpuBBypassed", "GSioBChannel3"})
-        TFormWindow::Show(window.Part<QWidget>(QLatin1String(name)), present);
+    for (QWidget* part : sioBParts)
+        TFormWindow::Show(part, present);
     TFormWindow::Show(disableSioB, present);
     if (present) {
         ShowPage(sioRedundant, true);
@@ -428,16 +433,16 @@ void TEditorRules::SioBChange()
     if (!TFormWindow::SpyBool(sioASpy))
         ShowPage(sioRedundant, false);
     if (Setting(portB) != 2) {
-        TFormWindow::Show(window.Part<QWidget>("PPort2Modbus"), false);
-        TFormWindow::Show(window.Part<QWidget>("GModbus2General"), false);
+        TFormWindow::Show(port2Modbus, false);
+        TFormWindow::Show(modbus2General, false);
     }
 }
 
 void TEditorRules::SioAChange()
 {
     const bool present = TFormWindow::SpyBool(sioASpy);
-    for (const char* name : {"EDriver3A", "LSioAPort3", "LCpuABypassed", "GSioAChannel4"})
-        TFormWindow::Show(window.Part<QWidget>(QLatin1String(name)), present);
+    for (QWidget* part : sioAParts)
+        TFormWindow::Show(part, present);
     if (present)
         ShowPage(sioRedundant, true);
     else if (!TFormWindow::SpyBool(sioBSpy))
@@ -446,22 +451,21 @@ void TEditorRules::SioAChange()
 
 void TEditorRules::SioAPort4Change()
 {
-    const int type = window.Part<TKQEnumComboBox>("ESioAPort4")->Value();
+    const int type = sioAPort4->Value();
     if (type > 3)
         return;
-    TFormWindow::Show(window.Part<QWidget>("PSioAPort4"), type == 2);
-    TFormWindow::Show(window.Part<QWidget>("EDriver4A"), type >= 2);
+    TFormWindow::Show(sioAPort4Settings, type == 2);
+    TFormWindow::Show(driver4A, type >= 2);
     // The second Modbus #2 settings stand in only while the Communications page shows none.
-    TFormWindow::Show(window.Part<QWidget>("GModbus2General2"),
-                      type == 2 && !window.Part<QWidget>("PPort2Modbus")->isVisibleTo(window.Part<QWidget>("KPCommunications")));
+    TFormWindow::Show(modbus2General2, type == 2 && !port2Modbus->isVisibleTo(communications));
 }
 
 void TEditorRules::SioBPort3Change()
 {
-    const int type = window.Part<TKQEnumComboBox>("ESioBPort3")->Value();
+    const int type = sioBPort3->Value();
     if (type > 3)
         return;
-    TFormWindow::Show(window.Part<QWidget>("PSioBPort3"), type == 2);
-    TFormWindow::Show(window.Part<QWidget>("EDriver3B"), type >= 2);
-    TFormWindow::Show(window.Part<QWidget>("GModbus1General2"), type == 2 && Setting(portA) == 1);
+    TFormWindow::Show(sioBPort3Settings, type == 2);
+    TFormWindow::Show(driver3B, type >= 2);
+    TFormWindow::Show(modbus1General2, type == 2 && Setting(portA) == 1);
 }

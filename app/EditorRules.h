@@ -111,7 +111,21 @@ private:
     QWidget* act2Readout;
     QWidget* act2Offset;
     TKQEnumComboBox* portA;
+    QWidget* modbus1General2; // the second Modbus #1 settings, on the SIOA/B page
     TKQEnumComboBox* portB;
+    std::array<QWidget*, 2> printer; // panel and group
+    QWidget* port2Modbus;
+    QWidget* modbus2General;
+    QWidget* modbus2General2;
+    QWidget* communications;
+    std::array<QWidget*, 4> sioBParts; // shown while the SIO-B module is fitted
+    std::array<QWidget*, 4> sioAParts;
+    TKQEnumComboBox* sioAPort4;
+    QWidget* sioAPort4Settings;
+    QWidget* driver4A;
+    TKQEnumComboBox* sioBPort3;
+    QWidget* sioBPort3Settings;
+    QWidget* driver3B;
     TKQCheckBox* disableSioB;
     TKQItemSpy* sioASpy;
     TKQItemSpy* sioBSpy;
