@@ -98,6 +98,7 @@ private slots:
         QTest::newRow("time and date") << FormItems({"TimeDate"});
         QTest::newRow("speed dynamics") << FormItems({"SpeedDynamics"});
         QTest::newRow("program mode window") << FormItems({"Rqv_program"});
+        QTest::newRow("service mode window") << FormItems({"Rqv_service"});
         for (const char* block : {"EXTR_DYN", "F_CAS_DYN", "G_AUX_DYN"})
             QTest::newRow(block) << FormItems({"LoopDynamics", "--with", QStringLiteral("BLOCK=") + block});
     }
@@ -115,34 +116,36 @@ private slots:
         QVERIFY2(missing.isEmpty(), qPrintable("not in the database: " + missing.mid(0, 20).join(", ")));
     }
 
-    // Each page of the Program mode window binds exactly the controls of the
-    // window's item list (tests/data/program-items.txt), by class and item; the
-    // order within a page is the layout's business.
-    void programModeWindowBindsListedControls_data()
+    // Each page of the Program and Service mode windows binds exactly the
+    // controls of the window's item list (tests/data/program-items.txt,
+    // service-items.txt), by class and item; the order within a page is the layout's business.
+    void modeWindowsBindListedControls_data()
     {
         QTest::addColumn<QStringList>("bound");
         QTest::addColumn<QStringList>("listed");
-        QMap<QString, QStringList> bound, listed;
-        QProcess formshot;
-        formshot.start(QStringLiteral(TURVISTA_BINARY_DIR "/tools/formshot"), {QStringLiteral("--items"), QStringLiteral("Rqv_program")});
-        QVERIFY(formshot.waitForFinished() && formshot.exitCode() == 0);
-        for (const QString& line : QString::fromUtf8(formshot.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-            const QStringList fields = line.split(u'\t');
-            if (fields.value(2) != QLatin1String("TKQItemSpy"))
-                bound[fields.value(0)] << fields.value(2) + u' ' + fields.value(3);
+        for (const auto& [form, list] : {std::pair{"Rqv_program", "program"}, std::pair{"Rqv_service", "service"}}) {
+            QMap<QString, QStringList> bound, listed;
+            QProcess formshot;
+            formshot.start(QStringLiteral(TURVISTA_BINARY_DIR "/tools/formshot"), {QStringLiteral("--items"), form});
+            QVERIFY(formshot.waitForFinished() && formshot.exitCode() == 0);
+            for (const QString& line : QString::fromUtf8(formshot.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+                const QStringList fields = line.split(u'\t');
+                if (fields.value(2) != QLatin1String("TKQItemSpy"))
+                    bound[fields.value(0)] << fields.value(2) + u' ' + fields.value(3);
+            }
+            QFile file(Source + "/tests/data/" + list + "-items.txt");
+            QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+            for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+                const QStringList fields = line.split(u'\t');
+                if (!line.startsWith(u'#'))
+                    listed[fields.value(0)] << fields.value(1) + u' ' + fields.value(2);
+            }
+            QCOMPARE(bound.keys(), listed.keys());
+            for (auto page = listed.cbegin(); page != listed.cend(); ++page)
+                QTest::newRow(qPrintable(form + (": " + page.key()))) << bound.value(page.key()) << page.value();
         }
-        QFile file(Source + "/tests/data/program-items.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
-            const QStringList fields = line.split(u'\t');
-            if (!line.startsWith(u'#'))
-                listed[fields.value(0)] << fields.value(1) + u' ' + fields.value(2);
-        }
-        QCOMPARE(bound.keys(), listed.keys());
-        for (auto page = listed.cbegin(); page != listed.cend(); ++page)
-            QTest::newRow(qPrintable(page.key())) << bound.value(page.key()) << page.value();
     }
-    void programModeWindowBindsListedControls()
+    void modeWindowsBindListedControls()
     {
         QFETCH(QStringList, bound);
         QFETCH(QStringList, listed);
