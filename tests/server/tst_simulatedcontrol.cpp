@@ -71,10 +71,10 @@ QString Command(TSimulatedControl& control, const QString& command)
     return control.Value(result).value_or(QStringLiteral("<none>"));
 }
 
-// Runs "set ...", "alarm ..." and "clear" as test commands and writes "NAME=VALUE" as the program does.
+// Runs "set ...", "sio ..." and "alarm ..." as test commands and writes "NAME=VALUE" as the program does.
 bool Step(TSimulatedControl& control, const QString& step, QString* error)
 {
-    for (const char* verb : {"set ", "alarm ", "clear"})
+    for (const char* verb : {"set ", "sio ", "alarm ", "clear"})
         if (step.startsWith(QLatin1String(verb)))
             return control.Simulate(step, error);
     *error = step;
@@ -267,7 +267,7 @@ private slots:
     // What the control computes from its settings: the limits it publishes for each
     // tunable "<prefix>.TUNE" (its own limits, narrowed by the values it must stay on the
     // right side of), units texts, mirrors and status texts. Seen and advised as soon as
-    // the setting is written in configure mode; "set ..." changes the simulated
+    // the setting is written in configure mode; "set ..." and "sio ..." change the simulated
     // hardware. Relay outputs follow the turbine's state, or while forcing is enabled their boxes.
     void derivedValuesFollowTheirSettings_data()
     {
@@ -306,7 +306,7 @@ private slots:
             << "C_COMM.SIOA_PORT4.IN=3" << "C_COMM.SIO_A4_MSG.B_TO_STR" << "Not Used" << "RQV Software";
         QTest::newRow("SIO-B channel 3 mirror") << "C_COMM.SIOB_PORT3.IN=2" << "C_COMM.SIOB_PORT3.I_NAME" << "1" << "2";
         QTest::newRow("SIO-B module removed")
-            << "set Z_SIO_COM.SIO_B_OK.NOT=0" << "C_COMM.SIO_B4_MSG.B_TO_STR" << "Not Used" << "Not Installed";
+            << "sio b absent" << "C_COMM.SIO_B4_MSG.B_TO_STR" << "Not Used" << "Not Installed";
         QTest::newRow("relay forcing on a shut down turbine")
             << "J_RELAYS.RLY_TEST.IN=1" << "J_RELAYS.ENBL_FORCE.AND" << "0" << "1";
         QTest::newRow("no relay forcing once the trip is reset")
@@ -337,6 +337,24 @@ private slots:
             QVERIFY2(Step(*control, step, &error), qPrintable(error));
         QCOMPARE(Text(*control, derived), after);
         QCOMPARE(advised.contains(derived), before != after);
+    }
+
+    // SIO modules are hardware: the network file fits them, a test takes one away, and a reset changes neither.
+    void sioModulesOutliveAReset()
+    {
+        TControlDefinition definition = Definition(true);
+        definition.sioB = false;
+        auto control = Create(definition);
+        QVERIFY(control);
+        QString error;
+        QVERIFY(!control->Simulate(QStringLiteral("sio C absent"), &error));
+        QVERIFY2(control->Simulate(QStringLiteral("sio A absent"), &error), qPrintable(error));
+        QCOMPARE(Command(*control, "Shutdown"), QStringLiteral("0"));
+        QCOMPARE(Command(*control, "Reset"), QStringLiteral("0"));
+        for (int tick = 0; tick < ServerTiming::ResetTicks; ++tick)
+            control->Tick();
+        QCOMPARE(Text(*control, "Z_SIO_COM.SIO_A_OK.NOT"), QStringLiteral("0"));
+        QCOMPARE(Text(*control, "Z_SIO_COM.SIO_B_OK.NOT"), QStringLiteral("0"));
     }
 };
 
