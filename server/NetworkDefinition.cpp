@@ -65,6 +65,7 @@ bool TNetworkDefinition::Parse(const QString& text, const QString& path, const T
     };
     QList<bool> storeGiven;
     QList<bool> configurationGiven;
+    QList<bool> sioGiven;
 
     const QStringList lines = text.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
@@ -101,6 +102,7 @@ bool TNetworkDefinition::Parse(const QString& text, const QString& path, const T
             controls.append(control);
             storeGiven.append(false);
             configurationGiven.append(false);
+            sioGiven.append(false);
             continue;
         }
 
@@ -144,9 +146,25 @@ bool TNetworkDefinition::Parse(const QString& text, const QString& path, const T
             if (found.isEmpty())
                 return fail(number, QStringLiteral("starting configuration \"%1\" not found").arg(value));
             control.configuration = found;
+        } else if (key == QLatin1String("sio")) {
+            if (sioGiven.last())
+                return fail(number, QStringLiteral("the control's SIO modules are already given"));
+            sioGiven.last() = true;
+            control.sioA = control.sioB = false;
+            if (value.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
+                continue;
+            for (const QString& module : value.split(u',')) {
+                const QString letter = module.trimmed().toUpper();
+                bool* fitted = letter == QLatin1String("A") ? &control.sioA
+                    : letter == QLatin1String("B")          ? &control.sioB
+                                                            : nullptr;
+                if (!fitted || *fitted)
+                    return fail(number, QStringLiteral("SIO modules are A, B, A,B or none, not \"%1\"").arg(value));
+                *fitted = true;
+            }
         } else {
             return fail(number,
-                        QStringLiteral("unknown setting \"%1\" (database, store or configuration)").arg(key));
+                        QStringLiteral("unknown setting \"%1\" (database, store, configuration or sio)").arg(key));
         }
     }
 

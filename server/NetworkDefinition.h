@@ -1,6 +1,6 @@
 // A network definition file: the controls of one network, each with its
-// identifier, control database files, non-volatile store and starting
-// configuration (format: docs/network-definition.md).
+// identifier, control database files, non-volatile store, starting
+// configuration and SIO modules (format: docs/network-definition.md).
 #pragma once
 
 #include <QList>
@@ -12,6 +12,8 @@ struct TControlDefinition {
     QStringList databases; // absolute paths, in loading order
     QString store;         // absolute path; empty: the control has no store
     QString configuration; // absolute path of the starting values; may be empty
+    bool sioA = true;      // SIO modules fitted
+    bool sioB = true;
     int line = 0;          // where its section starts
 };
 

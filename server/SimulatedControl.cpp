@@ -31,6 +31,16 @@ const QString SystemId = QStringLiteral("SYSTEM ID");
 const QString EnableRgBlocks = QStringLiteral("ENABLE RG BLOCKS");
 const QString ConfigureEnabled = QStringLiteral("Z_CPU_COM.EN_CONFIG.OR");
 
+// The SIO modules the control may have fitted, and the items that report them.
+struct SioModule {
+    const char* letter;
+    const char* item;
+};
+constexpr SioModule SioModules[] = {
+    {"A", "Z_SIO_COM.SIO_A_OK.NOT"},
+    {"B", "Z_SIO_COM.SIO_B_OK.NOT"},
+};
+
 struct CommandWord {
     const char* command;
     const char* resultItem;
@@ -101,6 +111,8 @@ std::unique_ptr<TSimulatedControl> TSimulatedControl::Create(const TControlDefin
         return nullptr;
     if (!definition.store.isEmpty())
         control->m_store = std::make_unique<TValueStore>(definition.store);
+    control->m_sioFitted[0] = definition.sioA;
+    control->m_sioFitted[1] = definition.sioB;
 
     QStringList changeable;
     for (const TItemDefinition& item : control->m_database.Items())
@@ -162,6 +174,10 @@ void TSimulatedControl::PowerUp(QString* warning)
     m_values.clear();
     for (const TItemDefinition& item : m_database.Items())
         m_values.insert(item.name, item.defaultValue);
+    // Hardware is not a value of the store: what is fitted stays fitted.
+    for (int module = 0; module < 2; ++module)
+        if (const TItemDefinition* item = m_database.Find(QLatin1String(SioModules[module].item)))
+            m_values.insert(item->name, BoolText(m_sioFitted[module]));
     for (const auto& [name, value] : m_startingValues)
         m_values.insert(name, value);
     m_configurationId = m_startingConfigurationId;
@@ -311,12 +327,8 @@ TSimulatedControl::TPokeResult TSimulatedControl::Poke(const QString& name, cons
     if (m_rangeChecking && !ValueRules::WithinLimits(*item, *value))
         return TPokeResult::OutOfLimits;
 
-    m_values.insert(item->name, *value);
     // Every accepted write is advised back, changed or not: editors wait for it.
-    Changed(item->name);
-    m_model->Written(item->name);
-    m_check->Written(item->name);
-    m_limits->Publish();
+    Accept(*item, *value);
     return TPokeResult::Accepted;
 }
 
@@ -348,11 +360,27 @@ bool TSimulatedControl::Simulate(const QString& command, QString* error)
             *error = QStringLiteral("\"%1\" is no value of %2").arg(given, item->name);
             return false;
         }
-        m_values.insert(item->name, *value);
-        Changed(item->name);
-        m_model->Written(item->name);
-        m_check->Written(item->name);
-        m_limits->Publish();
+        Accept(*item, *value);
+        return true;
+    }
+    if (verb == QLatin1String("sio")) {
+        const QStringList words = rest.split(u' ', Qt::SkipEmptyParts);
+        const QString state = words.value(1).toLower();
+        int module = -1;
+        for (int i = 0; i < 2; ++i)
+            if (words.size() == 2 && words[0].compare(QLatin1String(SioModules[i].letter), Qt::CaseInsensitive) == 0)
+                module = i;
+        if (module < 0 || (state != QLatin1String("present") && state != QLatin1String("absent"))) {
+            *error = QStringLiteral("expected sio A|B present|absent");
+            return false;
+        }
+        const TItemDefinition* item = m_database.Find(QLatin1String(SioModules[module].item));
+        if (!item) {
+            *error = QStringLiteral("the control has no %1").arg(QLatin1String(SioModules[module].item));
+            return false;
+        }
+        m_sioFitted[module] = state == QLatin1String("present");
+        Accept(*item, BoolText(m_sioFitted[module]));
         return true;
     }
     if ((verb == QLatin1String("alarm") || verb == QLatin1String("trip")) && !rest.isEmpty()) {
@@ -368,8 +396,17 @@ bool TSimulatedControl::Simulate(const QString& command, QString* error)
     }
     if (verb == QLatin1String("check"))
         return m_check->Simulate(rest, error);
-    *error = QStringLiteral("expected set ITEM=VALUE, alarm TEXT, trip TEXT, clear or check ...");
+    *error = QStringLiteral("expected set ITEM=VALUE, alarm TEXT, trip TEXT, clear, check ... or sio ...");
     return false;
+}
+
+void TSimulatedControl::Accept(const TItemDefinition& item, const QString& value)
+{
+    m_values.insert(item.name, value);
+    Changed(item.name);
+    m_model->Written(item.name);
+    m_check->Written(item.name);
+    m_limits->Publish();
 }
 
 bool TSimulatedControl::Execute(const QString& command)

@@ -60,6 +60,7 @@ public:
     //   trip TEXT        the turbine trips with that cause
     //   clear            the current alarm list is emptied
     //   check ...        a test switch of the configuration check (TConfigurationCheck::Simulate)
+    //   sio A|B present|absent   fits or takes away an SIO module; the control keeps it so across resets
     // False, with the reason, for anything else and while the control is resetting.
     bool Simulate(const QString& command, QString* error);
     // Whether an advise loop on the name makes sense.
@@ -100,6 +101,8 @@ private:
     // Values as after power-up: defaults, starting configuration, then the store.
     void PowerUp(QString* warning);
     void Changed(const QString& name);
+    // Stores a value written or forced, advises it and lets the model, the check and the limits react.
+    void Accept(const TItemDefinition& item, const QString& value);
     void SetResult(TCommand command, const QString& text);
     int Complete(TCommand command);
     int SaveValues();
@@ -111,6 +114,7 @@ private:
     QList<QPair<QString, QString>> m_startingValues;
     QString m_startingConfigurationId;
     std::unique_ptr<TValueStore> m_store;
+    bool m_sioFitted[2] = {true, true}; // hardware: SIO-A, SIO-B
 
     QHash<QString, QString> m_values;
     QString m_configurationId;

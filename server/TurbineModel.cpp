@@ -2,6 +2,7 @@
 
 #include "server/ControlValues.h"
 #include "server/DerivedSettings.h"
+#include "server/RelayOutputs.h"
 #include "server/TurbineModelPrivate.h"
 
 #include <QDateTime>
@@ -488,6 +489,7 @@ void TTurbineModel::Written(const QString& item)
         p.configChanged = true;   // a setting may have changed
         // What follows from a setting is seen together with its echo.
         DerivedSettings::Publish(p.values, p.out);
+        RelayOutputs::Publish(p.values, p.out);
         return;
     }
     if (!p.Rising(name))

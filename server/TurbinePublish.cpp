@@ -2,6 +2,7 @@
 // derives from its configuration, as the Run mode window reads them.
 #include "server/ControlValues.h"
 #include "server/DerivedSettings.h"
+#include "server/RelayOutputs.h"
 #include "server/TurbineModelPrivate.h"
 
 #include <QDateTime>
@@ -267,6 +268,8 @@ void TModel::Publish()
         out.Flag(item("CONF_VAL_1.SYNC_LDSHR.OR"), (sync || loadShare) && config.generator);
         out.Flag(item("CONF_VAL_1.USE_FSP.B_NAME"), firstStage);
     }
+    // Last: the relays follow the trip and alarm state written above.
+    RelayOutputs::Publish(values, out);
 }
 
 } // namespace Turbine

@@ -185,6 +185,7 @@ private slots:
             "Database=db/config.items\n"
             "store = unit1.store\n"
             "configuration = \"start.cfg\"\n"
+            "sio = b\n"
             "\n"
             "[Control Unit 2]\n"
             "; another comment\n"
@@ -200,10 +201,12 @@ private slots:
                                                Folder(QStringLiteral("server/db/config.items"))}));
         QCOMPARE(first.store, Folder(QStringLiteral("state/unit1.store")));
         QCOMPARE(first.configuration, Folder(QStringLiteral("net/start.cfg")));
+        QVERIFY(!first.sioA && first.sioB);
 
         const TControlDefinition& second = network.Controls()[1];
         QCOMPARE(second.id, QStringLiteral("Unit 2"));
         QVERIFY(second.store.isEmpty() && second.configuration.isEmpty());
+        QVERIFY(second.sioA && second.sioB);
     }
 
     void refusesMalformedFiles_data()
@@ -222,6 +225,7 @@ private slots:
         QTest::newRow("empty value") << control + "configuration =\n" << 4 << "no value";
         QTest::newRow("missing database") << "[control A]\ndatabase = db/none.items\n" << 2 << "not found";
         QTest::newRow("second store") << control + "store = b.store\n" << 4 << "already has a store";
+        QTest::newRow("unknown SIO module") << control + "sio = A, C\n" << 4 << "SIO modules are";
         QTest::newRow("no database") << "[control A]\nstore = a.store\n[control B]\n" << 1 << "names no database";
         QTest::newRow("no store") << "[control A]\ndatabase = db/run.items\n" << 1 << "names no store";
         QTest::newRow("same identifier") << control + "[control a]\n" << 4 << "already defined on line 1";

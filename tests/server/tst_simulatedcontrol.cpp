@@ -71,6 +71,16 @@ QString Command(TSimulatedControl& control, const QString& command)
     return control.Value(result).value_or(QStringLiteral("<none>"));
 }
 
+// Runs "set ...", "sio ..." and "alarm ..." as test commands and writes "NAME=VALUE" as the program does.
+bool Step(TSimulatedControl& control, const QString& step, QString* error)
+{
+    for (const char* verb : {"set ", "sio ", "alarm ", "clear"})
+        if (step.startsWith(QLatin1String(verb)))
+            return control.Simulate(step, error);
+    *error = step;
+    return control.Poke(step.section(u'=', 0, 0), step.section(u'=', 1)) == TSimulatedControl::TPokeResult::Accepted;
+}
+
 // Writes "NAME=VALUE" settings as the program does; false at the first refused one.
 bool Poke(TSimulatedControl& control, const QStringList& settings)
 {
@@ -151,8 +161,8 @@ private slots:
         auto control = Create(Definition(true));
         QVERIFY(control);
         QString error;
-        for (const QString& step : before) // "set ..." through the test hook, else written as the program does
-            QVERIFY2(step.startsWith("set ") ? control->Simulate(step, &error) : Poke(*control, {step}), qPrintable(step));
+        for (const QString& step : before)
+            QVERIFY2(Step(*control, step, &error), qPrintable(error));
         control->Tick();
         QCOMPARE(Command(*control, "Shutdown"), result);
         QCOMPARE(Text(*control, "Run Mode"), result == "0" ? QStringLiteral("1") : QStringLiteral("0"));
@@ -257,7 +267,8 @@ private slots:
     // What the control computes from its settings: the limits it publishes for each
     // tunable "<prefix>.TUNE" (its own limits, narrowed by the values it must stay on the
     // right side of), units texts, mirrors and status texts. Seen and advised as soon as
-    // the setting is written in configure mode; "set ..." changes the simulated hardware.
+    // the setting is written in configure mode; "set ..." and "sio ..." change the simulated
+    // hardware. Relay outputs follow the turbine's state, or while forcing is enabled their boxes.
     void derivedValuesFollowTheirSettings_data()
     {
         QTest::addColumn<QString>("changed");
@@ -295,7 +306,19 @@ private slots:
             << "C_COMM.SIOA_PORT4.IN=3" << "C_COMM.SIO_A4_MSG.B_TO_STR" << "Not Used" << "RQV Software";
         QTest::newRow("SIO-B channel 3 mirror") << "C_COMM.SIOB_PORT3.IN=2" << "C_COMM.SIOB_PORT3.I_NAME" << "1" << "2";
         QTest::newRow("SIO-B module removed")
-            << "set Z_SIO_COM.SIO_B_OK.NOT=0" << "C_COMM.SIO_B4_MSG.B_TO_STR" << "Not Used" << "Not Installed";
+            << "sio b absent" << "C_COMM.SIO_B4_MSG.B_TO_STR" << "Not Used" << "Not Installed";
+        QTest::newRow("relay forcing on a shut down turbine")
+            << "J_RELAYS.RLY_TEST.IN=1" << "J_RELAYS.ENBL_FORCE.AND" << "0" << "1";
+        QTest::newRow("no relay forcing once the trip is reset")
+            << "X_RESET.RQV.IN_1=1; X_RESET.RQV.IN_1=0; J_RELAYS.RLY_TEST.IN=1" << "J_RELAYS.ENBL_FORCE.AND" << "0" << "0";
+        QTest::newRow("forced relay") << "J_RELAYS.RLY_TEST.IN=1; J_RELAYS.OUT5.NO=1" << "J_RELAYS.OUT5.B_SW" << "0" << "1";
+        QTest::newRow("force box without forcing") << "J_RELAYS.OUT5.NO=1" << "J_RELAYS.OUT5.B_SW" << "0" << "0";
+        QTest::newRow("relay test button while forcing")
+            << "J_RELAYS.RLY_TEST.IN=1; A_TEST_RLY.TEST_RLYS.IN_7=1" << "J_RELAYS.OUT7.B_SW" << "0" << "1";
+        QTest::newRow("forcing replaces the shutdown indication")
+            << "J_RELAYS.RLY_TEST.IN=1" << "J_RELAYS.OUT3.B_SW" << "1" << "0";
+        QTest::newRow("trip relay energizes for a trip") << "C_START.TRIP_ENERG.IN=1" << "J_RELAYS.OUT1.B_SW" << "0" << "1";
+        QTest::newRow("alarm relay without alarms") << "clear" << "J_RELAYS.OUT2.B_SW" << "1" << "0";
     }
     void derivedValuesFollowTheirSettings()
     {
@@ -310,9 +333,28 @@ private slots:
         QStringList advised;
         control->valueChanged = [&](const QString& name) { advised.append(name); };
         QString error;
-        QVERIFY2(changed.startsWith("set ") ? control->Simulate(changed, &error) : Poke(*control, {changed}), qPrintable(error));
+        for (const QString& step : changed.split(QStringLiteral("; ")))
+            QVERIFY2(Step(*control, step, &error), qPrintable(error));
         QCOMPARE(Text(*control, derived), after);
         QCOMPARE(advised.contains(derived), before != after);
+    }
+
+    // SIO modules are hardware: the network file fits them, a test takes one away, and a reset changes neither.
+    void sioModulesOutliveAReset()
+    {
+        TControlDefinition definition = Definition(true);
+        definition.sioB = false;
+        auto control = Create(definition);
+        QVERIFY(control);
+        QString error;
+        QVERIFY(!control->Simulate(QStringLiteral("sio C absent"), &error));
+        QVERIFY2(control->Simulate(QStringLiteral("sio A absent"), &error), qPrintable(error));
+        QCOMPARE(Command(*control, "Shutdown"), QStringLiteral("0"));
+        QCOMPARE(Command(*control, "Reset"), QStringLiteral("0"));
+        for (int tick = 0; tick < ServerTiming::ResetTicks; ++tick)
+            control->Tick();
+        QCOMPARE(Text(*control, "Z_SIO_COM.SIO_A_OK.NOT"), QStringLiteral("0"));
+        QCOMPARE(Text(*control, "Z_SIO_COM.SIO_B_OK.NOT"), QStringLiteral("0"));
     }
 };
 
