@@ -117,7 +117,7 @@ bool TKQDatorelControl::ResultPending() const
 
 // ---- commands -----------------------------------------------------------------------
 
-void TKQDatorelControl::WaitForResult(const QString& item)
+void TKQDatorelControl::WaitForResult(const QString& item, const std::shared_ptr<bool>& refused)
 {
     const std::shared_ptr<Synchronizer> sync = resultSync;
     sync->Begin();
@@ -126,15 +126,18 @@ void TKQDatorelControl::WaitForResult(const QString& item)
     TKQDdeClientConv* conversation = Conversation();
     try {
         *handle = conversation->StartAdvise(
-            item, [this, alive, sync, handle, conversation](const QByteArray* data, const EDdeError* error) {
+            item, [this, alive, sync, handle, conversation, refused](const QByteArray* data, const EDdeError* error) {
                 if (alive.expired())
                     return;
                 if (error)
                     throw *error;
-                if (data->isEmpty())
+                if (data->isEmpty() && !*refused)
                     return; // the server may first send an empty result
-                resultText = QString::fromLatin1(*data);
-                sync->Complete();
+                // After a refusal the item holds an earlier command's result: the wait has ended.
+                if (!*refused) {
+                    resultText = QString::fromLatin1(*data);
+                    sync->Complete();
+                }
                 if (*handle) {
                     const HSZ stop = *handle;
                     *handle = nullptr;
@@ -151,10 +154,21 @@ void TKQDatorelControl::WaitForResult(const QString& item)
 
 bool TKQDatorelControl::RunCommand(const QString& command, const QString& resultItem, const QString& notResponding)
 {
+    // A refused command ends the wait at once: its result item may still hold
+    // the result of an earlier command, which must not pass for this one's.
+    const auto refused = std::make_shared<bool>(false);
     try {
         Assert(Conversation() != nullptr, "TKQDatorelControl: Control has not been connected.");
-        Conversation()->Execute(command);
-        WaitForResult(resultItem);
+        const std::shared_ptr<Synchronizer> sync = resultSync;
+        Conversation()->Execute(command, [refused, sync](const QByteArray*, const EDdeError* error) {
+            if (!error)
+                return;
+            *refused = true;
+            sync->Complete();
+        });
+        WaitForResult(resultItem, refused);
+        if (*refused)
+            throw Exception(QStringLiteral("TKQDatorelControl: the control refused ") + command);
     } catch (const std::exception&) {
         MessageDlg(notResponding, TMsgDlgType::mtError, mbOK);
         return false;

@@ -63,7 +63,7 @@ private:
     void ResetPollTick();
     void StartResetPoll();
     QString Request(const QString& item);
-    void WaitForResult(const QString& item);
+    void WaitForResult(const QString& item, const std::shared_ptr<bool>& refused);
     // Executes command and waits for its result item; on failure shows notResponding and returns false.
     bool RunCommand(const QString& command, const QString& resultItem, const QString& notResponding);
     double ResultNumber() const;
