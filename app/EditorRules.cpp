@@ -24,46 +24,88 @@ void Follow(TEditorRules* rules, Sender* sender, void (Sender::*signal)(QObject*
 
 } // namespace
 
+namespace {
+
+constexpr auto Changed = &TKQEnumComboBox::OnValueChange;
+constexpr auto Ticked = &TKQCheckBox::OnValueChange;
+constexpr auto Spied = &TKQItemSpy::OnValueChange;
+
+} // namespace
+
 TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
     : QObject(&editor), window(editor), ruleSet(rules)
 {
-    const auto part = [&editor]<class T = QWidget>(const QString& name) { return editor.Part<T>(name); };
-    const auto combo = [&](const QString& name) { return part.operator()<TKQEnumComboBox>(name); };
-    const auto box = [&](const QString& name) { return part.operator()<TKQCheckBox>(name); };
-    const auto spy = [&](const QString& name) { return part.operator()<TKQItemSpy>(name); };
-    const auto page = [&](const QString& name) { return part.operator()<TKQTabSheet>(name); };
-    constexpr auto changed = &TKQEnumComboBox::OnValueChange;
-    constexpr auto ticked = &TKQCheckBox::OnValueChange;
-    constexpr auto spied = &TKQItemSpy::OnValueChange;
+    SetUpApplication();
+    SetUpStartSettings();
+    SetUpSpeedControl();
+    SetUpControlPages();
+    if (rules.Has(TEditorRuleSet::AuxCascadePages))
+        SetUpAuxCascade();
+    if (rules.Has(TEditorRuleSet::DriverPage))
+        SetUpDriver();
+    if (rules.Has(TEditorRuleSet::InputOutputPages))
+        SetUpInputsOutputs();
+    if (rules.Has(TEditorRuleSet::RelayPages))
+        SetUpRelays();
+    if (rules.Has(TEditorRuleSet::CommunicationPages))
+        SetUpCommunications();
+}
 
+template <class T>
+T* TEditorRules::Part(const QString& name) const
+{
+    return window.Part<T>(name);
+}
+
+QList<TEditorWindow::TPageEntry> TEditorRules::PageEntries()
+{
+    const auto spy = [this](const char* name) { return Part<TKQItemSpy>(QLatin1String(name)); };
+    const auto page = [this](const char* name) { return Part<TKQTabSheet>(QLatin1String(name)); };
+    QList<TEditorWindow::TPageEntry> entries{
+        {page("KPApplication"), {}, [this] { HandleTurbineType(); }},
+        {page("KPStartSettings"), {}, [this] { HandleIdleToRatedRoutine(); }},
+        {page("KPAuxControl"), {spy("KSpyApplAux"), spy("KSpyAuxConf")},
+         [this] { ApplyAuxConfiguration(); }},
+    };
+    const struct {
+        const char* page;
+        const char* spy;
+    } lockedSpies[] = {{"KPSpeedControl", "KSpyApplSpeed"},     {"KPExtractionControl", "KSpyApplExtraction"},
+                       {"KPAdmissionControl", "KSpyApplAdmission"}, {"KPExtrAdmControl", "KSpyApplExtrAdm"},
+                       {"KPCascadeControl", "KSpyApplCascade"}, {"KPDriverConfig", "KSpyTurbineType"}};
+    for (const auto& row : lockedSpies)
+        entries.append({page(row.page), {spy(row.spy)}, {}});
+    return entries;
+}
+
+void TEditorRules::SetUpApplication()
+{
     // Turbine type, its pages and the steam maps.
-    turbineType = combo("ETurbineType");
-    Watch(turbineType);
-    ratioLimiterMode = combo("ERatioLimiterMode");
-    ratioLimiterSpy = spy("KSpyRatioLimiter");
-    extraction = page("KPExtractionControl");
-    extractionMap = page("KPExtractionSteamMap");
-    admission = page("KPAdmissionControl");
-    admissionMap = page("KPAdmissionSteamMap");
-    extrAdm = page("KPExtrAdmControl");
-    extrAdmMap = page("KPExtAdmSteamMap");
-    cascade = page("KPCascadeControl");
-    aux = page("KPAuxControl");
-    sioRedundant = page("KPSIOABRedundant");
-    Follow(this, turbineType, changed, [this] { TurbineTypeChange(); });
-    if (rules.ratioLimiterShowsSteamMap)
-        Follow(this, ratioLimiterSpy, spied, [this] { ShowSteamMap(); });
+    turbineType = Part<TKQEnumComboBox>("ETurbineType");
+    ratioLimiterMode = Part<TKQEnumComboBox>("ERatioLimiterMode");
+    ratioLimiterSpy = Part<TKQItemSpy>("KSpyRatioLimiter");
+    extraction = Part<TKQTabSheet>("KPExtractionControl");
+    extractionMap = Part<TKQTabSheet>("KPExtractionSteamMap");
+    admission = Part<TKQTabSheet>("KPAdmissionControl");
+    admissionMap = Part<TKQTabSheet>("KPAdmissionSteamMap");
+    extrAdm = Part<TKQTabSheet>("KPExtrAdmControl");
+    extrAdmMap = Part<TKQTabSheet>("KPExtAdmSteamMap");
+    // The control's turbine type rules the pages whichever page is shown.
+    Follow(this, Watch(turbineType), Spied, [this] { TurbineTypeChange(); });
+    if (ruleSet.ratioLimiterShowsSteamMap)
+        Follow(this, ratioLimiterSpy, Spied, [this] { ShowSteamMap(); });
 
-    // Cascade and auxiliary PID.
-    TKQEnumComboBox* cascadeConf = combo("ECascadeConf");
-    Follow(this, cascadeConf, changed, [this, cascadeConf] {
+    // Cascade and auxiliary PID: their pages.
+    cascade = Part<TKQTabSheet>("KPCascadeControl");
+    aux = Part<TKQTabSheet>("KPAuxControl");
+    auto* cascadeConf = Part<TKQEnumComboBox>("ECascadeConf");
+    Follow(this, cascadeConf, Changed, [this, cascadeConf] {
         if (cascadeConf->HasValue())
             ShowPage(cascade, cascadeConf->Value() == 2);
     });
-    TKQEnumComboBox* auxConf = combo("EAuxConf");
-    auxConfSpy = spy("KSpyAuxConf");
-    auxSetpointInit = part("PAuxSetptInit");
-    Follow(this, auxConf, changed, [this, auxConf] {
+    auto* auxConf = Part<TKQEnumComboBox>("EAuxConf");
+    auxConfSpy = Part<TKQItemSpy>("KSpyAuxConf");
+    Follow(this, auxConf, Changed, [this, auxConf] {
         const int use = auxConf->Value();
         if (use < 2)
             ShowPage(aux, false);
@@ -72,135 +114,172 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
             ShowPage(aux, true);
         }
     });
-    Follow(this, auxConfSpy, spied, [this] { ApplyAuxConfiguration(); });
+    Follow(this, auxConfSpy, Spied, [this] { ApplyAuxConfiguration(); });
 
-    // Application: the KW inputs, and each control page's generator-only parts.
-    TKQEnumComboBox* application = combo("EApplication");
-    QWidget* kwInputs[] = {part("CAuxUseKw"), part("CCascUseKw")};
-    Follow(this, application, changed, [application, kwInputs] {
+    // Each control page's generator-only parts.
+    struct TGeneratorParts {
+        const char* spy;
+        QStringList shown;
+    };
+    QList<TGeneratorParts> generatorParts{{"KSpyApplSpeed", {"GSpeedDroop"}},
+                                          {"KSpyApplExtraction", {"PXBreaker"}},
+                                          {"KSpyApplAdmission", {"PABreaker"}},
+                                          {"KSpyApplExtrAdm", {"PXABreaker"}}};
+    if (ruleSet.extractionShowsSpeedGroup)
+        generatorParts[1].shown << QStringLiteral("GSpeedDroop");
+    if (ruleSet.Has(TEditorRuleSet::AuxCascadePages))
+        generatorParts << TGeneratorParts{"KSpyApplAux", {"PAuxBreaker"}}
+                       << TGeneratorParts{"KSpyApplCascade", {"PCascBreaker"}};
+    for (const TGeneratorParts& row : generatorParts) {
+        auto* applicationSpy = Part<TKQItemSpy>(QLatin1String(row.spy));
+        QList<QWidget*> shown;
+        for (const QString& name : row.shown)
+            shown << Part(name);
+        Follow(this, applicationSpy, Spied, [applicationSpy, shown] {
+            for (QWidget* part : shown)
+                TFormWindow::Show(part, TFormWindow::SpyInt(applicationSpy) == Generator);
+        });
+    }
+}
+
+void TEditorRules::SetUpStartSettings()
+{
+    startRoutine = Part<TKQEnumComboBox>("EStartRoutine");
+    useInitV1 = Part<TKQCheckBox>("CUseInitV1");
+    initV1 = Part("PInitV1");
+    Follow(this, startRoutine, Changed, [this] { StartRoutineChange(); });
+    Follow(this, useInitV1, Ticked, [this] { TFormWindow::Show(initV1, useInitV1->isChecked()); });
+    idleToRated = Part<TKQEnumComboBox>("EIdleToRated");
+    idleToRatedParts = {Part("GManualRaiseLower"), Part("GIdleRatedRamp"), Part("GAutoSequence"),
+                        Part("PCriticalSpeed")};
+    Follow(this, idleToRated, Changed, [this] { HandleIdleToRatedRoutine(); });
+    useBand1 = Part<TKQCheckBox>("CUseBand1");
+    useBand2 = Part<TKQCheckBox>("CUseBand2");
+    criticalAvoidance = Part("PCriticalAvoidance");
+    band2 = Part("GBand2");
+    Follow(this, useBand1, Ticked, [this] { CriticalSpeedChange(); });
+    Follow(this, useBand2, Ticked, [this] { TFormWindow::Show(band2, useBand2->isChecked()); });
+}
+
+void TEditorRules::SetUpSpeedControl()
+{
+    if (ruleSet.remoteSetpointBoxes) {
+        auto* remoteSpeed = Part<TKQCheckBox>("CUseRemoteSpeed");
+        QWidget* remoteSpeedRate = Part("PRemoteSpeedRate");
+        Follow(this, remoteSpeed, Ticked,
+               [remoteSpeed, remoteSpeedRate] { TFormWindow::Show(remoteSpeedRate, remoteSpeed->isChecked()); });
+    }
+    droopType = Part<TKQEnumComboBox>("EDroopType");
+    maximumLoad = Part("PMaximumLoad");
+    loadUnits = Part("LLoadUnits");
+    Follow(this, droopType, Changed, [this] { DroopTypeChange(); });
+    for (int input = 2; input <= 4; ++input) {
+        auto* speedInput = Part<TKQEnumComboBox>(QStringLiteral("ESpeedInput%1").arg(input));
+        QList<QWidget*> parts{Part(QStringLiteral("PFtm%1").arg(input))};
+        if (ruleSet.speedInputPanels)
+            parts << Part(QStringLiteral("PSpeedInput%1").arg(input));
+        Follow(this, speedInput, Changed, [speedInput, parts] {
+            for (QWidget* part : parts)
+                TFormWindow::Show(part, speedInput->Value() >= 2);
+        });
+    }
+}
+
+void TEditorRules::FollowSetpointRows(const char* tracking, const char* setpointInit, const char* remote,
+                                      const char* remoteRate)
+{
+    if (tracking) {
+        auto* box = Part<TKQCheckBox>(QLatin1String(tracking));
+        QWidget* shown = Part(QLatin1String(setpointInit));
+        Follow(this, box, Ticked, [box, shown] { TFormWindow::Show(shown, !box->isChecked()); });
+    }
+    if (ruleSet.remoteSetpointBoxes) {
+        auto* box = Part<TKQCheckBox>(QLatin1String(remote));
+        QWidget* shown = Part(QLatin1String(remoteRate));
+        Follow(this, box, Ticked, [box, shown] { TFormWindow::Show(shown, box->isChecked()); });
+    }
+}
+
+void TEditorRules::SetUpControlPages()
+{
+    // The extraction/admission pages: tracking and remote setpoint rows.
+    FollowSetpointRows("CXTracking", "PXSetptInit", "CXRemote", "PXRemoteRate");
+    FollowSetpointRows("CATracking", "PASetptInit", "CARemote", "PARemoteRate");
+    FollowSetpointRows("CXATracking", "PXASetptInit", "CXARemote", "PXARemoteRate");
+}
+
+void TEditorRules::SetUpAuxCascade()
+{
+    auxSetpointInit = Part("PAuxSetptInit");
+    auto* application = Part<TKQEnumComboBox>("EApplication");
+    QWidget* kwInputs[] = {Part("CAuxUseKw"), Part("CCascUseKw")};
+    Follow(this, application, Changed, [application, kwInputs] {
         if (application->Value() > Generator)
             return;
         for (QWidget* kw : kwInputs)
             TFormWindow::Show(kw, application->Value() == Generator);
     });
-    const struct {
-        const char* spy;
-        const char* shown;
-    } generatorParts[] = {{"KSpyApplSpeed", "GSpeedDroop"}, {"KSpyApplExtraction", "PXBreaker"},
-                          {"KSpyApplAdmission", "PABreaker"}, {"KSpyApplExtrAdm", "PXABreaker"},
-                          {"KSpyApplAux", "PAuxBreaker"},     {"KSpyApplCascade", "PCascBreaker"}};
-    for (const auto& row : generatorParts) {
-        TKQItemSpy* applicationSpy = spy(QLatin1String(row.spy));
-        QWidget* shown = part(QLatin1String(row.shown));
-        Follow(this, applicationSpy, spied, [applicationSpy, shown] {
-            TFormWindow::Show(shown, TFormWindow::SpyInt(applicationSpy) == Generator);
-        });
-    }
+    FollowSetpointRows("CCascTracking", "PCascSetptInit", "CCascRemote", "PCascRemoteRate");
+    FollowSetpointRows(nullptr, nullptr, "CAuxRemote", "PAuxRemoteRate");
+}
 
-    // Start settings.
-    startRoutine = combo("EStartRoutine");
-    useInitV1 = box("CUseInitV1");
-    initV1 = part("PInitV1");
-    Follow(this, startRoutine, changed, [this] { StartRoutineChange(); });
-    Follow(this, useInitV1, ticked, [this] { TFormWindow::Show(initV1, useInitV1->isChecked()); });
-    idleToRated = combo("EIdleToRated");
-    idleToRatedParts = {part("GManualRaiseLower"), part("GIdleRatedRamp"), part("GAutoSequence"),
-                        part("PCriticalSpeed")};
-    Follow(this, idleToRated, changed, [this] { HandleIdleToRatedRoutine(); });
-    useBand1 = box("CUseBand1");
-    useBand2 = box("CUseBand2");
-    criticalAvoidance = part("PCriticalAvoidance");
-    band2 = part("GBand2");
-    Follow(this, useBand1, ticked, [this] { CriticalSpeedChange(); });
-    Follow(this, useBand2, ticked, [this] { TFormWindow::Show(band2, useBand2->isChecked()); });
-
-    // Speed control.
-    TKQCheckBox* remoteSpeed = box("CUseRemoteSpeed");
-    QWidget* remoteSpeedRate = part("PRemoteSpeedRate");
-    Follow(this, remoteSpeed, ticked,
-           [remoteSpeed, remoteSpeedRate] { TFormWindow::Show(remoteSpeedRate, remoteSpeed->isChecked()); });
-    droopType = combo("EDroopType");
-    maximumLoad = part("PMaximumLoad");
-    loadUnits = part("LLoadUnits");
-    Follow(this, droopType, changed, [this] { DroopTypeChange(); });
-    for (int input = 2; input <= 4; ++input) {
-        TKQEnumComboBox* speedInput = combo(QStringLiteral("ESpeedInput%1").arg(input));
-        QWidget* channels = part(QStringLiteral("PFtm%1").arg(input));
-        Follow(this, speedInput, changed,
-               [speedInput, channels] { TFormWindow::Show(channels, speedInput->Value() >= 2); });
-    }
-
-    // The extraction/admission, auxiliary and cascade pages: tracking and remote setpoint rows.
-    const struct {
-        const char* tracking; // nullptr: none
-        const char* setpointInit;
-        const char* remote;
-        const char* remoteRate;
-    } controlPages[] = {{"CXTracking", "PXSetptInit", "CXRemote", "PXRemoteRate"},
-                        {"CATracking", "PASetptInit", "CARemote", "PARemoteRate"},
-                        {"CXATracking", "PXASetptInit", "CXARemote", "PXARemoteRate"},
-                        {"CCascTracking", "PCascSetptInit", "CCascRemote", "PCascRemoteRate"},
-                        {nullptr, nullptr, "CAuxRemote", "PAuxRemoteRate"}};
-    for (const auto& row : controlPages) {
-        if (row.tracking) {
-            TKQCheckBox* tracking = box(QLatin1String(row.tracking));
-            QWidget* setpointInit = part(QLatin1String(row.setpointInit));
-            Follow(this, tracking, ticked,
-                   [tracking, setpointInit] { TFormWindow::Show(setpointInit, !tracking->isChecked()); });
-        }
-        TKQCheckBox* remote = box(QLatin1String(row.remote));
-        QWidget* remoteRate = part(QLatin1String(row.remoteRate));
-        Follow(this, remote, ticked, [remote, remoteRate] { TFormWindow::Show(remoteRate, remote->isChecked()); });
-    }
-
-    // Driver configuration.
-    turbineTypeSpy = spy("KSpyTurbineType");
-    act1 = part("GAct1");
-    act2 = part("GAct2");
-    act2Readout = part("GAct2Readout");
-    act2Offset = part("PAct2Offset");
-    Follow(this, turbineTypeSpy, spied, [this] { DriverTurbineType(); });
+void TEditorRules::SetUpDriver()
+{
+    turbineTypeSpy = Part<TKQItemSpy>("KSpyTurbineType");
+    act1 = Part("GAct1");
+    act2 = Part("GAct2");
+    act2Readout = Part("GAct2Readout");
+    act2Offset = Part("PAct2Offset");
+    Follow(this, turbineTypeSpy, Spied, [this] { DriverTurbineType(); });
     for (int actuator = 1; actuator <= 2; ++actuator) {
-        TKQEnumComboBox* range = combo(QStringLiteral("EAct%1Range").arg(actuator));
-        QWidget* low = part(QStringLiteral("PAct%1Range420").arg(actuator));
-        QWidget* high = part(QStringLiteral("PAct%1Range20160").arg(actuator));
-        Follow(this, range, changed, [range, low, high] {
+        auto* range = Part<TKQEnumComboBox>(QStringLiteral("EAct%1Range").arg(actuator));
+        QWidget* low = Part(QStringLiteral("PAct%1Range420").arg(actuator));
+        QWidget* high = Part(QStringLiteral("PAct%1Range20160").arg(actuator));
+        Follow(this, range, Changed, [range, low, high] {
             TFormWindow::Show(high, range->Value() != 0);
             TFormWindow::Show(low, range->Value() == 0);
         });
     }
-    TKQCheckBox* act2AsReadout = box("CAct2Readout");
-    QWidget* readoutOptions = part("PAct2ReadoutOptions");
-    Follow(this, act2AsReadout, ticked,
+    auto* act2AsReadout = Part<TKQCheckBox>("CAct2Readout");
+    QWidget* readoutOptions = Part("PAct2ReadoutOptions");
+    Follow(this, act2AsReadout, Ticked,
            [act2AsReadout, readoutOptions] { TFormWindow::Show(readoutOptions, act2AsReadout->isChecked()); });
+}
 
-    // Analog inputs and readouts: the values of each used one.
-    const auto followOption = [&](const QString& option, const QString& values) {
-        TKQEnumComboBox* used = combo(option);
-        QWidget* shown = part(values);
-        Follow(this, used, changed, [used, shown] { TFormWindow::Show(shown, used->Value() != NotUsed); });
+void TEditorRules::SetUpInputsOutputs()
+{
+    // The values of each used analog input and readout.
+    const auto followOption = [this](const QString& option, const QString& values) {
+        auto* used = Part<TKQEnumComboBox>(option);
+        QWidget* shown = Part(values);
+        Follow(this, used, Changed, [used, shown] { TFormWindow::Show(shown, used->Value() != NotUsed); });
     };
     for (int input = 1; input <= 8; ++input)
         followOption(QStringLiteral("EAnalogInput%1").arg(input), QStringLiteral("PAnalogInput%1").arg(input));
     for (int readout = 1; readout <= 4; ++readout)
         followOption(QStringLiteral("EReadout%1").arg(readout), QStringLiteral("PReadout%1").arg(readout));
+}
 
-    // Relays 3 to 12.
+void TEditorRules::SetUpRelays()
+{
     for (int number = 3; number <= 12; ++number) {
         const QString n = QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
-        relays.push_back({combo("ERelay" + n + "Function"), part("PRelay" + n + "Level"),
-                          part("PRelay" + n + "Indication"), part("PRelay" + n + "Config")});
+        relays.push_back({Part<TKQEnumComboBox>("ERelay" + n + "Function"), Part("PRelay" + n + "Level"),
+                          Part("PRelay" + n + "Indication"), Part("PRelay" + n + "Config")});
     }
     for (size_t i = 0; i < relays.size(); ++i)
-        Follow(this, relays[i].function, changed, [this, i] { RelaysFunction(relays[i]); });
+        Follow(this, relays[i].function, Changed, [this, i] { RelaysFunction(relays[i]); });
+}
 
-    // Communications.
-    portA = combo("EPortA");
+void TEditorRules::SetUpCommunications()
+{
+    sioRedundant = Part<TKQTabSheet>("KPSIOABRedundant");
+    portA = Part<TKQEnumComboBox>("EPortA");
     Watch(portA);
-    QWidget* port1Modbus = part("PPort1Modbus");
-    QWidget* modbus1General = part("GModbus1General");
-    modbus1General2 = part("GModbus1General2");
-    Follow(this, portA, changed, [this, port1Modbus, modbus1General] {
+    QWidget* port1Modbus = Part("PPort1Modbus");
+    QWidget* modbus1General = Part("GModbus1General");
+    modbus1General2 = Part("GModbus1General2");
+    Follow(this, portA, Changed, [this, port1Modbus, modbus1General] {
         if (portA->Value() > 2)
             return;
         TFormWindow::Show(port1Modbus, portA->Value() == 2);
@@ -208,36 +287,36 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
         if (portA->Value() == 2)
             TFormWindow::Show(modbus1General2, false);
     });
-    portB = combo("EPortB");
+    portB = Part<TKQEnumComboBox>("EPortB");
     Watch(portB);
-    printer = {part("PPrinter"), part("GPrinter")};
-    port2Modbus = part("PPort2Modbus");
-    modbus2General = part("GModbus2General");
-    modbus2General2 = part("GModbus2General2");
-    communications = part("KPCommunications");
-    sioBParts = {part("EDriver4B"), part("LSioBPort3"), part("LCpuBBypassed"), part("GSioBChannel3")};
-    sioAParts = {part("EDriver3A"), part("LSioAPort3"), part("LCpuABypassed"), part("GSioAChannel4")};
-    sioAPort4 = combo("ESioAPort4");
-    sioAPort4Settings = part("PSioAPort4");
-    driver4A = part("EDriver4A");
-    sioBPort3 = combo("ESioBPort3");
-    sioBPort3Settings = part("PSioBPort3");
-    driver3B = part("EDriver3B");
-    disableSioB = box("CDisableSioB");
-    sioASpy = spy("KSpySioA");
-    sioBSpy = spy("KSpySioB");
-    Follow(this, portB, changed, [this] { PortBChange(); });
-    Follow(this, disableSioB, ticked, [this] {
+    printer = {Part("PPrinter"), Part("GPrinter")};
+    port2Modbus = Part("PPort2Modbus");
+    modbus2General = Part("GModbus2General");
+    modbus2General2 = Part("GModbus2General2");
+    communications = Part("KPCommunications");
+    sioBParts = {Part("EDriver4B"), Part("LSioBPort3"), Part("LCpuBBypassed"), Part("GSioBChannel3")};
+    sioAParts = {Part("EDriver3A"), Part("LSioAPort3"), Part("LCpuABypassed"), Part("GSioAChannel4")};
+    sioAPort4 = Part<TKQEnumComboBox>("ESioAPort4");
+    sioAPort4Settings = Part("PSioAPort4");
+    driver4A = Part("EDriver4A");
+    sioBPort3 = Part<TKQEnumComboBox>("ESioBPort3");
+    sioBPort3Settings = Part("PSioBPort3");
+    driver3B = Part("EDriver3B");
+    disableSioB = Part<TKQCheckBox>("CDisableSioB");
+    sioASpy = Part<TKQItemSpy>("KSpySioA");
+    sioBSpy = Part<TKQItemSpy>("KSpySioB");
+    Follow(this, portB, Changed, [this] { PortBChange(); });
+    Follow(this, disableSioB, Ticked, [this] {
         const bool disabled = disableSioB->isChecked();
         TFormWindow::Show(port2Modbus, !disabled);
         TFormWindow::Show(modbus2General, !disabled);
         if (!disabled)
             TFormWindow::Show(modbus2General2, false);
     });
-    Follow(this, sioBSpy, spied, [this] { SioBChange(); });
-    Follow(this, sioASpy, spied, [this] { SioAChange(); });
-    Follow(this, sioAPort4, changed, [this] { SioAPort4Change(); });
-    Follow(this, sioBPort3, changed, [this] { SioBPort3Change(); });
+    Follow(this, sioBSpy, Spied, [this] { SioBChange(); });
+    Follow(this, sioASpy, Spied, [this] { SioAChange(); });
+    Follow(this, sioAPort4, Changed, [this] { SioAPort4Change(); });
+    Follow(this, sioBPort3, Changed, [this] { SioBPort3Change(); });
 }
 
 TKQItemSpy* TEditorRules::Watch(TKQEnumComboBox* combo)
@@ -255,10 +334,14 @@ TKQItemSpy* TEditorRules::Watch(TKQEnumComboBox* combo)
 int TEditorRules::Setting(const TKQEnumComboBox* combo) const
 {
     // A control on a page not shown may not hold the control's value; its spy does.
-    if (combo->isVisible() && combo->HasValue())
-        return combo->Value();
     const TKQItemSpy* spy = watched.value(combo);
     return spy && spy->HasValue() ? TFormWindow::SpyInt(spy) : combo->Value();
+}
+
+bool TEditorRules::HasSetting(const TKQEnumComboBox* combo) const
+{
+    const TKQItemSpy* spy = watched.value(combo);
+    return combo->HasValue() || (spy && spy->HasValue());
 }
 
 bool TEditorRules::Checked(const TKQCheckBox* box)
@@ -273,7 +356,7 @@ void TEditorRules::ShowPage(TKQTabSheet* page, bool shown)
 
 void TEditorRules::TurbineTypeChange()
 {
-    const int type = turbineType->Value();
+    const int type = Setting(turbineType);
     if (type <= 5) {
         // Each turbine type offers at most one of the three control pages and its map.
         const struct {
@@ -293,16 +376,15 @@ void TEditorRules::TurbineTypeChange()
 
 void TEditorRules::HandleTurbineType()
 {
-    const bool known = !ruleSet.turbineTypeNeedsValue || turbineType->HasValue();
-    TFormWindow::Show(ratioLimiterMode, known && turbineType->Value() > 2);
+    const bool known = !ruleSet.turbineTypeNeedsValue || HasSetting(turbineType);
+    TFormWindow::Show(ratioLimiterMode, known && Setting(turbineType) > 2);
 }
 
 void TEditorRules::ShowSteamMap()
 {
     for (TKQTabSheet* map : {extractionMap, admissionMap, extrAdmMap})
         ShowPage(map, false);
-    const TKQItemSpy* typeSpy = watched.value(turbineType);
-    if (!(turbineType->HasValue() || (typeSpy && typeSpy->HasValue())) || !ratioLimiterSpy->HasValue()
+    if (!HasSetting(turbineType) || !ratioLimiterSpy->HasValue()
         || TFormWindow::SpyInt(ratioLimiterSpy) == DecoupledHpLp)
         return;
     switch (Setting(turbineType)) {
@@ -322,7 +404,8 @@ void TEditorRules::ApplyAuxConfiguration()
         ShowPage(aux, false);
     } else if (use <= 3) {
         aux->SetCaption(use == 2 ? QStringLiteral("Aux Control") : QStringLiteral("Aux Limiter"));
-        TFormWindow::Show(auxSetpointInit, use == 3);
+        if (auxSetpointInit)
+            TFormWindow::Show(auxSetpointInit, use == 3);
     }
     window.UpdateFormCaption();
 }
@@ -359,7 +442,7 @@ void TEditorRules::CriticalSpeedChange()
     const bool used = useBand1->isChecked();
     TFormWindow::Show(criticalAvoidance, used);
     if (used)
-        TFormWindow::Show(band2, Checked(useBand2));
+        TFormWindow::Show(band2, ruleSet.band2NeedsValue ? Checked(useBand2) : useBand2->isChecked());
 }
 
 void TEditorRules::DroopTypeChange()

@@ -1,9 +1,11 @@
 #include "app/EditorWindow.h"
 
+#include "app/EditorRules.h"
 #include "controls/KQBoundControl.h"
 #include "controls/KQForms.h"
 #include "controls/KQItemSpy.h"
 
+#include <QPushButton>
 #include <QShowEvent>
 
 namespace {
@@ -20,15 +22,26 @@ TEditorWindow::TEditorWindow(TModeHost& host, TMode mode, const QString& closing
     resize(560, 380);
 }
 
-void TEditorWindow::SetUpPages(TKQPageControl* pageControl, QList<TPageEntry> pageEntries)
+void TEditorWindow::SetUpEditor(const TEditorRuleSet& ruleSet)
 {
-    pages = pageControl;
-    entries = std::move(pageEntries);
+    rules = new TEditorRules(*this, ruleSet);
+    pages = Part<TKQPageControl>(QStringLiteral("PageControl1"));
+    entries = rules->PageEntries();
     for (int i = 0; i < pages->PageCount(); ++i) {
         TKQTabSheet* page = pages->Page(i);
         connect(page, &TKQTabSheet::OnEnter, this, [this, page] { PageEnter(page); });
         connect(page, &TKQTabSheet::OnExit, this, [this, page] { PageExit(page); });
     }
+    connect(Part<QPushButton>(QStringLiteral("SaveToFileButton")), &QPushButton::clicked, this,
+            [this] { Host().SaveValuesToFile(); });
+    pages->SetActivePage(Part<TKQTabSheet>(QStringLiteral("KPApplication")));
+    Part<TKQTabSheet>(QStringLiteral("KPEnd"))->SetTabVisible(false);
+}
+
+void TEditorWindow::CloseThroughEndPage(QCloseEvent* event)
+{
+    pages->SetActivePage(Part<TKQTabSheet>(QStringLiteral("KPEnd")));
+    TModeWindow::closeEvent(event);
 }
 
 QWidget* TEditorWindow::PageControlWidget() const
@@ -127,9 +140,4 @@ void TEditorWindow::ShowPage(TKQTabSheet* page, bool shown)
     if (!shown && pages && pages->ActivePage() == page && pages->PageCount() > 0 && pages->Page(0) != page)
         pages->SetActivePage(pages->Page(0));
     page->SetTabVisible(shown);
-}
-
-TFServiceMode::TFServiceMode(TModeHost& host)
-    : TEditorWindow(host, TMode::Service, QStringLiteral("Closing Service Mode"), QStringLiteral("Service Mode - "))
-{
 }

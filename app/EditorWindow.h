@@ -13,6 +13,8 @@
 #include <functional>
 
 class QPushButton;
+class TEditorRules;
+struct TEditorRuleSet;
 class TKQItemSpy;
 class TKQPageControl;
 class TKQTabSheet;
@@ -30,22 +32,29 @@ public:
     // Applies view only (true) or change (false) to the controls of the active page.
     void UpdateMonStatus(bool monitorOnly);
     // View only unless the window was opened for change.
-    void InitMonStatus();
+    virtual void InitMonStatus();
+    bool ViewOnly() const { return !Host().OpenForChange(Mode()); }
     // Brings the page that holds the control to the front.
     void OpenPageOf(QObject* control);
     // Shows or hides a page's tab; a hidden active page first gives way to the first page.
     void ShowPage(TKQTabSheet* page, bool shown);
 
-protected:
     // What a page does when it is entered, besides the caption and the view-only state.
     struct TPageEntry {
         TKQTabSheet* page = nullptr;
         QList<TKQItemSpy*> lockedSpies; // subscribed while the page is shown
         std::function<void()> onEnter;
     };
-    // After the form is loaded: the page control and what each page does on entry.
-    void SetUpPages(TKQPageControl* pages, QList<TPageEntry> entries);
+
+    TEditorRules* Rules() const { return rules; }
+
+protected:
+    // After the form is loaded: the shared rules, what each page does on entry
+    // and "Save To File"; the Application page is shown and the End page's tab hidden.
+    void SetUpEditor(const TEditorRuleSet& ruleSet);
     void showEvent(QShowEvent* event) override;
+    // Leaves through the End page: the host takes the window down.
+    void CloseThroughEndPage(QCloseEvent* event);
 
     TKQPageControl* Pages() const { return pages; }
 
@@ -57,10 +66,5 @@ private:
     QString captionPrefix;
     TKQPageControl* pages = nullptr;
     QList<TPageEntry> entries;
-};
-
-class TFServiceMode : public TEditorWindow {
-    Q_OBJECT
-public:
-    explicit TFServiceMode(TModeHost& host);
+    TEditorRules* rules = nullptr;
 };

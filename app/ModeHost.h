@@ -36,6 +36,8 @@ public:
     // Program mode asked the control to check its configuration (its test item
     // is set): the host follows the check and closes Program mode when it passes.
     virtual void StartConfigurationCheck() = 0;
+    // The main window takes no input while a window runs a long command.
+    virtual void SetMainWindowEnabled(bool enabled) = 0;
     // The values-file commands of the File menu.
     virtual void SaveValuesToFile() = 0;
     virtual void LoadValuesFromFile() = 0;

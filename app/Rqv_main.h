@@ -100,6 +100,7 @@ public:
     void HoldStatusPoll(bool held) override;
     void ReinitializeControl() override;
     TConfigurationCheck* ConfigurationCheck() const { return configurationCheck; }
+    void SetMainWindowEnabled(bool enabled) override { setEnabled(enabled); }
     void SaveValuesToFile() override { Save1Click(); }
     void LoadValuesFromFile() override { Loadfromfile1Click(); }
 

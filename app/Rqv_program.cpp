@@ -12,10 +12,9 @@
 namespace {
 
 const QString TestConfigurationItem = QStringLiteral("KXSPL.TST_CONFIG.IN");
-// Pages whose tabs wait for the rules (or the close) to show them.
 constexpr const char* HiddenAtStart[] = {"KPExtractionControl", "KPAdmissionControl", "KPExtractionSteamMap",
                                          "KPAdmissionSteamMap",  "KPExtrAdmControl",   "KPExtAdmSteamMap",
-                                         "KPAuxControl",         "KPCascadeControl",   "KPEnd"};
+                                         "KPAuxControl",         "KPCascadeControl"};
 
 // Which occurrences of an error a row of the error table answers.
 enum class TOccurrence { Any, First, Later };
@@ -141,47 +140,12 @@ TFProgramMode::TFProgramMode(TModeHost& host)
     LoadForm(QStringLiteral("Rqv_program"), {{QStringLiteral("KQDatorelControl1"), host.ControlDevice()}});
     ExitProgramModeButton = Part<QPushButton>(QStringLiteral("ExitProgramModeButton"));
     connect(ExitProgramModeButton, &QPushButton::clicked, this, &TFProgramMode::ExitProgramModeButtonClick);
-    connect(Part<QPushButton>(QStringLiteral("SaveToFileButton")), &QPushButton::clicked, this,
-            [this] { Host().SaveValuesToFile(); });
     connect(Part<QPushButton>(QStringLiteral("LoadFromFileButton")), &QPushButton::clicked, this,
             [this] { Host().LoadValuesFromFile(); });
-    rules = new TEditorRules(*this, TEditorRuleSet{});
-
-    auto* pageControl = Part<TKQPageControl>(QStringLiteral("PageControl1"));
-    const auto page = [this](const QString& name) { return Part<TKQTabSheet>(name); };
-    const auto spy = [this](const QString& name) { return Part<TKQItemSpy>(name); };
-    QList<TPageEntry> entries;
-    for (int i = 0; i < pageControl->PageCount(); ++i) {
-        TPageEntry entry;
-        // Every page names itself in the caption, the steam maps and SIOA/B
-        // included, so that the caption never names a page left behind.
-        entry.page = pageControl->Page(i);
-        entries << entry;
-    }
-    const auto on = [&](const QString& name) -> TPageEntry& {
-        TKQTabSheet* sheet = page(name);
-        for (TPageEntry& entry : entries)
-            if (entry.page == sheet)
-                return entry;
-        return entries.first();
-    };
-    on("KPApplication").onEnter = [this] { rules->HandleTurbineType(); };
-    on("KPStartSettings").onEnter = [this] { rules->HandleIdleToRatedRoutine(); };
-    on("KPSpeedControl").lockedSpies = {spy("KSpyApplSpeed")};
-    on("KPExtractionControl").lockedSpies = {spy("KSpyApplExtraction")};
-    on("KPAdmissionControl").lockedSpies = {spy("KSpyApplAdmission")};
-    on("KPExtrAdmControl").lockedSpies = {spy("KSpyApplExtrAdm")};
-    on("KPCascadeControl").lockedSpies = {spy("KSpyApplCascade")};
-    on("KPDriverConfig").lockedSpies = {spy("KSpyTurbineType")};
-    TPageEntry& aux = on("KPAuxControl");
-    aux.lockedSpies = {spy("KSpyApplAux"), spy("KSpyAuxConf")};
-    aux.onEnter = [this] { rules->ApplyAuxConfiguration(); };
-    SetUpPages(pageControl, entries);
-
-    // Creation.
-    pageControl->SetActivePage(page("KPApplication"));
+    SetUpEditor(TEditorRuleSet{});
+    // Pages whose tabs wait for the rules to show them.
     for (const char* name : HiddenAtStart)
-        page(QLatin1String(name))->SetTabVisible(false);
+        Part<TKQTabSheet>(QLatin1String(name))->SetTabVisible(false);
     ExitProgramModeButton->setEnabled(true);
 }
 
@@ -270,6 +234,5 @@ void TFProgramMode::closeEvent(QCloseEvent* event)
         ExitProgramModeButtonClick();
         return;
     }
-    Pages()->SetActivePage(Part<TKQTabSheet>(QStringLiteral("KPEnd")));
-    TModeWindow::closeEvent(event);
+    CloseThroughEndPage(event);
 }

@@ -7,15 +7,12 @@
 
 #include "app/EditorWindow.h"
 
-class TEditorRules;
-
 class TFProgramMode : public TEditorWindow {
     Q_OBJECT
 public:
     explicit TFProgramMode(TModeHost& host);
 
     QPushButton* ExitProgramModeButton = nullptr;
-    TEditorRules* Rules() const { return rules; }
 
     // The page, group or control that an error the configuration check reports
     // points to. An error reported twice names a second object for its later
@@ -33,6 +30,4 @@ protected:
 private:
     QObject* BoundControl(const QString& target) const;
     QObject* SteamMapPage(QString& suffix) const;
-
-    TEditorRules* rules = nullptr;
 };

@@ -20,9 +20,11 @@
 #include "app/Rqv_main.h"
 #include "app/Rqv_ospd.h"
 #include "app/Rqv_program.h"
+#include "app/Rqv_service.h"
 #include "app/Rqv_run.h"
 #include "app/Rqv_timedate.h"
 #include "controls/KQForms.h"
+#include "controls/KSpinEdit.h"
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQItem.h"
 #include "datalink/KQServer.h"
@@ -69,6 +71,7 @@ constexpr int ScreenHeight = 1024;
 
 const QString ServerName = QStringLiteral("URQVDatorel");
 const QString ProgramPassword = QStringLiteral("4177");
+const QString ServicePassword = QStringLiteral("4309");
 
 void Print(const QString& text)
 {
@@ -373,6 +376,42 @@ bool ShootDialogs(TFRunMode* run, TShotDialogs& dialogs, const QString& folder)
     return ok;
 }
 
+// Pictures of an editor's pages, named after the window and the pages' captions.
+bool ShootPages(QWidget* window, const QString& prefix, std::initializer_list<const char*> names, const QString& folder)
+{
+    bool ok = true;
+    auto* pages = window->findChild<TKQPageControl*>(QStringLiteral("PageControl1"));
+    for (const char* name : names) {
+        auto* page = window->findChild<TKQTabSheet*>(QLatin1String(name));
+        pages->SetActivePage(page);
+        Settle(ShowTime);
+        ok = Save(FMain, folder, prefix + FileNameOf(page->Caption())) && ok;
+    }
+    return ok;
+}
+
+// The turbine at rated speed, Service mode for change: a tunable changed (its
+// hold box ticked) and the start settings locked.
+bool ShootServiceMode(TShotDialogs& dialogs, const QString& folder)
+{
+    dialogs.password = ServicePassword;
+    FMain->ServiceEditClick();
+    bool ok = Step(WaitFor([] { return FMain->FServiceMode && MainWindowSettled(); }), "Service window");
+    if (!ok)
+        return false;
+    TFServiceMode* service = FMain->FServiceMode;
+    service->findChild<TKQPageControl*>(QStringLiteral("PageControl1"))
+        ->SetActivePage(service->findChild<TKQTabSheet*>(QStringLiteral("KPSpeedControl")));
+    Settle(ShowTime);
+    for (auto* spin : service->findChildren<TKSpinEdit*>())
+        if (spin->property("ItemName").toString() == QLatin1String("C_SPDSETPT.F_SPD_RATE.TUNE"))
+            spin->StepFineDown();
+    ok = ShootPages(service, QStringLiteral("service-"), {"KPSpeedControl", "KPStartSettings", "KPExtractionSteamMap"},
+                    folder);
+    service->close();
+    return Step(WaitFor([] { return !FMain->FServiceMode && MainWindowSettled(); }), "Service window closed") && ok;
+}
+
 struct TArguments {
     QString folder;
     QString scale;
@@ -393,16 +432,7 @@ bool ShootProgramMode(const TControl& control, TSystemTopic& system, TShotDialog
                         && system.Simulate(QStringLiteral("set C_RELAY03.RLY_CONF.IN=2"))
                         && system.Simulate(QStringLiteral("set C_RELAY04.RLY_CONF.IN=3")),
                     "extraction/admission");
-    if (!ok)
-        return false;
-    auto* pages = FMain->FProgramMode->findChild<TKQPageControl*>(QStringLiteral("PageControl1"));
-    for (const char* name : {"KPApplication", "KPRelays"}) {
-        auto* page = FMain->FProgramMode->findChild<TKQTabSheet*>(QLatin1String(name));
-        pages->SetActivePage(page);
-        Settle(ShowTime);
-        ok = Save(FMain, folder, QStringLiteral("program-") + FileNameOf(page->Caption())) && ok;
-    }
-    return ok;
+    return ok && ShootPages(FMain->FProgramMode, QStringLiteral("program-"), {"KPApplication", "KPRelays"}, folder);
 }
 
 bool Parse(int argc, char** argv, TArguments& arguments)
@@ -527,6 +557,8 @@ int main(int argc, char** argv)
             result = ExitFailed;
         Settle(ShowTime);
         if (!Save(FMain, arguments.folder, QStringLiteral("main-window")))
+            result = ExitFailed;
+        if (!ShootServiceMode(dialogs, arguments.folder))
             result = ExitFailed;
         if (!ShootProgramMode(TControl(FMain->KQDatorelControl1), system, dialogs, arguments.folder))
             result = ExitFailed;

@@ -12,6 +12,7 @@
 #include "app/Rqv_main.h"
 #include "app/Rqv_run.h"
 #include "controls/KQBoxLabel.h"
+#include "controls/KQForms.h"
 #include "app/Working.h"
 #include "datalink/KQDatorelControl.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -90,6 +91,17 @@ public:
     {
         return QTest::qWaitFor([&] { return Read(item) == value; }, Patience);
     }
+    // Gives the control item=value settings (whatever its mode) and waits until
+    // it holds them; answers the first setting that failed.
+    QString Set(const QStringList& settings)
+    {
+        for (const QString& setting : settings) {
+            const QStringList pair = setting.split(u'=');
+            if (!server.Simulate("set " + setting) || !WaitForValue(pair[0], pair[1]))
+                return setting;
+        }
+        return {};
+    }
 
     ServerProcess server;
     TScriptedDialogs dialogs;
@@ -112,3 +124,16 @@ T* Find(const QString& name)
     return Find<T>(FMain->FRunMode, name);
 }
 inline QString Box(QObject* in, const char* name) { return Find<TKQBoxLabel>(in, name)->text(); }
+
+// A part of an editor window is shown: a page by its tab, anything else by not being hidden itself.
+inline bool Shown(QObject* window, const QString& name)
+{
+    QObject* part = Find<QObject>(window, name);
+    if (auto* page = qobject_cast<TKQTabSheet*>(part))
+        return page->TabVisible();
+    return !static_cast<QWidget*>(part)->isHidden();
+}
+inline void OpenPage(QObject* window, const QString& page)
+{
+    Find<TKQPageControl>(window, "PageControl1")->SetActivePage(Find<TKQTabSheet>(window, page));
+}

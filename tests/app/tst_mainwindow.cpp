@@ -4,6 +4,7 @@
 // and closing the program; and once, at the speed of a real plant, going on line
 // and leaving Program mode with a reset.
 #include "app/Rqv_program.h"
+#include "app/Rqv_service.h"
 #include "app/Printing.h"
 #include "app/RQV_pwd.h"
 #include "app/Rqv_run.h"
@@ -159,7 +160,7 @@ private slots:
         QVERIFY(WaitFor(FMain->FServiceMode, true));
         QVERIFY(!FMain->FRunMode);
         QVERIFY(FMain->ServiceViewOnly->isChecked() && FMain->Service1->isChecked());
-        QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode -       -      View Only"));
+        QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode - Application      -      View Only"));
         QVERIFY(FMain->FServiceMode->SubWindow()->isMaximized());
         QVERIFY(FMain->MainPanel->isHidden());
         QVERIFY(FMain->Save1->isEnabled() && FMain->Loadfromfile1->isEnabled());
@@ -295,7 +296,7 @@ private slots:
         app->dialogs.addPassword("4309");
         FMain->ServiceEditClick();
         QVERIFY(WaitFor(FMain->FServiceMode, true));
-        QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode - "));
+        QCOMPARE(FMain->FServiceMode->Caption(), QString("Service Mode - Application"));
         QVERIFY(app->dialogs.texts().isEmpty());
         FMain->FServiceMode->close();
         QVERIFY(WaitFor(FMain->FServiceMode, false));

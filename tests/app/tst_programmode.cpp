@@ -24,33 +24,14 @@ TFProgramMode* Window()
     return FMain->FProgramMode;
 }
 
-// Shown: a page by its tab, anything else by not being hidden itself.
 bool Shown(const QString& name)
 {
-    QObject* part = Window()->findChild<QObject*>(name);
-    if (!part)
-        qFatal("no %s", qPrintable(name));
-    if (auto* page = qobject_cast<TKQTabSheet*>(part))
-        return page->TabVisible();
-    return !static_cast<QWidget*>(part)->isHidden();
+    return Shown(Window(), name);
 }
 
 void Open(const QString& page)
 {
-    auto* pages = Find<TKQPageControl>(Window(), "PageControl1");
-    pages->SetActivePage(Find<TKQTabSheet>(Window(), page));
-}
-
-// Writes item=value settings to the control as another client would and waits
-// until it holds them; answers the first setting that failed.
-QString Write(const QStringList& settings)
-{
-    for (const QString& setting : settings) {
-        const QStringList pair = setting.split('=');
-        if (!app->control->Poke(pair[0], pair[1]) || !app->WaitForValue(pair[0], pair[1]))
-            return setting;
-    }
-    return {};
+    OpenPage(Window(), page);
 }
 
 } // namespace
@@ -120,7 +101,7 @@ private slots:
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
         Open(page);
-        QCOMPARE(Write(settings), QString());
+        QCOMPARE(app->Set(settings), QString());
         for (const QString& name : shown)
             QTRY_VERIFY2_WITH_TIMEOUT(Shown(name), qPrintable(name + " is hidden"), Patience);
         for (const QString& name : hidden)
@@ -292,7 +273,7 @@ private slots:
         QFETCH(QString, target);
         if (!page.isEmpty())
             Open(page);
-        QCOMPARE(Write(settings), QString());
+        QCOMPARE(app->Set(settings), QString());
         QString suffix = "stale";
         bool more = true;
         // A control answers to its item or its name, anything else to its name.
@@ -342,7 +323,7 @@ private slots:
     void theErrorListLeadsToTheSettingToCorrect()
     {
         app->dialogs.clear();
-        QCOMPARE(Write({"C_APPL.CASC_CONF.IN=1", "C_CONT_IN.C_IN_05.IN=21"}), QString());
+        QCOMPARE(app->Set({"C_APPL.CASC_CONF.IN=1", "C_CONT_IN.C_IN_05.IN=21"}), QString());
         Window()->ExitProgramModeButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(FMain->ConfigurationCheck()->ErrorList()
                                      && FMain->ConfigurationCheck()->ErrorList()->Count() > 0,
@@ -357,7 +338,7 @@ private slots:
         QCOMPARE(Find<TKQPageControl>(Window(), "PageControl1")->ActivePageName(), QString("KPContactInputs"));
         QCOMPARE(Window()->focusWidget(), Find<QWidget>(Window(), "EContactInput05"));
         list->close();
-        QCOMPARE(Write({"C_CONT_IN.C_IN_05.IN=1"}), QString());
+        QCOMPARE(app->Set({"C_CONT_IN.C_IN_05.IN=1"}), QString());
     }
 
     // Cancel keeps the window; No leaves through the End page.
