@@ -40,6 +40,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -404,8 +405,14 @@ bool ShootServiceMode(TShotDialogs& dialogs, const QString& folder)
         ->SetActivePage(service->findChild<TKQTabSheet*>(QStringLiteral("KPSpeedControl")));
     Settle(ShowTime);
     for (auto* spin : service->findChildren<TKSpinEdit*>())
-        if (spin->property("ItemName").toString() == QLatin1String("C_SPDSETPT.F_SPD_RATE.TUNE"))
+        if (spin->property("ItemName").toString() == QLatin1String("C_SPDSETPT.F_SPD_RATE.TUNE")) {
             spin->StepFineDown();
+            for (QWidget* box = spin; box; box = box->parentWidget())
+                if (auto* scroll = qobject_cast<QScrollArea*>(box)) {
+                    scroll->ensureWidgetVisible(spin, 0, 200);
+                    break;
+                }
+        }
     ok = ShootPages(service, QStringLiteral("service-"), {"KPSpeedControl", "KPStartSettings", "KPExtractionSteamMap"},
                     folder);
     service->close();
