@@ -157,7 +157,7 @@ void GoOnLine(Plant& plant)
 
 // ---------------------------------------------------------------------------
 
-class TestGoingOnLine : public QObject {
+class TestServerConnection : public QObject {
     Q_OBJECT
 
 private slots:
@@ -246,38 +246,6 @@ private slots:
             QCOMPARE(plant.Status(), status);
         QVERIFY(plant.connects.isEmpty());
     }
-};
-
-// ---------------------------------------------------------------------------
-
-class TestConversationSharing : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase() { Timing::SetScale(FastClock); }
-    void cleanupTestCase() { Timing::SetScale(TestTimeScale); }
-
-    void oneConversationPerTopicClosedWithTheLastRelease()
-    {
-        Plant plant;
-        GoOnLine(plant);
-        plant.Request(QStringLiteral("spy"));
-        QCOMPARE(plant.deliveries.size(), 2);
-        QCOMPARE(plant.deliveries[1].conversation, plant.deliveries[0].conversation);
-        const int disconnects = plant.system->disconnects;
-
-        plant.server->ReleaseConversation(Topic);
-        QVERIFY(plant.deliveries[0].conversation->Connected());
-        QCOMPARE(plant.Status(), QStringLiteral("Starting server ..."));
-
-        plant.server->ReleaseConversation(Topic);
-        QTRY_COMPARE_WITH_TIMEOUT(plant.system->disconnects, disconnects + 1, Patience);
-        QCOMPARE(plant.Status(), QStringLiteral("Not Active."));
-
-        // A topic that is not held is ignored.
-        plant.server->ReleaseConversation(Topic);
-        plant.server->ReleaseConversation(OtherTopic);
-    }
 
     // As the main window goes on line: the topic opens once the network file is open.
     void topicOpenedOnRetryIsSharedAndClosedByRelease()
@@ -301,24 +269,22 @@ private slots:
         QCOMPARE(plant.deliveries[1].conversation, plant.deliveries[0].conversation);
         QCOMPARE(plant.link->executes, QStringList{OpenNetworkFile});
         QCOMPARE(plant.dialogs.texts(), QStringList());
+        // Once open, the topic is shared at once.
+        plant.Request(QStringLiteral("spy"));
+        QCOMPARE(plant.deliveries.size(), 3);
+        QCOMPARE(plant.deliveries[2].conversation, plant.deliveries[0].conversation);
         const int disconnects = plant.system->disconnects;
 
-        plant.server->ReleaseConversation(Topic);
+        // The last user's release closes it; a topic that is not held is ignored.
+        for (int user = 0; user < 2; ++user)
+            plant.server->ReleaseConversation(Topic);
         QVERIFY(plant.deliveries[0].conversation->Connected());
         plant.server->ReleaseConversation(Topic);
         QTRY_COMPARE_WITH_TIMEOUT(plant.system->disconnects, disconnects + 1, Patience);
+        QCOMPARE(plant.Status(), QStringLiteral("Not Active."));
+        plant.server->ReleaseConversation(Topic);
+        plant.server->ReleaseConversation(OtherTopic);
     }
-
-};
-
-// ---------------------------------------------------------------------------
-
-class TestStopServer : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase() { Timing::SetScale(FastClock); }
-    void cleanupTestCase() { Timing::SetScale(TestTimeScale); }
 
     void conversationCountDecides_data()
     {
@@ -406,6 +372,6 @@ private slots:
     }
 };
 
-TURVISTA_TEST_MAIN(TestGoingOnLine, TestConversationSharing, TestStopServer)
+TURVISTA_TEST_MAIN(TestServerConnection)
 
 #include "tst_kqserver.moc"
