@@ -173,6 +173,59 @@ private slots:
         form->show();
         QCOMPARE(plant->Advised(), Items());
     }
+
+    void changingTheItemMovesTheSubscriptionAndShowsAtOnce()
+    {
+        TKQForm* form = plant->form.get();
+        TBoundProbe* probe = plant->Probe(form, "X.1");
+        plant->Finish();
+        form->show();
+        QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("X.1-value"), ReplyWait);
+
+        probe->SetItemName("Y.1");
+        QCOMPARE(probe->shown, QString("Y.1-value"));
+        QCOMPARE(plant->device->RefCount("X.1"), 0);
+        QCOMPARE(plant->Advised(), Items({"Y.1"}));
+        plant->server->SetItem("Y.1", "moved");
+        QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("moved"), ReplyWait);
+    }
+
+    void aSubscriptionThatFailsIsReportedAndOthersGoOn()
+    {
+        TKQForm* form = plant->form.get();
+        auto* panel = plant->Make<TKQPanel>(form, "Panel1");
+        panel->SetVisible(false);
+        plant->Probe(panel, "A.1");
+        plant->Probe(panel, "A.2");
+        plant->Finish();
+        form->show();
+        plant->conversation->CloseLink(); // no advise loop can start any more
+        panel->SetVisible(true);
+        QCOMPARE(plant->dialogs.texts(),
+                 QStringList({"Start Advise on Item A.1 failed.  Make sure Item is supported in control.",
+                              "Start Advise on Item A.2 failed.  Make sure Item is supported in control."}));
+        plant->dialogs.clear();
+    }
+
+    // A window may add a control at run time: without a loading phase its item is
+    // taken when the name is set, and its end of loading must not take it again.
+    void aControlMadeInCodeHoldsOneReference()
+    {
+        TKQForm* form = plant->form.get();
+        plant->Finish();
+        form->show();
+        auto* probe = new TBoundProbe(form);
+        probe->SetDevice(plant->device.get());
+        probe->SetItemName("X.1");
+        QCOMPARE(probe->shown, QString("X.1-value"));
+        probe->Loaded();
+        QCOMPARE(plant->device->RefCount("X.1"), 1);
+        form->Broadcast();
+        QCOMPARE(plant->Advised(), Items({"X.1"}));
+        delete probe;
+        QCOMPARE(plant->device->RefCount("X.1"), 0);
+        QCOMPARE(plant->Advised(), Items());
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -313,68 +366,6 @@ private:
 
 // ---------------------------------------------------------------------------
 
-class TestBindingAtRunTime : public QObject, public PlantFixture<Plant> {
-    Q_OBJECT
-private slots:
-    void init() { Start(); }
-    void cleanup() { Stop(); }
-
-    void changingTheItemMovesTheSubscriptionAndShowsAtOnce()
-    {
-        TKQForm* form = plant->form.get();
-        TBoundProbe* probe = plant->Probe(form, "X.1");
-        plant->Finish();
-        form->show();
-        QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("X.1-value"), ReplyWait);
-
-        probe->SetItemName("Y.1");
-        QCOMPARE(probe->shown, QString("Y.1-value"));
-        QCOMPARE(plant->device->RefCount("X.1"), 0);
-        QCOMPARE(plant->Advised(), Items({"Y.1"}));
-        plant->server->SetItem("Y.1", "moved");
-        QTRY_COMPARE_WITH_TIMEOUT(probe->shown, QString("moved"), ReplyWait);
-    }
-
-    void aSubscriptionThatFailsIsReportedAndOthersGoOn()
-    {
-        TKQForm* form = plant->form.get();
-        auto* panel = plant->Make<TKQPanel>(form, "Panel1");
-        panel->SetVisible(false);
-        plant->Probe(panel, "A.1");
-        plant->Probe(panel, "A.2");
-        plant->Finish();
-        form->show();
-        plant->conversation->CloseLink(); // no advise loop can start any more
-        panel->SetVisible(true);
-        QCOMPARE(plant->dialogs.texts(),
-                 QStringList({"Start Advise on Item A.1 failed.  Make sure Item is supported in control.",
-                              "Start Advise on Item A.2 failed.  Make sure Item is supported in control."}));
-        plant->dialogs.clear();
-    }
-
-    // A window may add a control at run time: without a loading phase its item is
-    // taken when the name is set, and its end of loading must not take it again.
-    void aControlMadeInCodeHoldsOneReference()
-    {
-        TKQForm* form = plant->form.get();
-        plant->Finish();
-        form->show();
-        auto* probe = new TBoundProbe(form);
-        probe->SetDevice(plant->device.get());
-        probe->SetItemName("X.1");
-        QCOMPARE(probe->shown, QString("X.1-value"));
-        probe->Loaded();
-        QCOMPARE(plant->device->RefCount("X.1"), 1);
-        form->Broadcast();
-        QCOMPARE(plant->Advised(), Items({"X.1"}));
-        delete probe;
-        QCOMPARE(plant->device->RefCount("X.1"), 0);
-        QCOMPARE(plant->Advised(), Items());
-    }
-};
-
-// ---------------------------------------------------------------------------
-
 class TestItemSpy : public QObject, public PlantFixture<Plant> {
     Q_OBJECT
 private slots:
@@ -454,7 +445,7 @@ private slots:
 
 // ---------------------------------------------------------------------------
 
-TURVISTA_TEST_MAIN(TestContainers, TestPageSwitching, TestBindingAtRunTime, TestItemSpy)
+TURVISTA_TEST_MAIN(TestContainers, TestPageSwitching, TestItemSpy)
 
 #include "moc_BoundProbe.cpp"
 #include "tst_kqforms.moc"
