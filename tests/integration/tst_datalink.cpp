@@ -322,29 +322,6 @@ private slots:
         QCOMPARE(dialogs->texts(), QStringList());
     }
 
-    // Once at the speed of a plant: the control takes three seconds to reset and
-    // the program polls it every second meanwhile, which reports nothing.
-    void resetAtPlantSpeedReportsNothing()
-    {
-        program.reset();
-        StopServer();
-        ServerProcess::Options plant;
-        plant.tickMs = 100;
-        QVERIFY2(StartServer(plant), qPrintable(ServerOutput()));
-        Timing::SetScale(1);
-        Timing::SetPauseFunction([](int) {});
-        program = std::make_unique<OnLineProgram>();
-        QVERIFY(program->GoOnLine());
-        TKQDatorelControl& control = *program->control;
-        control.Shutdown();
-        bool completed = false;
-        control.OnResetComplete = [&](TObject*) { completed = true; };
-        control.Reset();
-        QTRY_VERIFY_WITH_TIMEOUT(completed, Patience);
-        QCOMPARE(dialogs->texts(), QStringList());
-        QVERIFY(!control.IsRunMode());
-    }
-
     void storeThatCannotBeWrittenIsAMemoryError()
     {
         // The server writes the store's new contents beside it first; a folder in the way stops that.
