@@ -67,10 +67,6 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<double>("expected");
 
-        QTest::newRow("150 fine up") << false << 150.0 << int(FineUp) << 151.5;
-        QTest::newRow("150 coarse up") << false << 150.0 << int(CoarseUp) << 165.0;
-        QTest::newRow("150 fine down") << false << 150.0 << int(FineDown) << 148.5;
-        QTest::newRow("150 coarse down") << false << 150.0 << int(CoarseDown) << 135.0;
         QTest::newRow("0.5 coarse up") << false << 0.5 << int(CoarseUp) << 0.55;
         QTest::newRow("-150 fine up adds to the magnitude's 1 %") << false << -150.0 << int(FineUp) << -148.5;
         QTest::newRow("1 is not above the fine limit") << false << 1.0 << int(FineUp) << 1.01;
