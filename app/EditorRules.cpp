@@ -16,12 +16,6 @@ enum : int { Generator = 2 };
 enum : int { DecoupledHpLp = 4 };
 enum : int { NotUsed = 1, LevelSwitch = 2, StateIndication = 3 };
 
-template <class Sender>
-void Follow(TEditorRules* rules, Sender* sender, void (Sender::*signal)(QObject*), std::function<void()> rule)
-{
-    QObject::connect(sender, signal, rules, [rule = std::move(rule)](QObject*) { TFormWindow::Guarded(rule); });
-}
-
 } // namespace
 
 namespace {
@@ -47,8 +41,13 @@ TEditorRules::TEditorRules(TEditorWindow& editor, const TEditorRuleSet& rules)
         SetUpInputsOutputs();
     if (rules.Has(TEditorRuleSet::RelayPages))
         SetUpRelays();
-    if (rules.Has(TEditorRuleSet::CommunicationPages))
-        SetUpCommunications();
+    // The SIO-A/B redundant page's groups before the CPU port rules that hide them.
+    if (rules.Has(TEditorRuleSet::SioRedundantPage))
+        SetUpSioRedundant();
+    if (rules.Has(TEditorRuleSet::CpuPortPages)) {
+        SetUpCpuPorts();
+        SetUpSioModules();
+    }
 }
 
 template <class T>
@@ -91,21 +90,21 @@ void TEditorRules::SetUpApplication()
     extrAdm = Part<TKQTabSheet>("KPExtrAdmControl");
     extrAdmMap = Part<TKQTabSheet>("KPExtAdmSteamMap");
     // The control's turbine type rules the pages whichever page is shown.
-    Follow(this, Watch(turbineType), Spied, [this] { TurbineTypeChange(); });
+    TFormWindow::Follow(this, Watch(turbineType), Spied, [this] { TurbineTypeChange(); });
     if (ruleSet.ratioLimiterShowsSteamMap)
-        Follow(this, ratioLimiterSpy, Spied, [this] { ShowSteamMap(); });
+        TFormWindow::Follow(this, ratioLimiterSpy, Spied, [this] { ShowSteamMap(); });
 
     // Cascade and auxiliary PID: their pages.
     cascade = Part<TKQTabSheet>("KPCascadeControl");
     aux = Part<TKQTabSheet>("KPAuxControl");
     auto* cascadeConf = Part<TKQEnumComboBox>("ECascadeConf");
-    Follow(this, cascadeConf, Changed, [this, cascadeConf] {
+    TFormWindow::Follow(this, cascadeConf, Changed, [this, cascadeConf] {
         if (cascadeConf->HasValue())
             ShowPage(cascade, cascadeConf->Value() == 2);
     });
     auto* auxConf = Part<TKQEnumComboBox>("EAuxConf");
     auxConfSpy = Part<TKQItemSpy>("KSpyAuxConf");
-    Follow(this, auxConf, Changed, [this, auxConf] {
+    TFormWindow::Follow(this, auxConf, Changed, [this, auxConf] {
         const int use = auxConf->Value();
         if (use < 2)
             ShowPage(aux, false);
@@ -114,7 +113,7 @@ void TEditorRules::SetUpApplication()
             ShowPage(aux, true);
         }
     });
-    Follow(this, auxConfSpy, Spied, [this] { ApplyAuxConfiguration(); });
+    TFormWindow::Follow(this, auxConfSpy, Spied, [this] { ApplyAuxConfiguration(); });
 
     // Each control page's generator-only parts.
     struct TGeneratorParts {
@@ -135,7 +134,7 @@ void TEditorRules::SetUpApplication()
         QList<QWidget*> shown;
         for (const QString& name : row.shown)
             shown << Part(name);
-        Follow(this, applicationSpy, Spied, [applicationSpy, shown] {
+        TFormWindow::Follow(this, applicationSpy, Spied, [applicationSpy, shown] {
             for (QWidget* part : shown)
                 TFormWindow::Show(part, TFormWindow::SpyInt(applicationSpy) == Generator);
         });
@@ -147,18 +146,18 @@ void TEditorRules::SetUpStartSettings()
     startRoutine = Part<TKQEnumComboBox>("EStartRoutine");
     useInitV1 = Part<TKQCheckBox>("CUseInitV1");
     initV1 = Part("PInitV1");
-    Follow(this, startRoutine, Changed, [this] { StartRoutineChange(); });
-    Follow(this, useInitV1, Ticked, [this] { TFormWindow::Show(initV1, useInitV1->isChecked()); });
+    TFormWindow::Follow(this, startRoutine, Changed, [this] { StartRoutineChange(); });
+    TFormWindow::Follow(this, useInitV1, Ticked, [this] { TFormWindow::Show(initV1, useInitV1->isChecked()); });
     idleToRated = Part<TKQEnumComboBox>("EIdleToRated");
     idleToRatedParts = {Part("GManualRaiseLower"), Part("GIdleRatedRamp"), Part("GAutoSequence"),
                         Part("PCriticalSpeed")};
-    Follow(this, idleToRated, Changed, [this] { HandleIdleToRatedRoutine(); });
+    TFormWindow::Follow(this, idleToRated, Changed, [this] { HandleIdleToRatedRoutine(); });
     useBand1 = Part<TKQCheckBox>("CUseBand1");
     useBand2 = Part<TKQCheckBox>("CUseBand2");
     criticalAvoidance = Part("PCriticalAvoidance");
     band2 = Part("GBand2");
-    Follow(this, useBand1, Ticked, [this] { CriticalSpeedChange(); });
-    Follow(this, useBand2, Ticked, [this] { TFormWindow::Show(band2, useBand2->isChecked()); });
+    TFormWindow::Follow(this, useBand1, Ticked, [this] { CriticalSpeedChange(); });
+    TFormWindow::Follow(this, useBand2, Ticked, [this] { TFormWindow::Show(band2, useBand2->isChecked()); });
 }
 
 void TEditorRules::SetUpSpeedControl()
@@ -166,19 +165,19 @@ void TEditorRules::SetUpSpeedControl()
     if (ruleSet.remoteSetpointBoxes) {
         auto* remoteSpeed = Part<TKQCheckBox>("CUseRemoteSpeed");
         QWidget* remoteSpeedRate = Part("PRemoteSpeedRate");
-        Follow(this, remoteSpeed, Ticked,
+        TFormWindow::Follow(this, remoteSpeed, Ticked,
                [remoteSpeed, remoteSpeedRate] { TFormWindow::Show(remoteSpeedRate, remoteSpeed->isChecked()); });
     }
     droopType = Part<TKQEnumComboBox>("EDroopType");
     maximumLoad = Part("PMaximumLoad");
     loadUnits = Part("LLoadUnits");
-    Follow(this, droopType, Changed, [this] { DroopTypeChange(); });
+    TFormWindow::Follow(this, droopType, Changed, [this] { DroopTypeChange(); });
     for (int input = 2; input <= 4; ++input) {
         auto* speedInput = Part<TKQEnumComboBox>(QStringLiteral("ESpeedInput%1").arg(input));
         QList<QWidget*> parts{Part(QStringLiteral("PFtm%1").arg(input))};
         if (ruleSet.speedInputPanels)
             parts << Part(QStringLiteral("PSpeedInput%1").arg(input));
-        Follow(this, speedInput, Changed, [speedInput, parts] {
+        TFormWindow::Follow(this, speedInput, Changed, [speedInput, parts] {
             for (QWidget* part : parts)
                 TFormWindow::Show(part, speedInput->Value() >= 2);
         });
@@ -191,12 +190,12 @@ void TEditorRules::FollowSetpointRows(const char* tracking, const char* setpoint
     if (tracking) {
         auto* box = Part<TKQCheckBox>(QLatin1String(tracking));
         QWidget* shown = Part(QLatin1String(setpointInit));
-        Follow(this, box, Ticked, [box, shown] { TFormWindow::Show(shown, !box->isChecked()); });
+        TFormWindow::Follow(this, box, Ticked, [box, shown] { TFormWindow::Show(shown, !box->isChecked()); });
     }
     if (ruleSet.remoteSetpointBoxes) {
         auto* box = Part<TKQCheckBox>(QLatin1String(remote));
         QWidget* shown = Part(QLatin1String(remoteRate));
-        Follow(this, box, Ticked, [box, shown] { TFormWindow::Show(shown, box->isChecked()); });
+        TFormWindow::Follow(this, box, Ticked, [box, shown] { TFormWindow::Show(shown, box->isChecked()); });
     }
 }
 
@@ -213,7 +212,7 @@ void TEditorRules::SetUpAuxCascade()
     auxSetpointInit = Part("PAuxSetptInit");
     auto* application = Part<TKQEnumComboBox>("EApplication");
     QWidget* kwInputs[] = {Part("CAuxUseKw"), Part("CCascUseKw")};
-    Follow(this, application, Changed, [application, kwInputs] {
+    TFormWindow::Follow(this, application, Changed, [application, kwInputs] {
         if (application->Value() > Generator)
             return;
         for (QWidget* kw : kwInputs)
@@ -230,19 +229,19 @@ void TEditorRules::SetUpDriver()
     act2 = Part("GAct2");
     act2Readout = Part("GAct2Readout");
     act2Offset = Part("PAct2Offset");
-    Follow(this, turbineTypeSpy, Spied, [this] { DriverTurbineType(); });
+    TFormWindow::Follow(this, turbineTypeSpy, Spied, [this] { DriverTurbineType(); });
     for (int actuator = 1; actuator <= 2; ++actuator) {
         auto* range = Part<TKQEnumComboBox>(QStringLiteral("EAct%1Range").arg(actuator));
         QWidget* low = Part(QStringLiteral("PAct%1Range420").arg(actuator));
         QWidget* high = Part(QStringLiteral("PAct%1Range20160").arg(actuator));
-        Follow(this, range, Changed, [range, low, high] {
+        TFormWindow::Follow(this, range, Changed, [range, low, high] {
             TFormWindow::Show(high, range->Value() != 0);
             TFormWindow::Show(low, range->Value() == 0);
         });
     }
     auto* act2AsReadout = Part<TKQCheckBox>("CAct2Readout");
     QWidget* readoutOptions = Part("PAct2ReadoutOptions");
-    Follow(this, act2AsReadout, Ticked,
+    TFormWindow::Follow(this, act2AsReadout, Ticked,
            [act2AsReadout, readoutOptions] { TFormWindow::Show(readoutOptions, act2AsReadout->isChecked()); });
 }
 
@@ -252,7 +251,7 @@ void TEditorRules::SetUpInputsOutputs()
     const auto followOption = [this](const QString& option, const QString& values) {
         auto* used = Part<TKQEnumComboBox>(option);
         QWidget* shown = Part(values);
-        Follow(this, used, Changed, [used, shown] { TFormWindow::Show(shown, used->Value() != NotUsed); });
+        TFormWindow::Follow(this, used, Changed, [used, shown] { TFormWindow::Show(shown, used->Value() != NotUsed); });
     };
     for (int input = 1; input <= 8; ++input)
         followOption(QStringLiteral("EAnalogInput%1").arg(input), QStringLiteral("PAnalogInput%1").arg(input));
@@ -268,65 +267,76 @@ void TEditorRules::SetUpRelays()
                           Part("PRelay" + n + "Indication"), Part("PRelay" + n + "Config")});
     }
     for (size_t i = 0; i < relays.size(); ++i)
-        Follow(this, relays[i].function, Changed, [this, i] { RelaysFunction(relays[i]); });
+        TFormWindow::Follow(this, relays[i].function, Changed, [this, i] { RelaysFunction(relays[i]); });
 }
 
-void TEditorRules::SetUpCommunications()
+void TEditorRules::SetUpCpuPorts()
 {
-    sioRedundant = Part<TKQTabSheet>("KPSIOABRedundant");
     portA = Part<TKQEnumComboBox>("EPortA");
     Watch(portA);
     QWidget* port1Modbus = Part("PPort1Modbus");
     QWidget* modbus1General = Part("GModbus1General");
-    modbus1General2 = Part("GModbus1General2");
-    Follow(this, portA, Changed, [this, port1Modbus, modbus1General] {
+    TFormWindow::Follow(this, portA, Changed, [this, port1Modbus, modbus1General] {
         if (portA->Value() > 2)
             return;
         TFormWindow::Show(port1Modbus, portA->Value() == 2);
         TFormWindow::Show(modbus1General, portA->Value() == 2);
         if (portA->Value() == 2)
-            TFormWindow::Show(modbus1General2, false);
+            ShowIf(modbus1General2, false);
     });
     portB = Part<TKQEnumComboBox>("EPortB");
     Watch(portB);
     printer = {Part("PPrinter"), Part("GPrinter")};
     port2Modbus = Part("PPort2Modbus");
     modbus2General = Part("GModbus2General");
+    disableSioB = Part<TKQCheckBox>("CDisableSioB");
+    TFormWindow::Follow(this, portB, Changed, [this] { PortBChange(); });
+    TFormWindow::Follow(this, disableSioB, Ticked, [this] {
+        const bool disabled = disableSioB->isChecked();
+        TFormWindow::Show(port2Modbus, !disabled);
+        TFormWindow::Show(modbus2General, !disabled);
+        if (!disabled)
+            ShowIf(modbus2General2, false);
+    });
+}
+
+void TEditorRules::SetUpSioModules()
+{
+    sioPage = Part<TKQTabSheet>(ruleSet.sioPage);
+    for (const QString& name : ruleSet.sioAParts)
+        sioAParts << Part(name);
+    for (const QString& name : ruleSet.sioBParts)
+        sioBParts << Part(name);
+    sioASpy = Part<TKQItemSpy>("KSpySioA");
+    sioBSpy = Part<TKQItemSpy>("KSpySioB");
+    TFormWindow::Follow(this, sioBSpy, Spied, [this] { SioBChange(); });
+    TFormWindow::Follow(this, sioASpy, Spied, [this] { SioAChange(); });
+}
+
+void TEditorRules::SetUpSioRedundant()
+{
+    modbus1General2 = Part("GModbus1General2");
     modbus2General2 = Part("GModbus2General2");
     communications = Part("KPCommunications");
-    sioBParts = {Part("EDriver4B"), Part("LSioBPort3"), Part("LCpuBBypassed"), Part("GSioBChannel3")};
-    sioAParts = {Part("EDriver3A"), Part("LSioAPort3"), Part("LCpuABypassed"), Part("GSioAChannel4")};
     sioAPort4 = Part<TKQEnumComboBox>("ESioAPort4");
     sioAPort4Settings = Part("PSioAPort4");
     driver4A = Part("EDriver4A");
     sioBPort3 = Part<TKQEnumComboBox>("ESioBPort3");
     sioBPort3Settings = Part("PSioBPort3");
     driver3B = Part("EDriver3B");
-    disableSioB = Part<TKQCheckBox>("CDisableSioB");
-    sioASpy = Part<TKQItemSpy>("KSpySioA");
-    sioBSpy = Part<TKQItemSpy>("KSpySioB");
-    Follow(this, portB, Changed, [this] { PortBChange(); });
-    Follow(this, disableSioB, Ticked, [this] {
-        const bool disabled = disableSioB->isChecked();
-        TFormWindow::Show(port2Modbus, !disabled);
-        TFormWindow::Show(modbus2General, !disabled);
-        if (!disabled)
-            TFormWindow::Show(modbus2General2, false);
-    });
-    Follow(this, sioBSpy, Spied, [this] { SioBChange(); });
-    Follow(this, sioASpy, Spied, [this] { SioAChange(); });
-    Follow(this, sioAPort4, Changed, [this] { SioAPort4Change(); });
-    Follow(this, sioBPort3, Changed, [this] { SioBPort3Change(); });
+    TFormWindow::Follow(this, sioAPort4, Changed, [this] { SioAPort4Change(); });
+    TFormWindow::Follow(this, sioBPort3, Changed, [this] { SioBPort3Change(); });
+}
+
+void TEditorRules::ShowIf(QWidget* part, bool shown)
+{
+    if (part)
+        TFormWindow::Show(part, shown);
 }
 
 TKQItemSpy* TEditorRules::Watch(TKQEnumComboBox* combo)
 {
-    auto* spy = new TKQItemSpy(&window);
-    spy->BeginLoading();
-    spy->SetDevice(dynamic_cast<TKQDevice*>(combo->Device()));
-    spy->SetItemName(combo->ItemName());
-    spy->SetLockOnAdvise(true);
-    spy->Loaded();
+    auto* spy = TKQItemSpy::Following(&window, dynamic_cast<TKQDevice*>(combo->Device()), combo->ItemName());
     watched.insert(combo, spy);
     return spy;
 }
@@ -490,7 +500,7 @@ void TEditorRules::PortBChange()
         TFormWindow::Show(disableSioB, false);
         TFormWindow::Show(port2Modbus, true);
         TFormWindow::Show(modbus2General, true);
-        TFormWindow::Show(modbus2General2, false);
+        ShowIf(modbus2General2, false);
         return;
     }
     if (type > 3)
@@ -510,11 +520,11 @@ void TEditorRules::SioBChange()
         TFormWindow::Show(part, present);
     TFormWindow::Show(disableSioB, present);
     if (present) {
-        ShowPage(sioRedundant, true);
+        ShowPage(sioPage, true);
         return;
     }
     if (!TFormWindow::SpyBool(sioASpy))
-        ShowPage(sioRedundant, false);
+        ShowPage(sioPage, false);
     if (Setting(portB) != 2) {
         TFormWindow::Show(port2Modbus, false);
         TFormWindow::Show(modbus2General, false);
@@ -527,9 +537,9 @@ void TEditorRules::SioAChange()
     for (QWidget* part : sioAParts)
         TFormWindow::Show(part, present);
     if (present)
-        ShowPage(sioRedundant, true);
+        ShowPage(sioPage, true);
     else if (!TFormWindow::SpyBool(sioBSpy))
-        ShowPage(sioRedundant, false);
+        ShowPage(sioPage, false);
 }
 
 void TEditorRules::SioAPort4Change()

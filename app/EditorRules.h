@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QStringList>
 
 #include <array>
 #include <vector>
@@ -29,10 +30,15 @@ struct TEditorRuleSet {
         DriverPage = 2,
         InputOutputPages = 4, // analog inputs and readouts
         RelayPages = 8,
-        CommunicationPages = 16, // Communications and SIOA/B redundant
-        AllPages = 31,
+        CpuPortPages = 16, // the CPU port groups and the SIO modules' parts
+        SioRedundantPage = 32, // the SIO channels standing in for CPU ports, with second Modbus settings
+        AllPages = 63,
     };
     unsigned pages = AllPages;
+    // The page and the parts offered while each SIO module is fitted.
+    QString sioPage = QStringLiteral("KPSIOABRedundant");
+    QStringList sioAParts{"EDriver3A", "LSioAPort3", "LCpuABypassed", "GSioAChannel4"};
+    QStringList sioBParts{"EDriver4B", "LSioBPort3", "LCpuBBypassed", "GSioBChannel3"};
     // "Use Initial V1 Position On Startup" is cleared (written) when the start routine makes it meaningless.
     bool startRoutineClearsInitV1 = true;
     // The ratio-limiter row needs a valid turbine type to be shown.
@@ -93,7 +99,11 @@ private:
     void SetUpDriver();
     void SetUpInputsOutputs();
     void SetUpRelays();
-    void SetUpCommunications();
+    void SetUpCpuPorts();
+    void SetUpSioModules();
+    void SetUpSioRedundant();
+    // Shows or hides a part the window may lack (nullptr).
+    static void ShowIf(QWidget* part, bool shown);
     template <class T = QWidget>
     T* Part(const QString& name) const;
     // A page's "Use Setpoint Tracking" (nullptr: none) and remote setpoint boxes, and the rows they show.
@@ -132,7 +142,7 @@ private:
     TKQTabSheet* extrAdmMap = nullptr;
     TKQTabSheet* cascade = nullptr;
     TKQTabSheet* aux = nullptr;
-    TKQTabSheet* sioRedundant = nullptr;
+    TKQTabSheet* sioPage = nullptr;
     TKQItemSpy* auxConfSpy = nullptr;
     QWidget* auxSetpointInit = nullptr; // on an Aux page with content
     TKQEnumComboBox* startRoutine = nullptr;
@@ -160,8 +170,8 @@ private:
     QWidget* modbus2General = nullptr;
     QWidget* modbus2General2 = nullptr;
     QWidget* communications = nullptr;
-    std::array<QWidget*, 4> sioBParts{}; // shown while the SIO-B module is fitted
-    std::array<QWidget*, 4> sioAParts{};
+    QList<QWidget*> sioBParts; // shown while the SIO-B module is fitted
+    QList<QWidget*> sioAParts;
     TKQEnumComboBox* sioAPort4 = nullptr;
     QWidget* sioAPort4Settings = nullptr;
     QWidget* driver4A = nullptr;

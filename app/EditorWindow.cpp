@@ -24,8 +24,8 @@ TEditorWindow::TEditorWindow(TModeHost& host, TMode mode, const QString& closing
 
 void TEditorWindow::SetUpEditor(const TEditorRuleSet& ruleSet)
 {
-    rules = new TEditorRules(*this, ruleSet);
     pages = Part<TKQPageControl>(QStringLiteral("PageControl1"));
+    rules = new TEditorRules(*this, ruleSet);
     entries = rules->PageEntries();
     for (int i = 0; i < pages->PageCount(); ++i) {
         TKQTabSheet* page = pages->Page(i);

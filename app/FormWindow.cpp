@@ -63,6 +63,12 @@ QVariant SpyValue(const QObject* spy)
 
 } // namespace
 
+bool TFormWindow::SpyHoldsValue(const QObject* spy)
+{
+    const auto* itemSpy = qobject_cast<const TKQItemSpy*>(spy);
+    return itemSpy && itemSpy->HasValue();
+}
+
 int TFormWindow::SpyInt(const QObject* spy)
 {
     bool ok = false;

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 class QObject;
 class QWidget;
 
@@ -36,6 +38,7 @@ public:
     static int SpyInt(const QObject* spy);
     static bool SpyBool(const QObject* spy);
     static QString SpyText(const QObject* spy);
+    static bool SpyHoldsValue(const QObject* spy);
     // Runs an operator command or a reaction to the control; a failure is shown.
     template <class F>
     static void Guarded(F&& f)
@@ -45,6 +48,16 @@ public:
         } catch (const std::exception& error) {
             ShowFailure(error);
         }
+    }
+    // Runs a rule on every value the sender reports, guarded. A spy that holds
+    // a value already (one made at run time hears its first value at once)
+    // has the rule applied now, as it will not report that value again.
+    template <class Sender, class Signal>
+    static void Follow(QObject* context, Sender* sender, Signal signal, std::function<void()> rule)
+    {
+        QObject::connect(sender, signal, context, [rule] { Guarded(rule); });
+        if (SpyHoldsValue(sender))
+            Guarded(rule);
     }
 
 protected:

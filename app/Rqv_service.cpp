@@ -14,7 +14,10 @@ namespace {
 TEditorRuleSet ServiceRuleSet()
 {
     TEditorRuleSet set;
-    set.pages = 0;
+    set.pages = TEditorRuleSet::AllPages & ~TEditorRuleSet::SioRedundantPage;
+    set.sioPage = QStringLiteral("KPSioCommunications");
+    set.sioAParts = {"EDriver3A", "PSioA"};
+    set.sioBParts = {"EDriver4B", "PSioB"};
     set.startRoutineClearsInitV1 = false;
     set.turbineTypeNeedsValue = false;
     set.ratioLimiterShowsSteamMap = true;

@@ -11,8 +11,8 @@
 
 class QWidget;
 class TEditorWindow;
-class TKQCheckBox;
 class TKQItemSpy;
+class TKQToggleButton;
 
 class TServiceRules : public QObject {
     Q_OBJECT
@@ -26,17 +26,26 @@ public:
     static void UpdateCMLock(QWidget* control, bool lock);
 
 private:
-    // Controls that lock while a spy says so.
+    // Controls that lock while a spy reads a value.
     struct TStateLock {
         TKQItemSpy* spy;
-        bool lockedWhen; // the spy's value that locks them
+        bool lockedWhen;
         QList<QWidget*> controls;
     };
 
-    void ApplyStateLock(const TStateLock& lock);
+    void FollowStateLocks();
+    void FollowShownParts();
     void FollowHoldBoxes();
+    void FollowCalibration();
+    void FollowSioChannels();
+    void FollowModbusScaleFactors();
+    void ApplyStateLock(const TStateLock& lock);
+    // A spy of the form by its name, or one made here for an item (a name with a dot).
+    TKQItemSpy* Trigger(const QString& name);
     // The bound controls of the window that show the item; none fails.
     QList<QWidget*> ControlsOf(const QString& item) const;
+    template <class T = QWidget>
+    T* Part(const QString& name) const;
 
     TEditorWindow& window;
     QMultiHash<QString, QWidget*> bound; // the bound controls by item

@@ -5,6 +5,17 @@
 
 TKQItemSpy::TKQItemSpy(QObject* owner) : QObject(owner) { }
 
+TKQItemSpy* TKQItemSpy::Following(QObject* owner, TKQDevice* device, const QString& item)
+{
+    auto* spy = new TKQItemSpy(owner);
+    spy->BeginLoading();
+    spy->SetDevice(device);
+    spy->SetItemName(item);
+    spy->SetLockOnAdvise(true);
+    spy->Loaded();
+    return spy;
+}
+
 TKQItemSpy::~TKQItemSpy()
 {
     active = false;

@@ -24,6 +24,9 @@ class TKQItemSpy : public QObject, public TKComponent, public TObject {
 public:
     explicit TKQItemSpy(QObject* owner = nullptr);
     ~TKQItemSpy() override;
+    // A spy made at run time that follows the item from now on, whatever is
+    // shown; its owner is the window (or container) it belongs to.
+    static TKQItemSpy* Following(QObject* owner, TKQDevice* device, const QString& item);
 
     TKQDevice* Device() const { return device; }
     void SetDevice(TKQDevice* value) { device = value; }

@@ -6,6 +6,7 @@
 #include "app/Rqv_main.h"
 #include "app/Rqv_service.h"
 #include "controls/KQCheckBox.h"
+#include "controls/KQToggleButton.h"
 #include "controls/KSpinEdit.h"
 #include "tests/app/AppFixture.h"
 
@@ -117,6 +118,37 @@ private slots:
                            "C_START.USE_INITV1.IN=1", "C_START.START_CONF.IN=2"}
             << QStringList{"GBand2"} << QStringList{"CUseInitV1", "PInitV1"}
             << QStringList{"C_START.USE_INITV1.IN=1"};
+        QTest::newRow("relay as level switch")
+            << "KPRelaySettings" << QStringList{"C_RELAY05.RLY_CONF.IN=2"}
+            << QStringList{"PRelayTest05", "PRelay05Level", "PRelay05Config"} << QStringList{"PRelay05Indication"}
+            << QStringList{"C_RELAY05.RLY_CONF.I_NAME=2"};
+        QTest::newRow("relay not used") << "KPRelaySettings" << QStringList{"C_RELAY05.RLY_CONF.IN=1"} << none
+                                        << QStringList{"PRelayTest05", "PRelay05Config", "PRelay05Level"} << none;
+        QTest::newRow("contact input used, local/remote")
+            << "KPContactInputs" << QStringList{"C_CONT_IN.C_IN_05.IN=2", "C_APPL.USE_LCLRMT.IN=1"}
+            << QStringList{"KContactInput05", "PLocalRemoteContacts", "PLocalRemote1", "PLocalRemoteSioB3"} << none
+            << none;
+        QTest::newRow("contact input unused, no local/remote")
+            << "KPContactInputs" << QStringList{"C_CONT_IN.C_IN_05.IN=1", "C_APPL.USE_LCLRMT.IN=0"} << none
+            << QStringList{"KContactInput05", "PLocalRemoteContacts", "PLocalRemote2"} << none;
+        QTest::newRow("CPU ports with Modbus")
+            << "KPCpuCommunications" << QStringList{"C_COMM.PORTA_CONF.IN=2", "C_COMM.PORTB_CONF.IN=3"}
+            << QStringList{"PPort1Modbus", "GModbus1General", "GModbusScale", "GPrinter"} << none << none;
+        QTest::newRow("SIO-B taken away")
+            << "KPSioCommunications" << QStringList{"Z_SIO_COM.SIO_B_OK.NOT=0", "C_COMM.PORTB_CONF.IN=1"}
+            << QStringList{"KPSioCommunications", "PSioA"} << QStringList{"PSioB", "EDriver4B", "CDisableSioB", "PPort2Modbus"}
+            << none;
+        QTest::newRow("no SIO module") << "KPSioCommunications"
+                                       << QStringList{"Z_SIO_COM.SIO_A_OK.NOT=0", "Z_SIO_COM.SIO_B_OK.NOT=0"} << none
+                                       << QStringList{"KPSioCommunications", "PSioA", "EDriver3A"} << none;
+        QTest::newRow("SIO channels: RQV on A4, Modbus on B3")
+            << "KPSioCommunications"
+            << QStringList{"Z_SIO_COM.SIO_A_OK.NOT=1", "Z_SIO_COM.SIO_B_OK.NOT=1", "C_COMM.SIOA_PORT4.IN=3",
+                           "C_COMM.SIOB_PORT3.IN=2"}
+            << QStringList{"PSioB", "EBaudSioA4", "PSioBPort3Modbus"} << QStringList{"PSioAPort4Modbus", "EBaudSioB3"}
+            << none;
+        QTest::newRow("aux limiter") << "KPAuxControl" << QStringList{"C_APPL.AUX_CONF.IN=3", "C_AUX.USE_RMTAUX.IN=1"}
+                                     << QStringList{"PAuxSetptInit", "GRemoteAux"} << none << none;
         QTest::newRow("single valve hides the active extraction page")
             << "KPExtractionControl" << QStringList{"C_APPL.TURB_TYPE.IN=1"} << none
             << QStringList{"KPExtractionControl", "KPExtractionSteamMap", "ERatioLimiterMode"} << none;
@@ -157,6 +189,9 @@ private slots:
         QTest::newRow("steam map test on every map")
             << "KPExtractionSteamMap" << "E_MAPPRIOR.MAP_TEST.IN_1" << running << shutDown;
         QTest::newRow("test stroke") << "KPExtractionSteamMap" << "E_MAPPRIOR.S_STROKE.TUNE" << running << shutDown;
+        QTest::newRow("relay forcing not enabled")
+            << "KPRelayPositions" << "J_RELAYS.OUT5.NO" << QStringList{"X_TRIPS.NOT_SD.NOT=0", "J_RELAYS.RLY_TEST.IN=0"}
+            << QStringList{"J_RELAYS.RLY_TEST.IN=1"};
         QTest::newRow("critical speed without idle")
             << "KPStartSettings" << "C_CRIT_SPD.USE_BAND1.IN" << QStringList{"C_START.TO_RATED.IN=1"}
             << QStringList{"C_START.TO_RATED.IN=3"};
@@ -186,6 +221,26 @@ private slots:
         QVERIFY(MonitorOnly(page, item));
         SwitchTo(true);
         QVERIFY(!MonitorOnly(page, item));
+    }
+
+    // A readout's calibration offers its go-to buttons; pressing one releases the other.
+    void calibrationGoesToOneEndAtATime()
+    {
+        OpenPage(Window(), "KPReadouts");
+        const auto button = [](const char* item) { return qobject_cast<TKQToggleButton*>(Bound("KPReadouts", item)[0]); };
+        TKQToggleButton* minimum = button("A_AN_OUT2.CALIB_MIN.IN_2");
+        TKQToggleButton* maximum = button("A_AN_OUT2.CALIB_MAX.IN_2");
+        QCOMPARE(app->Set({"A_AN_OUT2.CALIB_AO.IN_2=0"}), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!minimum->isEnabled() && !maximum->isEnabled(), Patience);
+        QCOMPARE(app->Set({"A_AN_OUT2.CALIB_AO.IN_2=1"}), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(minimum->isEnabled() && maximum->HasValue(), Patience);
+        minimum->Click();
+        QVERIFY(app->WaitForValue("A_AN_OUT2.CALIB_MIN.IN_2", "1"));
+        QTRY_VERIFY_WITH_TIMEOUT(minimum->Value(), Patience);
+        maximum->Click();
+        QVERIFY(app->WaitForValue("A_AN_OUT2.CALIB_MAX.IN_2", "1"));
+        QVERIFY(app->WaitForValue("A_AN_OUT2.CALIB_MIN.IN_2", "0"));
+        QCOMPARE(app->dialogs.texts(), QStringList());
     }
 
     // Settings only Program mode may change never become operable here.
