@@ -377,22 +377,29 @@ bool ShootDialogs(TFRunMode* run, TShotDialogs& dialogs, const QString& folder)
     return ok;
 }
 
-// Pictures of an editor's pages, named after the window and the pages' captions.
-bool ShootPages(QWidget* window, const QString& prefix, std::initializer_list<const char*> names, const QString& folder)
+// Pictures of every page of an editor but the empty End page, named after the
+// window and the pages' captions; a page the configuration does not offer is
+// shown for its picture.
+bool ShootPages(QWidget* window, const QString& prefix, const QString& folder)
 {
     bool ok = true;
     auto* pages = window->findChild<TKQPageControl*>(QStringLiteral("PageControl1"));
-    for (const char* name : names) {
-        auto* page = window->findChild<TKQTabSheet*>(QLatin1String(name));
+    for (int i = 0; i < pages->PageCount(); ++i) {
+        TKQTabSheet* page = pages->Page(i);
+        if (page->objectName() == QLatin1String("KPEnd"))
+            continue;
+        const bool offered = page->TabVisible();
+        page->SetTabVisible(true);
         pages->SetActivePage(page);
         Settle(ShowTime);
-        ok = Save(FMain, folder, prefix + FileNameOf(page->Caption())) && ok;
+        ok = Save(FMain, folder, prefix + FileNameOf(page->Caption()).remove(u'/')) && ok;
+        page->SetTabVisible(offered);
     }
     return ok;
 }
 
-// The turbine at rated speed, Service mode for change: a tunable changed (its
-// hold box ticked) and the start settings locked.
+// The turbine at rated speed, Service mode for change, every page: a tunable
+// changed (its hold box ticked) and the start settings locked.
 bool ShootServiceMode(TShotDialogs& dialogs, const QString& folder)
 {
     dialogs.password = ServicePassword;
@@ -413,8 +420,7 @@ bool ShootServiceMode(TShotDialogs& dialogs, const QString& folder)
                     break;
                 }
         }
-    ok = ShootPages(service, QStringLiteral("service-"), {"KPSpeedControl", "KPStartSettings", "KPExtractionSteamMap"},
-                    folder);
+    ok = ShootPages(service, QStringLiteral("service-"), folder);
     service->close();
     return Step(WaitFor([] { return !FMain->FServiceMode && MainWindowSettled(); }), "Service window closed") && ok;
 }
@@ -425,7 +431,7 @@ struct TArguments {
 };
 
 // The turbine shut down, Program mode for change on a control configured for an
-// extraction/admission turbine: the Application and Relays pages.
+// extraction/admission turbine: every page.
 bool ShootProgramMode(const TControl& control, TSystemTopic& system, TShotDialogs& dialogs, const QString& folder)
 {
     bool ok = Step(system.Simulate(QStringLiteral("trip Appshot"))
@@ -439,7 +445,7 @@ bool ShootProgramMode(const TControl& control, TSystemTopic& system, TShotDialog
                         && system.Simulate(QStringLiteral("set C_RELAY03.RLY_CONF.IN=2"))
                         && system.Simulate(QStringLiteral("set C_RELAY04.RLY_CONF.IN=3")),
                     "extraction/admission");
-    return ok && ShootPages(FMain->FProgramMode, QStringLiteral("program-"), {"KPApplication", "KPRelays"}, folder);
+    return ok && ShootPages(FMain->FProgramMode, QStringLiteral("program-"), folder);
 }
 
 bool Parse(int argc, char** argv, TArguments& arguments)
