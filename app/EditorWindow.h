@@ -46,8 +46,6 @@ public:
         std::function<void()> onEnter;
     };
 
-    TEditorRules* Rules() const { return rules; }
-
 protected:
     // After the form is loaded: the shared rules, what each page does on entry
     // and "Save To File"; the Application page is shown and the End page's tab hidden.
@@ -55,8 +53,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Leaves through the End page: the host takes the window down.
     void CloseThroughEndPage(QCloseEvent* event);
-
-    TKQPageControl* Pages() const { return pages; }
 
 private:
     void PageEnter(QObject* page);

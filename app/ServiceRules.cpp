@@ -166,7 +166,8 @@ void TServiceRules::FollowStateLocks()
         stateLocks << lock;
     }
     for (int i = 0; i < stateLocks.size(); ++i)
-        TFormWindow::Follow(this, stateLocks[i].spy, &TKQItemSpy::OnValueChange, [this, i] { ApplyStateLock(stateLocks[i]); });
+        TFormWindow::Follow(this, stateLocks[i].spy, &TKQItemSpy::OnValueChange,
+                            [this, i] { ApplyStateLock(stateLocks[i]); });
 }
 
 void TServiceRules::ApplyStateLock(const TStateLock& lock)
@@ -221,7 +222,9 @@ void TServiceRules::FollowCalibration()
 {
     // Each analog readout: calibration enables its go-to-minimum and go-to-maximum
     // buttons, and pressing one of those releases the other.
-    const auto button = [this](const QString& item) { return qobject_cast<TKQToggleButton*>(ControlsOf(item).first()); };
+    const auto button = [this](const QString& item) {
+        return qobject_cast<TKQToggleButton*>(ControlsOf(item).first());
+    };
     for (int readout = 1; readout <= 4; ++readout) {
         const QString block = QStringLiteral("A_AN_OUT%1.").arg(readout);
         TKQToggleButton* calibrate = button(block + "CALIB_AO.IN_2");
@@ -254,7 +257,8 @@ void TServiceRules::FollowSioChannels()
         const char* spy;
         const char* baud;
         const char* modbus;
-    } channels[] = {{"KSpySioAPort4", "EBaudSioA4", "PSioAPort4Modbus"}, {"KSpySioBPort3", "EBaudSioB3", "PSioBPort3Modbus"}};
+    } channels[] = {{"KSpySioAPort4", "EBaudSioA4", "PSioAPort4Modbus"},
+                    {"KSpySioBPort3", "EBaudSioB3", "PSioBPort3Modbus"}};
     for (const auto& channel : channels) {
         auto* spy = Part<TKQItemSpy>(QLatin1String(channel.spy));
         QWidget* baud = Part(QLatin1String(channel.baud));

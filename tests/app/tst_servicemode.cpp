@@ -136,7 +136,8 @@ private slots:
             << QStringList{"PPort1Modbus", "GModbus1General", "GModbusScale", "GPrinter"} << none << none;
         QTest::newRow("SIO-B taken away")
             << "KPSioCommunications" << QStringList{"Z_SIO_COM.SIO_B_OK.NOT=0", "C_COMM.PORTB_CONF.IN=1"}
-            << QStringList{"KPSioCommunications", "PSioA"} << QStringList{"PSioB", "EDriver4B", "CDisableSioB", "PPort2Modbus"}
+            << QStringList{"KPSioCommunications", "PSioA"}
+            << QStringList{"PSioB", "EDriver4B", "CDisableSioB", "PPort2Modbus"}
             << none;
         QTest::newRow("no SIO module") << "KPSioCommunications"
                                        << QStringList{"Z_SIO_COM.SIO_A_OK.NOT=0", "Z_SIO_COM.SIO_B_OK.NOT=0"} << none
@@ -227,7 +228,9 @@ private slots:
     void calibrationGoesToOneEndAtATime()
     {
         OpenPage(Window(), "KPReadouts");
-        const auto button = [](const char* item) { return qobject_cast<TKQToggleButton*>(Bound("KPReadouts", item)[0]); };
+        const auto button = [](const char* item) {
+            return qobject_cast<TKQToggleButton*>(Bound("KPReadouts", item)[0]);
+        };
         TKQToggleButton* minimum = button("A_AN_OUT2.CALIB_MIN.IN_2");
         TKQToggleButton* maximum = button("A_AN_OUT2.CALIB_MAX.IN_2");
         QCOMPARE(app->Set({"A_AN_OUT2.CALIB_AO.IN_2=0"}), QString());
