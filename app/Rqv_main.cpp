@@ -368,7 +368,13 @@ void TFMain::OnCommunicating(TObject*)
     default:
         NormalStatus(); // on line now: the status poll starts soon
         tMain->start();
-        break;
+        return;
+    }
+    // A command that opened nothing (a password not given, a refusal) leaves
+    // the program on line as going on line alone does.
+    if (RunModeState == 0 && ProgramModeState == 0 && ServiceModeState == 0) {
+        NormalStatus();
+        tMain->start();
     }
 }
 

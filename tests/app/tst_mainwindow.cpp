@@ -156,7 +156,14 @@ private slots:
 
     void goingOnLineRunsTheLastCommand()
     {
-        QVERIFY(app->GoOnLineWith(&TFMain::ServiceViewOnlyClick));
+        // A command refused once on line leaves the program on line and polling.
+        app->dialogs.addPasswordCancel();
+        QVERIFY(app->GoOnLineWith(&TFMain::ServiceEditClick));
+        QCOMPARE(app->dialogs.passwordPrompts().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(FWorking->isHidden() && FMain->MainPanel->isEnabled() && FMain->tPing->isActive(),
+                                 Patience);
+        QVERIFY(!FMain->FServiceMode);
+        FMain->ServiceViewOnlyClick();
         QVERIFY(WaitFor(FMain->FServiceMode, true));
         QVERIFY(!FMain->FRunMode);
         QVERIFY(FMain->ServiceViewOnly->isChecked() && FMain->Service1->isChecked());
