@@ -289,6 +289,9 @@ void TKQScrollBox::Loaded()
 {
     TKComponent::Loaded();
     RegisterWithParent();
+    // It takes the focus to scroll by keyboard: a screen reader names it after its page.
+    if (auto* page = qobject_cast<TKQTabSheet*>(parentWidget()); page && accessibleName().isEmpty())
+        setAccessibleName(page->Caption());
 }
 
 // ---- tab sheets and page controls -------------------------------------------------

@@ -403,6 +403,13 @@ void TestDescriptions::everyStoredFormLoads()
     // Raise and lower repeat at the windows' rate, not the class's default.
     for (const TKQMomentaryButton* button : window.findChildren<TKQMomentaryButton*>())
         QVERIFY2(button->BetweenPulsePeriod() == 400, qPrintable(button->objectName()));
+    // A screen reader names every control an operator can reach.
+    QStringList unnamed;
+    for (QWidget* control : window.findChildren<QWidget*>())
+        if (control->focusPolicy() != Qt::NoFocus
+            && QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
+            unnamed << control->metaObject()->className() + (u' ' + control->objectName());
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.mid(0, 20).join(", ")));
 }
 
 TURVISTA_TEST_MAIN(TestFormTree, TestDescriptions)
