@@ -14,9 +14,6 @@
 
 namespace {
 
-// The lock mark in a control's tag: the view-only switch leaves such a control monitor-only.
-constexpr int ConfigurationLock = 0xDC00;
-
 QString Two(int n)
 {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));

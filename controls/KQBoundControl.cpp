@@ -4,7 +4,6 @@
 
 void UpdateChildrensMonStatus(QWidget* parent, bool monitorOnly)
 {
-    constexpr int ConfigurationLock = 0xDC00;
     for (QObject* object : parent->children()) {
         auto* child = qobject_cast<QWidget*>(object);
         if (!child)

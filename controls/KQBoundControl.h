@@ -36,8 +36,10 @@ private:
     const TKQBinding& Bound() const { return const_cast<TKQBoundControl*>(this)->Binding(); }
 };
 
+// The configuration lock: a control whose Tag carries all of these bits, and
+// all it holds, is made view-only but never operable.
+constexpr int ConfigurationLock = 0xDC00;
+
 // Switches the view-only state of every bound control under parent, in order,
-// through the widgets around them. Controls carrying the configuration lock in
-// their Tag (all of 0xDC00), and all they hold, are made view-only but never
-// operable.
+// through the widgets around them, minding the configuration lock.
 void UpdateChildrensMonStatus(QWidget* parent, bool monitorOnly);
