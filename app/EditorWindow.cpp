@@ -54,7 +54,7 @@ void TEditorWindow::UpdateFormCaption()
     QString caption = captionPrefix;
     if (pages && pages->ActivePage())
         caption += pages->ActivePage()->Caption();
-    if (!Host().OpenForChange(Mode()))
+    if (ViewOnly())
         caption += QStringLiteral("      -      View Only");
     SetCaption(caption);
 }
@@ -93,7 +93,7 @@ void TEditorWindow::PageEnter(QObject* page)
         }
         // Every page gets the window's view-only state, pages without rules included.
         if (page->property(TagProperty).toInt() != PageInitialised) {
-            UpdateChildrensMonStatus(static_cast<QWidget*>(page), !Host().OpenForChange(Mode()));
+            UpdateChildrensMonStatus(static_cast<QWidget*>(page), ViewOnly());
             page->setProperty(TagProperty, PageInitialised);
         }
     });
@@ -122,7 +122,7 @@ void TEditorWindow::UpdateMonStatus(bool monitorOnly)
 
 void TEditorWindow::InitMonStatus()
 {
-    UpdateMonStatus(!Host().OpenForChange(Mode()));
+    UpdateMonStatus(ViewOnly());
 }
 
 void TEditorWindow::OpenPageOf(QObject* control)
