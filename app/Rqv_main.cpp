@@ -365,14 +365,11 @@ void TFMain::OnCommunicating(TObject*)
     case paServiceChange: ServiceEditClick(); break;
     case paServiceViewOnly: ServiceViewOnlyClick(); break;
     case paRun: Run1Click(); break;
-    default:
-        NormalStatus(); // on line now: the status poll starts soon
-        tMain->start();
-        return;
+    default: break;
     }
-    // A command that opened nothing (a password not given, a refusal) leaves
-    // the program on line as going on line alone does.
-    if (RunModeState == 0 && ProgramModeState == 0 && ServiceModeState == 0) {
+    // On line now, or a command that opened nothing (a password not given, a
+    // refusal) as if none had been asked for: the status poll starts soon.
+    if (action == paNone || (RunModeState == 0 && ProgramModeState == 0 && ServiceModeState == 0)) {
         NormalStatus();
         tMain->start();
     }
