@@ -126,6 +126,26 @@ T* Find(const QString& name)
 inline QString Box(QObject* in, const char* name) { return Find<TKQBoxLabel>(in, name)->text(); }
 
 // A part of an editor window is shown: a page by its tab, anything else by not being hidden itself.
+// The main of an editor's test: on line through the command, the password
+// given, the editor open; then the test class runs.
+template <class Test>
+int RunOnEditor(int argc, char** argv, TAppFixture*& app, const char* password, void (TFMain::*command)(),
+                bool (*opened)())
+{
+    QApplication application(argc, argv);
+    TAppFixture fixture;
+    app = &fixture;
+    fixture.dialogs.addPassword(QString::fromLatin1(password));
+    if (!fixture.Start() || !fixture.GoOnLineWith(command)
+        || !QTest::qWaitFor([opened] { return opened() && TAppFixture::Settled(); }, TAppFixture::Patience)) {
+        qCritical("The editor did not open: %s %s", qPrintable(fixture.dialogs.texts().join(" / ")),
+                  qPrintable(fixture.server.Output()));
+        return 1;
+    }
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 inline bool Shown(QObject* window, const QString& name)
 {
     QObject* part = Find<QObject>(window, name);

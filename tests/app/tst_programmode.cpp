@@ -356,18 +356,8 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    TAppFixture fixture;
-    app = &fixture;
-    fixture.dialogs.addPassword("4177");
-    if (!fixture.Start() || !fixture.GoOnLineWith(&TFMain::ProgramEditClick)
-        || !QTest::qWaitFor([] { return FMain->FProgramMode && TAppFixture::Settled(); }, Patience)) {
-        qCritical("Program mode did not open: %s %s", qPrintable(fixture.dialogs.texts().join(" / ")),
-                  qPrintable(fixture.server.Output()));
-        return 1;
-    }
-    TestProgramMode test;
-    return QTest::qExec(&test, argc, argv);
+    return RunOnEditor<TestProgramMode>(argc, argv, app, "4177", &TFMain::ProgramEditClick,
+                                        [] { return !FMain->FProgramMode.isNull(); });
 }
 
 #include "tst_programmode.moc"

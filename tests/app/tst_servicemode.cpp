@@ -320,18 +320,8 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    TAppFixture fixture;
-    app = &fixture;
-    fixture.dialogs.addPassword("4309");
-    if (!fixture.Start() || !fixture.GoOnLineWith(&TFMain::ServiceEditClick)
-        || !QTest::qWaitFor([] { return FMain->FServiceMode && TAppFixture::Settled(); }, Patience)) {
-        qCritical("Service mode did not open: %s %s", qPrintable(fixture.dialogs.texts().join(" / ")),
-                  qPrintable(fixture.server.Output()));
-        return 1;
-    }
-    TestServiceMode test;
-    return QTest::qExec(&test, argc, argv);
+    return RunOnEditor<TestServiceMode>(argc, argv, app, "4309", &TFMain::ServiceEditClick,
+                                        [] { return !FMain->FServiceMode.isNull(); });
 }
 
 #include "tst_servicemode.moc"
