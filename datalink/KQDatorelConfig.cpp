@@ -4,6 +4,7 @@
 #include "datalink/KQStatusPanel.h"
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/RegularFile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -171,18 +172,18 @@ void TKQDatorelConfig::Parse(QStringList& names, QStringList& values)
 {
     names.clear();
     values.clear();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    QString why;
+    const std::optional<QByteArray> text = RegularFile::Read(fileName, RegularFile::MaxValuesFileBytes, &why);
+    if (!text)
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, why));
     SetStatusText(QStringLiteral("Parsing configuration file..."));
     const TStatusRestorer restorer([this] { RestoreStatusText(); });
 
-    for (int lineNumber = 1; !file.atEnd(); ++lineNumber) {
-        QByteArray line = file.readLine();
-        if (file.error() != QFileDevice::NoError)
-            throw EInOutError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
-        if (line.endsWith('\n'))
-            line.chop(1);
+    QList<QByteArray> lines = text->split('\n');
+    if (text->endsWith('\n'))
+        lines.removeLast();
+    for (int lineNumber = 1; lineNumber <= lines.size(); ++lineNumber) {
+        QByteArray& line = lines[lineNumber - 1];
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())

@@ -1,8 +1,8 @@
 #include "server/ControlDatabase.h"
 
+#include "platform/files/RegularFile.h"
 #include "server/ValueRules.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -51,14 +51,15 @@ bool TControlDatabase::IsServerWord(const QString& name)
 bool TControlDatabase::Load(const QStringList& files, QString* error)
 {
     for (const QString& fileName : files) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = fileName + QStringLiteral(": cannot read the control database: ") + file.errorString();
+        QString why;
+        const std::optional<QByteArray> bytes = RegularFile::Read(fileName, RegularFile::MaxDatabaseBytes, &why);
+        if (!bytes) {
+            *error = fileName + QStringLiteral(": cannot read the control database: ") + why;
             m_items.clear();
             m_index.clear();
             return false;
         }
-        if (!LoadText(QString::fromLatin1(file.readAll()), fileName, error))
+        if (!LoadText(QString::fromLatin1(*bytes), fileName, error))
             return false;
     }
     return true;

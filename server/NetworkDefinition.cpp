@@ -1,7 +1,8 @@
 #include "server/NetworkDefinition.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -35,12 +36,13 @@ QString FindInput(const QString& value, const QStringList& folders)
 
 bool TNetworkDefinition::Load(const QString& path, const TFolders& folders, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = path + QStringLiteral(": cannot read the network definition: ") + file.errorString();
+    QString why;
+    const std::optional<QByteArray> bytes = RegularFile::Read(path, RegularFile::MaxDefinitionBytes, &why);
+    if (!bytes) {
+        *error = path + QStringLiteral(": cannot read the network definition: ") + why;
         return false;
     }
-    return Parse(QString::fromUtf8(file.readAll()), path, folders, error);
+    return Parse(QString::fromUtf8(*bytes), path, folders, error);
 }
 
 bool TNetworkDefinition::Parse(const QString& text, const QString& path, const TFolders& folders, QString* error)

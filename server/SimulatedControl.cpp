@@ -1,5 +1,6 @@
 #include "server/SimulatedControl.h"
 
+#include "platform/files/RegularFile.h"
 #include "server/ConfigurationCheck.h"
 #include "server/ServerTiming.h"
 #include "server/TuneLimits.h"
@@ -7,7 +8,6 @@
 #include "server/ValueRules.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -134,12 +134,13 @@ TSimulatedControl::~TSimulatedControl() = default;
 
 bool TSimulatedControl::LoadStartingConfiguration(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = path + QStringLiteral(": cannot read the starting configuration: ") + file.errorString();
+    QString why;
+    const std::optional<QByteArray> bytes = RegularFile::Read(path, RegularFile::MaxDefinitionBytes, &why);
+    if (!bytes) {
+        *error = path + QStringLiteral(": cannot read the starting configuration: ") + why;
         return false;
     }
-    const QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n');
+    const QStringList lines = QString::fromLatin1(*bytes).split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines[i];
         if (line.endsWith(u'\r'))

@@ -1,5 +1,7 @@
 #include "server/ValueStore.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +14,7 @@
 namespace {
 
 constexpr char Header[] = "TURVISTA-STORE 1";
+constexpr char TemporarySuffix[] = ".new";
 
 QString Escape(const QString& text)
 {
@@ -80,14 +83,17 @@ TValueStore::TValueStore(const QString& path)
 TValueStore::TLoadResult TValueStore::Load(TStoreContents* contents, QString* error) const
 {
     *contents = {};
-    QFile file(m_path);
-    if (!file.exists())
+    // What a save that died part way left beside the store is of no use.
+    QFile::remove(m_path + QLatin1String(TemporarySuffix));
+    if (!QFileInfo::exists(m_path))
         return TLoadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = m_path + QStringLiteral(": ") + file.errorString();
+    QString why;
+    const std::optional<QByteArray> bytes = RegularFile::Read(m_path, RegularFile::MaxDatabaseBytes, &why);
+    if (!bytes) {
+        *error = m_path + QStringLiteral(": ") + why;
         return TLoadResult::Damaged;
     }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList lines = QString::fromUtf8(*bytes).split(u'\n');
     auto damaged = [&](int line, const QString& why) {
         *contents = {};
         *error = m_path + u':' + QString::number(line) + QStringLiteral(": ") + why;
@@ -130,7 +136,7 @@ bool TValueStore::Save(const TStoreContents& contents, QString* error) const
         return false;
     }
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    const QByteArray temporary = target + ".new";
+    const QByteArray temporary = target + TemporarySuffix;
 
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {

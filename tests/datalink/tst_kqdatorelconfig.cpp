@@ -2,10 +2,13 @@
 // and how it is read and written, and every way a save or a load can fail.
 #include "datalink/KConfigureProgress.h"
 #include "datalink/KQDatorelConfig.h"
+#include "platform/files/RegularFile.h"
 #include "tests/datalink/LinkFixture.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <sys/stat.h>
 
 using namespace fixture;
 
@@ -13,6 +16,9 @@ namespace {
 
 const QString Before = QStringLiteral("Active.");
 const QByteArray Missing = QByteArrayLiteral("<missing>");
+// Files that are not read: a FIFO with no writer, a sparse file past the size limit.
+const QByteArray Fifo = QByteArrayLiteral("<fifo>");
+const QByteArray Large = QByteArrayLiteral("<large>");
 
 QByteArray ReadAll(const QString& path)
 {
@@ -187,6 +193,12 @@ void TestValuesFile::faults_data()
     syntax("load: blank lines are counted", "\r\n\r\nA\t1\r\n\r\nB\r\n", 5);
     QTest::newRow("load: no such file") << false << true << "values.cfg" << Missing << "" << 0
                                         << "Cannot open file \"%1\"." << none << none << Missing;
+    QTest::newRow("load: FIFO") << false << true << "values.cfg" << Fifo << "" << 0
+                                << "Cannot open file \"%1\". it is not a regular file" << none << none << Fifo;
+    QTest::newRow("load: endless device") << false << true << "/dev/zero" << Missing << "" << 0
+                                          << "Cannot open file \"%1\". it is not a regular file" << none << none << Fifo;
+    QTest::newRow("load: too large") << false << true << "values.cfg" << Large << "" << 0
+                                     << "Cannot open file \"%1\". the file is larger than" << none << none << Large;
     // A refused value is asked about: Ignore goes on, Cancel stops in configure mode and stores nothing.
     QTest::newRow("load: refused, ignored") << false << true << "values.cfg" << three << "refused=C.D.IN" << int(mrIgnore)
                                             << "" << QStringList{"A.B.IN=1", "E.F.IN=3"} << both << three;
@@ -218,8 +230,12 @@ void TestValuesFile::faults()
     QVERIFY(plant.opened && plant.control->IsConnected());
     plant.SetItems({"A.B.IN", "C.D.IN", "E.F.IN"}, {"1", "2", "3"});
     plant.server->pokes.clear();
-    const QString path = name.isEmpty() ? plant.work.path() : plant.Path(name);
-    if (content != Missing)
+    const QString path = name.isEmpty() ? plant.work.path() : QDir(plant.work.path()).filePath(name);
+    if (content == Fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (content == Large)
+        QVERIFY(WriteAll(path, {}) && QFile::resize(path, RegularFile::MaxValuesFileBytes + 1));
+    else if (content != Missing)
         QVERIFY(WriteAll(path, content));
     const QString faultName = fault.section('=', 0, 0);
     if (faultName == "refused")
@@ -239,7 +255,7 @@ void TestValuesFile::faults()
     // A failed read shows its DDE error too; the question is asked only about a value being loaded.
     QCOMPARE(plant.dialogs.texts().filter("Configuration Error"),
              answer ? QStringList{RefusedText.arg("c.d.in")} : QStringList());
-    if (!name.isEmpty())
+    if (!name.isEmpty() && after != Fifo && after != Large)
         QCOMPARE(ReadAll(path), after);
     if (save) // nothing half-written stays beside it
         QCOMPARE(plant.Files(), after == Missing ? QStringList() : QStringList{"values.cfg"});

@@ -4,8 +4,11 @@
 #include "tests/support/ServerTest.h"
 #include "tests/support/TestRunner.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,9 +79,38 @@ private slots:
         const QStringList topics = Text(system, QStringLiteral("Topics")).split(u'\t');
         QCOMPARE(topics.count(topic), 1);
         QVERIFY(topics.contains(ServerProcess::Topic()));
-        // A file that cannot be read opens nothing.
-        QVERIFY(!link.Execute(QStringLiteral("[open(\"/no/such/file.net\")]")));
+    }
+
+    // A file that cannot be read opens nothing, and the server never waits on
+    // it: other clients are still answered.
+    void unreadableNetworkFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("path"); // %1: a work folder holding "fifo", "big.net" and "folder"
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("missing") << "/no/such/file.net" << "No such file";
+        QTest::newRow("endless device") << "/dev/zero" << "not a regular file";
+        QTest::newRow("FIFO with no writer") << "%1/fifo" << "not a regular file";
+        QTest::newRow("folder") << "%1/folder" << "a folder";
+        QTest::newRow("too large") << "%1/big.net" << "larger than";
+        QTest::newRow("database is a FIFO") << "%1/fifo-db.net" << "fifo: cannot read the control database: it is not";
+    }
+    void unreadableNetworkFilesAreRefused()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, logged);
+        const QString work = m_server->WorkFolder() + QStringLiteral("/odd");
+        QVERIFY(QDir().mkpath(work + QStringLiteral("/folder")));
+        QVERIFY(QFile::exists(work + QStringLiteral("/fifo")) || ::mkfifo(QFile::encodeName(work + "/fifo").constData(), 0600) == 0);
+        QFile big(work + QStringLiteral("/big.net"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 << 20)); // sparse
+        QVERIFY(WriteFile(work + QStringLiteral("/fifo-db.net"), "[control X]\ndatabase = fifo\nstore = none\n"));
+
+        TestDdeClient link(Link, System);
+        QVERIFY(!link.Execute(QStringLiteral("[open(\"%1\")]").arg(path.arg(work))));
         QCOMPARE(link.LastError(), DMLERR_NOTPROCESSED);
+        TestDdeClient other(Own, System);
+        QVERIFY(Text(other, QStringLiteral("Conversation Count")).toInt() > 0);
+        QTRY_VERIFY2(ServerOutput().contains(logged), qPrintable(ServerOutput()));
     }
 
     void valueItemsAreRequestedPokedAndAdvised()

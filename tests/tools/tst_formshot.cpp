@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int RunTimeoutMs = 90000;
@@ -107,6 +109,8 @@ private slots:
         QTest::newRow("refused form") << R"({"class": "TKQForm", "children": [{"class": "TKQPanel", "name": "Panel1", "properties": {"Colour": 1}}]})"
                                       << QStringList() << 1
                                       << "formshot: Form Broken, component Panel1: unknown property \"Colour\" of TKQPanel";
+        // Opening it must not wait for a writer.
+        QTest::newRow("a FIFO") << "<fifo>" << QStringList() << 1 << "formshot: Form Broken: cannot read ";
         QTest::newRow("no such form") << QString() << QStringList() << 1 << "formshot: no form NoSuchWindow, stored forms: ";
         QTest::newRow("no picture name") << "{}" << QStringList({"--scale"}) << 2 << QString();
         QTest::newRow("unknown option") << "{}" << QStringList({"--colour", "red"}) << 2 << QString();
@@ -124,9 +128,12 @@ private slots:
         QString path = "NoSuchWindow";
         if (!form.isEmpty()) {
             path = folder.filePath("Broken.json");
+            QFile::remove(path);
             QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(form.toUtf8());
+            if (form == "<fifo>")
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(form.toUtf8()) == form.toUtf8().size());
         }
         const QString picture = folder.filePath("refused.png");
         const Result result = Run(QStringList{path, picture} + options);
