@@ -99,7 +99,7 @@ bool IsIntegral(const QJsonValue& value)
 {
     const double number = value.toDouble();
     return value.isDouble() && std::isfinite(number) && number == std::floor(number)
-        && std::fabs(number) <= double(std::numeric_limits<qint64>::max());
+        && std::fabs(number) < 0x1p63; // so that it converts to qint64
 }
 
 TFormDescription::TFormDescription(const QString& formName, const QString& rootWho, const QJsonObject& root,

@@ -6,12 +6,12 @@
 #include "controls/KComponent.h"
 #include "controls/KQForms.h"
 #include "platform/Assert.h"
+#include "platform/files/RegularFile.h"
 
 #include <QBoxLayout>
 #include <QColor>
 #include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFormLayout>
@@ -44,6 +44,13 @@ const QSet<QString> LayoutKeys = {"type", "margins", "spacing", "stretch", "colu
 // Every component may carry a whole number in "Tag"; a class without the
 // property gets it as a dynamic one.
 const char* const TagProperty = "Tag";
+
+// Ranges of the numbers a form gives for places and sizes: what a drawn form
+// can use, and small enough that no sum of them overflows inside Qt.
+constexpr int MaxCoordinate = QWIDGETSIZE_MAX;
+constexpr int MaxGridLine = 999;    // a grid's last row or column
+constexpr int MaxLayoutSpace = 1000; // margins, spacing, stretch factors
+constexpr int MaxFontSize = 1000;   // points or pixels
 
 // Properties that name other components of the form are set once the whole tree
 // exists, so that they may refer to components described further down.
@@ -121,8 +128,10 @@ QString JsonText(const QJsonValue& value)
         return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
     if (value.isBool())
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (value.isDouble() && IsIntegral(value) && std::fabs(value.toDouble()) < 1e16)
+        return QString::number(qint64(value.toDouble()));
     if (value.isDouble())
-        return QString::number(value.toDouble());
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
     return QStringLiteral("null");
 }
 
@@ -135,6 +144,7 @@ public:
 
     QList<QObject*> Run(const QJsonObject& root)
     {
+        const TFormLoadingScope loading;
         try {
             rootWho = root.value(QStringLiteral("name")).toString(window->objectName());
             if (rootWho.isEmpty())
@@ -409,8 +419,8 @@ private:
         const QMetaType type = property.metaType();
         if (property.isEnumType()) {
             const QMetaEnum enumerator = property.enumerator();
-            if (IsIntegral(value))
-                return int(value.toDouble());
+            if (value.isDouble())
+                return EnumNumber(property, enumerator, value, who);
             bool ok = false;
             const QByteArray key = value.toString().toLatin1();
             const int number = enumerator.isFlag() ? enumerator.keysToValue(key.constData(), &ok)
@@ -479,6 +489,25 @@ private:
         return converted;
     }
 
+    // A number for an enumeration must be one of its keys' values (or, for
+    // flags, made of them).
+    int EnumNumber(const QMetaProperty& property, const QMetaEnum& enumerator, const QJsonValue& value,
+                   const QString& who) const
+    {
+        const double number = value.toDouble();
+        const bool inRange = IsIntegral(value) && number >= std::numeric_limits<int>::min()
+                             && number <= std::numeric_limits<int>::max();
+        const int given = inRange ? int(number) : 0;
+        bool known = false;
+        if (inRange && enumerator.isFlag())
+            known = enumerator.keysToValue(enumerator.valueToKeys(given).constData(), &known) == given && known;
+        else if (inRange)
+            known = enumerator.valueToKey(given) != nullptr;
+        if (!known)
+            Mismatch(property, value, who, QStringLiteral("a key of %1").arg(QString::fromLatin1(enumerator.name())));
+        return given;
+    }
+
     QVariant Geometry(const QMetaProperty& property, const QJsonValue& value, const QString& who) const
     {
         const int id = property.metaType().id();
@@ -486,14 +515,24 @@ private:
         const QJsonArray numbers = value.toArray();
         bool ok = value.isArray() && numbers.size() == count;
         for (const QJsonValue& number : numbers)
-            ok = ok && IsIntegral(number);
+            ok = ok && IsIntegral(number) && std::fabs(number.toDouble()) <= MaxCoordinate;
         if (!ok)
-            Mismatch(property, value, who, QStringLiteral("a list of %1 whole numbers").arg(count));
+            Mismatch(property, value, who, QStringLiteral("a list of %1 whole numbers from %2 to %3")
+                                               .arg(count).arg(-MaxCoordinate).arg(MaxCoordinate));
         if (id == QMetaType::QSize)
             return QSize(numbers[0].toInt(), numbers[1].toInt());
         if (id == QMetaType::QPoint)
             return QPoint(numbers[0].toInt(), numbers[1].toInt());
         return QRect(numbers[0].toInt(), numbers[1].toInt(), numbers[2].toInt(), numbers[3].toInt());
+    }
+
+    // A whole number of a layout or a place, refused outside low..high.
+    int Whole(const QJsonValue& value, int low, int high, const QString& who, const QString& what) const
+    {
+        if (!IsIntegral(value) || value.toDouble() < low || value.toDouble() > high)
+            Refuse(who, QStringLiteral("%1 takes whole numbers from %2 to %3, not %4")
+                            .arg(what).arg(low).arg(high).arg(JsonText(value)));
+        return value.toInt();
     }
 
     QVariant Font(const QMetaProperty& property, const QJsonValue& value, const QString& who) const
@@ -508,10 +547,14 @@ private:
         QFont font;
         if (given.contains(QStringLiteral("family")))
             font.setFamily(given.value(QStringLiteral("family")).toString());
-        if (given.contains(QStringLiteral("pointSize")))
-            font.setPointSizeF(given.value(QStringLiteral("pointSize")).toDouble());
+        if (given.contains(QStringLiteral("pointSize"))) {
+            const double points = given.value(QStringLiteral("pointSize")).toDouble();
+            if (!(points > 0 && points <= MaxFontSize))
+                Mismatch(property, value, who, QStringLiteral("a point size above 0 and up to %1").arg(MaxFontSize));
+            font.setPointSizeF(points);
+        }
         if (given.contains(QStringLiteral("pixelSize")))
-            font.setPixelSize(given.value(QStringLiteral("pixelSize")).toInt());
+            font.setPixelSize(Whole(given.value(QStringLiteral("pixelSize")), 1, MaxFontSize, who, QStringLiteral("pixelSize")));
         font.setBold(given.value(QStringLiteral("bold")).toBool());
         font.setItalic(given.value(QStringLiteral("italic")).toBool());
         return font;
@@ -619,28 +662,30 @@ private:
             rootLayout = installed;
 
         const QJsonValue margins = layout.value(QStringLiteral("margins"));
-        if (IsIntegral(margins)) {
-            const int m = margins.toInt();
+        const auto margin = [&](const QJsonValue& value) {
+            return Whole(value, 0, MaxLayoutSpace, who, QStringLiteral("margins"));
+        };
+        if (margins.isDouble()) {
+            const int m = margin(margins);
             installed->setContentsMargins(m, m, m, m);
         } else if (margins.isArray() && margins.toArray().size() == 4) {
             const QJsonArray m = margins.toArray();
-            installed->setContentsMargins(m[0].toInt(), m[1].toInt(), m[2].toInt(), m[3].toInt());
+            installed->setContentsMargins(margin(m[0]), margin(m[1]), margin(m[2]), margin(m[3]));
         } else if (!margins.isUndefined()) {
             Refuse(who, QStringLiteral("margins are a number or a list of four"));
         }
         const QJsonValue spacing = layout.value(QStringLiteral("spacing"));
-        if (IsIntegral(spacing)) {
+        if (!spacing.isUndefined()) {
+            const int space = Whole(spacing, 0, MaxLayoutSpace, who, QStringLiteral("spacing"));
             if (auto* grid = qobject_cast<QGridLayout*>(installed)) {
-                grid->setHorizontalSpacing(spacing.toInt());
-                grid->setVerticalSpacing(spacing.toInt());
+                grid->setHorizontalSpacing(space);
+                grid->setVerticalSpacing(space);
             } else if (auto* form = qobject_cast<QFormLayout*>(installed)) {
-                form->setHorizontalSpacing(spacing.toInt());
-                form->setVerticalSpacing(spacing.toInt());
+                form->setHorizontalSpacing(space);
+                form->setVerticalSpacing(space);
             } else {
-                installed->setSpacing(spacing.toInt());
+                installed->setSpacing(space);
             }
-        } else if (!spacing.isUndefined()) {
-            Refuse(who, QStringLiteral("spacing is a number"));
         }
         if (auto* form = qobject_cast<QFormLayout*>(installed)) {
             // Fields keep the width their controls ask for, as on a drawn form.
@@ -655,11 +700,14 @@ private:
         }
         if (auto* grid = qobject_cast<QGridLayout*>(installed)) {
             const QJsonArray columns = layout.value(QStringLiteral("columnStretch")).toArray();
-            for (qsizetype i = 0; i < columns.size(); ++i)
-                grid->setColumnStretch(int(i), columns[i].toInt());
             const QJsonArray rows = layout.value(QStringLiteral("rowStretch")).toArray();
+            if (columns.size() > MaxGridLine + 1 || rows.size() > MaxGridLine + 1)
+                Refuse(who, QStringLiteral("a grid has at most %1 rows and columns").arg(MaxGridLine + 1));
+            const QString stretch = QStringLiteral("a stretch");
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                grid->setColumnStretch(int(i), Whole(columns[i], 0, MaxLayoutSpace, who, stretch));
             for (qsizetype i = 0; i < rows.size(); ++i)
-                grid->setRowStretch(int(i), rows[i].toInt());
+                grid->setRowStretch(int(i), Whole(rows[i], 0, MaxLayoutSpace, who, stretch));
         } else if (layout.contains(QStringLiteral("columnStretch")) || layout.contains(QStringLiteral("rowStretch"))) {
             Refuse(who, QStringLiteral("row and column stretch belong to grid layouts"));
         }
@@ -710,6 +758,7 @@ private:
                 return;
             }
             auto* label = new QLabel(entry.value(QStringLiteral("label")).toString(), widget->parentWidget());
+            captions << label;
             form->addRow(label, widget);
             LinkLabel(label, widget);
             new TLabelFollower(widget, label);
@@ -717,17 +766,26 @@ private:
             const QJsonArray cell = entry.value(QStringLiteral("cell")).toArray();
             if (cell.size() != 2 && cell.size() != 4)
                 Refuse(who, QStringLiteral("a cell is [row, column] or [row, column, rows, columns]"));
+            const QString place = QStringLiteral("a cell");
+            const int row = Whole(cell[0], 0, MaxGridLine, who, place);
+            const int column = Whole(cell[1], 0, MaxGridLine, who, place);
             if (cell.size() == 2)
-                grid->addWidget(widget, cell[0].toInt(), cell[1].toInt(), alignment);
+                grid->addWidget(widget, row, column, alignment);
             else
-                grid->addWidget(widget, cell[0].toInt(), cell[1].toInt(), cell[2].toInt(), cell[3].toInt(), alignment);
+                grid->addWidget(widget, row, column, Whole(cell[2], 1, MaxGridLine + 1 - row, who, place),
+                                Whole(cell[3], 1, MaxGridLine + 1 - column, who, place), alignment);
         } else if (box) {
-            box->addWidget(widget, entry.value(QStringLiteral("stretch")).toInt(), alignment);
+            const QJsonValue stretch = entry.value(QStringLiteral("stretch"));
+            box->addWidget(widget, stretch.isUndefined() ? 0 : Whole(stretch, 0, MaxLayoutSpace, who, QStringLiteral("a stretch")),
+                           alignment);
         } else if (hasGeometry) {
             const QJsonArray g = entry.value(QStringLiteral("geometry")).toArray();
             if (g.size() != 4)
                 Refuse(who, QStringLiteral("a geometry is [x, y, width, height]"));
-            widget->setGeometry(g[0].toInt(), g[1].toInt(), g[2].toInt(), g[3].toInt());
+            const QString geometry = QStringLiteral("a geometry");
+            widget->setGeometry(Whole(g[0], -MaxCoordinate, MaxCoordinate, who, geometry),
+                                Whole(g[1], -MaxCoordinate, MaxCoordinate, who, geometry),
+                                Whole(g[2], 0, MaxCoordinate, who, geometry), Whole(g[3], 0, MaxCoordinate, who, geometry));
         } else if (layout) {
             layout->addWidget(widget);
         }
@@ -777,6 +835,8 @@ private:
         for (qsizetype i = created.size() - 1; i > 0; --i)
             delete created[i];
         created.clear();
+        for (const QPointer<QLabel>& caption : captions)
+            delete caption.data();
         delete rootLayout;
     }
 
@@ -786,6 +846,8 @@ private:
     const TFormReferences& references;
     const TFormLoadOptions& options;
     QList<QObject*> created;
+    // Captions the form layouts were given, beside their fields.
+    QList<QPointer<QLabel>> captions;
     QHash<QString, QObject*> byName;
     std::vector<LateProperty> late;
     QList<QBoxLayout*> pendingStretch;
@@ -825,10 +887,11 @@ QList<QObject*> TFormLoader::Load(const QString& path, QWidget* window, const TF
                                   const TFormLoadOptions& options)
 {
     const QString formName = QFileInfo(path).completeBaseName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EAssertionFailed(QStringLiteral("Form %1: cannot read %2").arg(formName, path));
-    return LoadJson(file.readAll(), formName, window, references, options);
+    QString why;
+    const std::optional<QByteArray> json = RegularFile::Read(path, RegularFile::MaxFormBytes, &why);
+    if (!json)
+        throw EAssertionFailed(QStringLiteral("Form %1: cannot read %2: %3").arg(formName, path, why));
+    return LoadJson(*json, formName, window, references, options);
 }
 
 QList<QObject*> TFormLoader::LoadJson(const QByteArray& json, const QString& formName, QWidget* window,

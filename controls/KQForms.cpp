@@ -1,6 +1,7 @@
 #include "controls/KQForms.h"
 
 #include "controls/KAccessible.h"
+#include "platform/Assert.h"
 #include "platform/Exception.h"
 #include "platform/dialogs/Dialogs.h"
 
@@ -156,14 +157,30 @@ QObject* BoundParentOf(QObject* child)
     return parent;
 }
 
+namespace {
+int formsLoading = 0;
+}
+
+TFormLoadingScope::TFormLoadingScope()
+{
+    ++formsLoading;
+}
+
+TFormLoadingScope::~TFormLoadingScope()
+{
+    --formsLoading;
+}
+
 void RegisterBoundChild(QObject* parent, TStateHandler handler, QObject* child)
 {
     if (auto* container = dynamic_cast<TKQBoundContainer*>(parent)) {
         container->Handlers().Add(child, std::move(handler));
         return;
     }
-    MessageDlg((parent ? parent->objectName() : QString()) + QStringLiteral(" is not an Quorvane Library form"),
-               TMsgDlgType::mtError, mbOK);
+    const QString text = (parent ? parent->objectName() : QString()) + QStringLiteral(" is not an Quorvane Library form");
+    if (formsLoading > 0)
+        throw EAssertionFailed(text);
+    MessageDlg(text, TMsgDlgType::mtError, mbOK);
 }
 
 TStateFlags DeriveFlags(TStateFlags parent, bool visible, bool enabled)

@@ -54,8 +54,18 @@ private:
 QObject* BoundParentOf(QObject* child);
 
 // Registers the child's handler with a bound container; any other parent is
-// reported to the user and nothing is registered.
+// reported to the user and nothing is registered. While a form loads it raises
+// EAssertionFailed instead, and the form is refused.
 void RegisterBoundChild(QObject* parent, TStateHandler handler, QObject* child);
+
+// Held by the form loader: loading never waits for an operator.
+class TFormLoadingScope {
+public:
+    TFormLoadingScope();
+    ~TFormLoadingScope();
+    TFormLoadingScope(const TFormLoadingScope&) = delete;
+    TFormLoadingScope& operator=(const TFormLoadingScope&) = delete;
+};
 
 // Own flags of a container from those of its parent and its own Visible and Enabled.
 TStateFlags DeriveFlags(TStateFlags parent, bool visible, bool enabled);

@@ -136,6 +136,7 @@ private slots:
     void takesEachKindOfValue();
     void refusesWithFormAndComponentNamed_data();
     void refusesWithFormAndComponentNamed();
+    void aRefusedFormLeavesTheWindowEmptyAndItemsReleased_data();
     void aRefusedFormLeavesTheWindowEmptyAndItemsReleased();
     void rootClassMustBeTheWindows();
     void captionFollowsItsField_data();
@@ -255,6 +256,22 @@ void TestDescriptions::refusesWithFormAndComponentNamed_data()
                                 << R"(Probe1: property "OnColor" takes a colour ("#rrggbb" or a colour name), not "#12345")";
     QTest::newRow("unknown enumeration key") << property(R"("Kind": "kindOdd")")
                                              << R"(Probe1: property "Kind" takes a key of TKind, not "kindOdd")";
+    for (const char* number : {"99", "-5", "2147483648", "1e15"})
+        QTest::newRow(qPrintable(QString("enumeration number %1").arg(number)))
+            << property(qPrintable(QString(R"("Kind": %1)").arg(number)))
+            << QString(R"(Probe1: property "Kind" takes a key of TKind, not %1)").arg(QString(number).replace("1e15", "1000000000000000"));
+    QTest::newRow("flags beside their keys") << R"({"class": "QLabel", "name": "Label1", "properties": {"alignment": 1073741824}})"
+                                             << R"(Label1: property "alignment" takes a key of Alignment, not 1073741824)";
+    QTest::newRow("rectangle that overflows") << R"({"class": "QLabel", "name": "Label1", "properties": {"geometry": [1000000000, 0, 2147483647, 10]}})"
+                                              << R"(Label1: property "geometry" takes a list of 4 whole numbers from -16777215 to 16777215, not [1000000000,0,2147483647,10])";
+    const QString inGrid = R"({"class": "TKQPanel", "name": "Panel1", "layout": {"type": "grid"}, "children": [%1]})";
+    QTest::newRow("cell far down") << inGrid.arg(probe.arg(R"("cell": [1000000, 0])"))
+                                   << "Probe1: a cell takes whole numbers from 0 to 999, not 1000000";
+    QTest::newRow("span past the grid") << inGrid.arg(probe.arg(R"("cell": [998, 0, 5, 1])"))
+                                        << "Probe1: a cell takes whole numbers from 1 to 2, not 5";
+    QTest::newRow("bound control outside a bound container")
+        << R"({"class": "QFrame", "name": "Plain1", "children": [)" + property(R"("Device": "KQDatorelControl1", "ItemName": "A.B.C")") + "]}"
+        << "Probe1: Plain1 is not an Quorvane Library form";
     QTest::newRow("name used twice") << property("") + "," + property("") << "Probe1: the name is used twice";
     QTest::newRow("misspelt entry") << probe.arg(R"("propeties": {})") << R"(Probe1: unknown entry "propeties")";
     QTest::newRow("tab sheet outside a page control") << R"({"class": "TKQTabSheet", "name": "Sheet1"})"
@@ -304,14 +321,23 @@ void TestDescriptions::refusesWithFormAndComponentNamed()
              "Form Refused, component " + message);
 }
 
-void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
+void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased_data()
 {
-    TKQDatorelControl device;
-    TLoaderWindow window;
-    const QByteArray form = R"({"class": "TKQForm", "children": [
+    QTest::addColumn<QByteArray>("form");
+    QTest::newRow("item without a device") << QByteArray(R"({"class": "TKQForm", "children": [
         {"class": "TBoundProbe", "name": "Good", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
         {"class": "TKQPanel", "name": "Panel1", "children": [
-            {"class": "TBoundProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})";
+            {"class": "TBoundProbe", "name": "Bad", "properties": {"ItemName": "D.E.F"}}]}]})");
+    QTest::newRow("caption of a field") << QByteArray(R"({"class": "TKQForm", "layout": {"type": "form"}, "children": [
+        {"class": "TBoundProbe", "name": "Good", "label": "Caption", "properties": {"Device": "KQDatorelControl1", "ItemName": "A.B.C"}},
+        {"class": "NoSuchClass", "name": "Bad"}]})");
+}
+
+void TestDescriptions::aRefusedFormLeavesTheWindowEmptyAndItemsReleased()
+{
+    QFETCH(QByteArray, form);
+    TKQDatorelControl device;
+    TLoaderWindow window;
     QVERIFY(RaisedText([&] { TFormLoader::LoadJson(form, "Refused", &window, {{"KQDatorelControl1", &device}}); })
                 .startsWith("Form Refused, component Bad:"));
     QVERIFY(window.findChildren<QWidget*>().isEmpty());
