@@ -56,8 +56,8 @@ private slots:
         QVERIFY(loaded.values.isEmpty());
     }
 
-    // A process that dies half-way through a save leaves the old store whole, and
-    // the next save still works and leaves nothing beside the store.
+    // A process that dies half-way through a save leaves the old store whole; the
+    // next load removes what it left, and the next save still works.
     void crashWhileSavingKeepsTheOldStore()
     {
         const QString path = m_folder.filePath(QStringLiteral("sub/folder/crash.store"));
@@ -84,12 +84,13 @@ private slots:
         QCOMPARE(store.Load(&loaded, &error), TValueStore::TLoadResult::Loaded);
         QCOMPARE(loaded.configurationId, old.configurationId);
         QCOMPARE(loaded.values, old.values);
+        const QDir folder(m_folder.filePath(QStringLiteral("sub/folder")));
+        QCOMPARE(folder.entryList(QDir::Files), QStringList{QStringLiteral("crash.store")}); // the half-written one is gone
 
         QVERIFY(store.Save(Contents(QStringLiteral("30"), QStringLiteral("newer")), &error));
         QCOMPARE(store.Load(&loaded, &error), TValueStore::TLoadResult::Loaded);
         QCOMPARE(loaded.values.first().second, QStringLiteral("30"));
-        QCOMPARE(QDir(m_folder.filePath(QStringLiteral("sub/folder"))).entryList(QDir::Files),
-                 QStringList{QStringLiteral("crash.store")});
+        QCOMPARE(folder.entryList(QDir::Files), QStringList{QStringLiteral("crash.store")});
     }
 };
 
