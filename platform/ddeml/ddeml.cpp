@@ -410,6 +410,20 @@ void Pump(HCONV handle)
     }
 }
 
+// The partner is gone or talks nonsense: a synchronous wait on it fails, and the
+// conversation ends once its inbox is delivered.
+void AbandonPartner(Conversation* conv)
+{
+    conv->partnerGone = true;
+    conv->buffer.clear();
+    if (conv->socket)
+        QObject::disconnect(conv->socket, nullptr, nullptr, nullptr);
+    if (conv->wait && !conv->wait->done) {
+        conv->wait->failed = true;
+        conv->wait->loop.quit();
+    }
+}
+
 void OnReadyRead(HCONV handle)
 {
     Conversation* conv = FindConversation(handle);
@@ -423,7 +437,11 @@ void OnReadyRead(HCONV handle)
         if (status == wire::DecodeStatus::NeedMore)
             break;
         if (status == wire::DecodeStatus::Malformed) {
-            EndConversation(handle, true);
+            // Nothing more is read from such a partner. What came before is
+            // still delivered, and the end is told as a disconnect is: after
+            // any synchronous wait of its instance has returned.
+            AbandonPartner(conv);
+            Pump(handle);
             return;
         }
         SyncWait* wait = conv->wait;
@@ -454,15 +472,10 @@ Conversation* NewConversation(Instance* instance, QLocalSocket* socket, bool cli
     QObject::connect(socket, &QLocalSocket::disconnected, socket, [handle] {
         // Deliver what arrived before the partner left, then end.
         OnReadyRead(handle);
-        Conversation* c = FindConversation(handle);
-        if (!c)
-            return;
-        c->partnerGone = true;
-        if (c->wait) {
-            c->wait->failed = true;
-            c->wait->loop.quit();
+        if (Conversation* c = FindConversation(handle); c && !c->partnerGone) {
+            AbandonPartner(c);
+            Pump(handle);
         }
-        Pump(handle);
     });
     instance->conversations.insert(handle);
     Conversation* raw = conv.get();

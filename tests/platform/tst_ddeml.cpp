@@ -2,6 +2,7 @@
 // and partners that send nonsense or die mid-transaction.
 #include "platform/ddeml/DdeWire.h"
 #include "platform/ddeml/ddeml.h"
+#include "tests/support/RawDdeServer.h"
 #include "tests/support/TestDdeServer.h"
 
 #include <QLocalServer>
@@ -75,35 +76,6 @@ QByteArray Trailing(const QByteArray& frame)
     const QByteArray payload = frame.mid(4) + 'x';
     return Prefix(DWORD(payload.size())) + payload;
 }
-
-// A partner that speaks the wire protocol by hand, to misbehave on purpose.
-class RawServer {
-public:
-    explicit RawServer(const char* service)
-    {
-        char path[256];
-        ddeml::ServiceSocketPath(service, path, sizeof path);
-        QLocalServer::removeServer(path);
-        listener.listen(QString::fromLocal8Bit(path));
-        QObject::connect(&listener, &QLocalServer::newConnection, [this] {
-            socket = listener.nextPendingConnection();
-            QObject::connect(socket, &QLocalSocket::readyRead, [this] {
-                buffer.append(socket->readAll());
-                Frame frame;
-                while (ddeml::wire::Decode(buffer, frame) == ddeml::wire::DecodeStatus::Complete) {
-                    if (frame.type == FrameType::Connect)
-                        socket->write(Encoded(FrameType::ConnectAck, 0, {}, 1));
-                    else if (onFrame)
-                        onFrame(frame);
-                }
-            });
-        });
-    }
-    QLocalServer listener;
-    QLocalSocket* socket = nullptr;
-    QByteArray buffer;
-    std::function<void(const Frame&)> onFrame;
-};
 
 } // namespace
 
@@ -215,6 +187,26 @@ private slots:
         QCOMPARE(events.first().bytes, QByteArray("1\0", 2));
     }
 
+    // A good reply with nonsense after it: the call returns its data, and the end of
+    // the conversation is told only once it has returned.
+    void nonsenseAfterASynchronousReplyIsToldAfterwards()
+    {
+        RawDdeServer server("Babbler");
+        server.onFrame = [&server](const Frame& frame) {
+            server.socket->write(ddeml::wire::Encode(Frame{FrameType::ReplyData, frame.id, CF_TEXT, 0, {}, {}, {}, "ok"})
+                                 + RawDdeServer::EmptyFrame());
+        };
+        HCONV conv = Connect("Babbler", "T");
+        QVERIFY(conv);
+        inSync = true;
+        HDDEDATA reply = Transact(conv, "A", XTYP_REQUEST, ReplyWait);
+        inSync = false;
+        QVERIFY(reply);
+        DdeFreeDataHandle(reply);
+        QCOMPARE(callbacksDuringSync, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(Types(), QList<UINT>({XTYP_DISCONNECT}), ReplyWait);
+    }
+
     void serverSurvivesMalformedClientFrames_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -267,7 +259,7 @@ private slots:
     void clientEndsConversationOnMalformedServerFrames()
     {
         QFETCH(QByteArray, answer);
-        RawServer server("Liar");
+        RawDdeServer server("Liar");
         server.onFrame = [&server, answer](const Frame&) {
             server.socket->write(answer);
             server.socket->flush();
@@ -288,7 +280,7 @@ private slots:
 
     void serverDyingMidTransaction()
     {
-        RawServer server("Mortal");
+        RawDdeServer server("Mortal");
         server.onFrame = [&server](const Frame&) { server.socket->abort(); };
         HCONV conv = Connect("Mortal", "T");
         QVERIFY(conv);
