@@ -97,7 +97,8 @@ HDDEDATA Callback(UINT type, UINT, HCONV conv, HSZ, HSZ, HDDEDATA data, ULONG_PT
     if (type == XTYP_DISCONNECT) {
         conversation = nullptr;
         adviseLost = true;
-        QCoreApplication::exit(ExitFailed);
+        // Queued, so that it also ends an event loop that has not started yet.
+        QTimer::singleShot(0, [] { QCoreApplication::exit(ExitFailed); });
     }
     return nullptr;
 }
@@ -136,8 +137,13 @@ std::optional<QByteArray> Transact(UINT type, const QString& item, UINT format, 
     return bytes;
 }
 
-QByteArray Text(const QString& text)
+// Values and commands travel as Latin-1 text; a character outside it cannot be
+// sent as it stands.
+std::optional<QByteArray> Text(const QString& text)
 {
+    for (const QChar c : text)
+        if (c.unicode() > 0xFF)
+            return std::nullopt;
     return text.toLatin1() + '\0';
 }
 
@@ -187,6 +193,7 @@ int main(int argc, char* argv[])
         "  advise ITEM            print each value the server sends for the item, one per line\n"
         "  items                  print the names of the changeable items (MutableItemList), one per line\n\n"
         "Example: ddeq URQVDatorel '4812.net(Dflt Control ID)' request C_START.RT_TO_MIN.IN\n\n"
+        "Values and commands are sent as Latin-1 text; one with other characters is refused.\n\n"
         "Exit status: 0 done, 1 the server refused or did not answer, 2 wrong use, 3 no conversation."));
     parser.addHelpOption();
     const QCommandLineOption timeout(QStringLiteral("timeout"),
@@ -276,11 +283,13 @@ int main(int argc, char* argv[])
                 Print(value->toHex(' ').toUpper());
             else
                 status = Fail(ExitFailed, what + error);
-        } else if (verb == QLatin1String("poke")) {
-            if (!Transact(XTYP_POKE, rest[0], CF_TEXT, Text(rest[1]), timeoutMs, &error))
-                status = Fail(ExitFailed, what + error);
-        } else if (verb == QLatin1String("execute")) {
-            if (!Transact(XTYP_EXECUTE, QString(), CF_TEXT, Text(rest[0]), timeoutMs, &error))
+        } else if (verb == QLatin1String("poke") || verb == QLatin1String("execute")) {
+            const bool poke = verb == QLatin1String("poke");
+            const std::optional<QByteArray> text = Text(rest.last());
+            if (!text)
+                status = Fail(ExitFailed, what + QStringLiteral("it holds characters outside Latin-1, which the server's "
+                                                                "text format cannot carry"));
+            else if (!Transact(poke ? XTYP_POKE : XTYP_EXECUTE, poke ? rest[0] : QString(), CF_TEXT, *text, timeoutMs, &error))
                 status = Fail(ExitFailed, what + error);
         } else if (verb == QLatin1String("items")) {
             if (const auto value = Transact(XTYP_REQUEST, QStringLiteral("MutableItemList"), CF_TEXT, {},
@@ -297,7 +306,7 @@ int main(int argc, char* argv[])
             } else {
                 if (adviseSeconds > 0)
                     QTimer::singleShot(int(adviseSeconds * 1000), [] { QCoreApplication::exit(ExitOk); });
-                status = app.exec();
+                status = adviseLost ? ExitFailed : app.exec();
                 if (adviseLost)
                     status = Fail(ExitFailed, QStringLiteral("the server ended the conversation"));
                 else

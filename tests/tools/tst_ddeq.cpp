@@ -1,4 +1,5 @@
 // ddeq against the real server: what each verb prints, and how it fails.
+#include "tests/support/RawDdeServer.h"
 #include "tests/support/ServerProcess.h"
 
 #include <QProcess>
@@ -96,6 +97,21 @@ private slots:
         QCOMPARE(lines.mid(1), QStringList({"31", "32"}));
     }
 
+    // The server answers the advise start, then sends nonsense: ddeq ends.
+    void adviseEndsWhenTheServerTalksNonsense()
+    {
+        RawDdeServer liar("Liar");
+        liar.onFrame = [&liar](const RawDdeServer::Frame& frame) {
+            liar.socket->write(ddeml::wire::Encode({RawDdeServer::FrameType::ReplyAck, frame.id, 0, 1, {}, {}, {}, {}})
+                               + RawDdeServer::EmptyFrame());
+        };
+        QProcess advise;
+        advise.start(Ddeq, {"Liar", "T", "advise", RampRate});
+        QTRY_VERIFY_WITH_TIMEOUT(advise.state() == QProcess::NotRunning, RunTimeoutMs);
+        QCOMPARE(advise.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(advise.readAllStandardError()).contains("the server ended the conversation"));
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -104,6 +120,8 @@ private slots:
         const QStringList control{Own, ServerProcess::Topic()};
         QTest::newRow("refused poke") << control + QStringList{"poke", RampRate, "fast"} << 1
                                       << "poke of \"C_START.RT_TO_MIN.IN\" failed";
+        QTest::newRow("poke outside Latin-1") << control + QStringList{"poke", RampRate, "1\u20ac"} << 1
+                                              << "it holds characters outside Latin-1";
         QTest::newRow("unknown item") << control + QStringList{"request", "NO.SUCH.ITEM"} << 1 << "the server refused it";
         QTest::newRow("no such topic") << QStringList{Own, "none.net(X)", "items"} << 3
                                        << "cannot connect to URQVDatorel / none.net(X)";
