@@ -99,8 +99,9 @@ bool TDatorelServer::Start(QString* error)
     m_ownService = DdeCreateStringHandleA(m_instance, m_settings.serviceName.toLatin1().constData(), CP_WINANSI);
     for (HSZ service : {m_ownService, m_linkService}) {
         if (!DdeNameService(m_instance, service, nullptr, DNS_REGISTER)) {
-            *error = QStringLiteral("cannot offer the DDE service \"%1\" (is another server running?)")
-                         .arg(Text(service));
+            const QString folder = QString::fromLocal8Bit(ddeml::SocketFolderProblem());
+            *error = QStringLiteral("cannot offer the DDE service \"%1\" (%2)")
+                         .arg(Text(service), folder.isEmpty() ? QStringLiteral("is another server running?") : folder);
             return false;
         }
     }

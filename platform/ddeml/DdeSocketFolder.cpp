@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,14 +16,26 @@ namespace ddeml {
 namespace {
 
 // A folder is safe when it is ours, a real folder, and closed to everyone else.
-bool PrivateFolder(const std::string& path)
+// Empty when it is; else what is wrong with it.
+std::string FolderProblem(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        return false;
+        return std::string("cannot be made: ") + std::strerror(errno);
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return false;
-    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+        return std::string("cannot be examined: ") + std::strerror(errno);
+    if (S_ISLNK(info.st_mode))
+        return "is a symbolic link";
+    if (!S_ISDIR(info.st_mode))
+        return "is not a folder";
+    if (info.st_uid != ::geteuid())
+        return "belongs to another user";
+    if ((info.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", unsigned(info.st_mode & 07777));
+        return std::string("may be opened by others (mode ") + mode + ", it must be 0700)";
+    }
+    return {};
 }
 
 std::string ChooseFolder()
@@ -40,7 +53,7 @@ QByteArray SocketFolderPath()
 {
     // Looked up on every use: tests point the environment at private folders.
     const std::string folder = ChooseFolder();
-    if (!PrivateFolder(folder))
+    if (!FolderProblem(folder).empty())
         return {};
     return QByteArray::fromStdString(folder);
 }
@@ -52,6 +65,15 @@ const char* ddeml::SocketFolder()
     static thread_local QByteArray folder;
     folder = SocketFolderPath();
     return folder.constData();
+}
+
+const char* ddeml::SocketFolderProblem()
+{
+    static thread_local std::string problem;
+    const std::string folder = ChooseFolder();
+    const std::string what = FolderProblem(folder);
+    problem = what.empty() ? what : "the socket folder " + folder + " " + what;
+    return problem.c_str();
 }
 
 const char* ddeml::ServiceSocketPath(const char* service, char* buffer, DWORD size)

@@ -199,6 +199,8 @@ constexpr DWORD MaxFrameBytes = 8u * 1024u * 1024u;
 // Folder that holds the service sockets; created private to the user on first use.
 // Honours $TURVISTA_DDE_DIR, then $XDG_RUNTIME_DIR, then a private folder under /tmp.
 const char* SocketFolder();
+// Empty when the socket folder is safe to use; else what is wrong with it.
+const char* SocketFolderProblem();
 // Full path of the socket of a service name.
 const char* ServiceSocketPath(const char* service, char* buffer, DWORD size);
 }

@@ -6,9 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -111,6 +114,45 @@ private slots:
         TestDdeClient other(Own, System);
         QVERIFY(Text(other, QStringLiteral("Conversation Count")).toInt() > 0);
         QTRY_VERIFY2(ServerOutput().contains(logged), qPrintable(ServerOutput()));
+    }
+
+    // A socket folder others could reach is never used, and the server says why.
+    void unsafeSocketFolderIsNamed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("open to all") << "0755" << "may be opened by others (mode 0755, it must be 0700)";
+        QTest::newRow("open to the group") << "0770" << "may be opened by others (mode 0770, it must be 0700)";
+        QTest::newRow("symbolic link") << "link" << "is a symbolic link";
+        QTest::newRow("another owner") << "owner" << "belongs to another user";
+    }
+    void unsafeSocketFolderIsNamed()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        if (kind == "owner" && ::geteuid() != 0)
+            QSKIP("only the superuser can give a folder away");
+        QTemporaryDir work;
+        const QString folder = work.filePath("dde");
+        const QByteArray name = QFile::encodeName(folder);
+        QVERIFY(QDir().mkdir(kind == "link" ? work.filePath("private") : folder));
+        if (kind == "link")
+            QVERIFY(::chmod(QFile::encodeName(work.filePath("private")).constData(), 0700) == 0
+                    && ::symlink("private", name.constData()) == 0);
+        else if (kind == "owner")
+            QVERIFY(::chmod(name.constData(), 0700) == 0 && ::chown(name.constData(), 65534, 65534) == 0);
+        else
+            QVERIFY(::chmod(name.constData(), mode_t(kind.toUInt(nullptr, 8))) == 0);
+
+        QProcess server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TURVISTA_DDE_DIR", folder);
+        server.setProcessEnvironment(environment);
+        server.start(TURVISTA_SERVER_EXE, {"--state-dir", work.filePath("state"), ServerProcess::DefaultNetwork()});
+        QVERIFY(server.waitForFinished(10000));
+        QVERIFY(server.exitCode() != 0);
+        const QString said = QString::fromLocal8Bit(server.readAllStandardError());
+        QVERIFY2(said.contains("the socket folder " + folder + " " + reason), qPrintable(said));
     }
 
     void valueItemsAreRequestedPokedAndAdvised()
