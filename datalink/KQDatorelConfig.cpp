@@ -174,8 +174,10 @@ void TKQDatorelConfig::Parse(QStringList& names, QStringList& values)
     values.clear();
     QString why;
     const std::optional<QByteArray> text = RegularFile::Read(fileName, RegularFile::MaxValuesFileBytes, &why);
-    if (!text)
+    if (!text) {
+        why[0] = why[0].toUpper(); // a sentence of its own
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, why));
+    }
     SetStatusText(QStringLiteral("Parsing configuration file..."));
     const TStatusRestorer restorer([this] { RestoreStatusText(); });
 

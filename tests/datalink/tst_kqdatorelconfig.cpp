@@ -194,11 +194,11 @@ void TestValuesFile::faults_data()
     QTest::newRow("load: no such file") << false << true << "values.cfg" << Missing << "" << 0
                                         << "Cannot open file \"%1\"." << none << none << Missing;
     QTest::newRow("load: FIFO") << false << true << "values.cfg" << Fifo << "" << 0
-                                << "Cannot open file \"%1\". it is not a regular file" << none << none << Fifo;
+                                << "Cannot open file \"%1\". It is not a regular file" << none << none << Fifo;
     QTest::newRow("load: endless device") << false << true << "/dev/zero" << Missing << "" << 0
-                                          << "Cannot open file \"%1\". it is not a regular file" << none << none << Fifo;
+                                          << "Cannot open file \"%1\". It is not a regular file" << none << none << Fifo;
     QTest::newRow("load: too large") << false << true << "values.cfg" << Large << "" << 0
-                                     << "Cannot open file \"%1\". the file is larger than" << none << none << Large;
+                                     << "Cannot open file \"%1\". The file is larger than" << none << none << Large;
     // A refused value is asked about: Ignore goes on, Cancel stops in configure mode and stores nothing.
     QTest::newRow("load: refused, ignored") << false << true << "values.cfg" << three << "refused=C.D.IN" << int(mrIgnore)
                                             << "" << QStringList{"A.B.IN=1", "E.F.IN=3"} << both << three;
