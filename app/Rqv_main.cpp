@@ -22,6 +22,7 @@
 #include "platform/Exception.h"
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/DataFolders.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -326,10 +327,11 @@ void TFMain::GetOnLine()
     request.filters = TValuesFile::OpenFilters();
     request.filterIndex = TValuesFile::NetworkFilter;
     request.title = QStringLiteral("Select Datorel network definition file");
-    // The default network sits beside the server program.
+    // The default network is the one bundled with the server program.
     const QString server = KQServer1->FindServerExecutable(ServerName);
-    request.fileName = server.isEmpty() ? DefaultNetworkFile
-                                        : QFileInfo(server).absoluteDir().filePath(DefaultNetworkFile);
+    request.fileName = server.isEmpty()
+                           ? DefaultNetworkFile
+                           : QDir(DataFolders::Bundled(QFileInfo(server).absolutePath())).filePath(DefaultNetworkFile);
     if (!Dialogs::Current().OpenFile(request))
         return;
 

@@ -6,8 +6,8 @@
 #include "platform/Exception.h"
 #include "platform/Timing.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/DataFolders.h"
 
-#include <QDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -17,16 +17,6 @@ namespace {
 
 const QString ConfigurationIdItem = QStringLiteral("Configuration ID");
 const QString RangeCheckingItem = QStringLiteral("Enable RG Blocks");
-
-
-// Folder of the values files, the counterpart of the control's usual folder;
-// made when missing, so that saving and loading both start there.
-QString ValuesFolder()
-{
-    const QString folder = QDir::home().filePath(QStringLiteral("URQV"));
-    QDir().mkpath(folder);
-    return folder;
-}
 
 } // namespace
 
@@ -115,7 +105,7 @@ void TValuesFile::Save1Click()
     request.title = QStringLiteral("Save configuration values");
     request.defaultSuffix = QStringLiteral("cfg");
     request.filters = {QStringLiteral("4812 Configuration File (*.cfg)"), QStringLiteral("All Files (*)")};
-    request.initialDir = ValuesFolder();
+    request.initialDir = DataFolders::Values();
     request.fileName = lastSaveFileName.isEmpty() ? QStringLiteral("4812.cfg") : lastSaveFileName;
     if (!Dialogs::Current().SaveFile(request))
         return;
@@ -164,7 +154,7 @@ void TValuesFile::Loadfromfile1Click()
     request.defaultSuffix = QStringLiteral("cfg");
     request.filters = OpenFilters();
     request.filterIndex = ConfigurationFilter;
-    request.initialDir = ValuesFolder();
+    request.initialDir = DataFolders::Values();
     request.title = QStringLiteral("Select 4812 configuration file");
     request.fileName = lastOpenFileName;
     if (!Dialogs::Current().OpenFile(request))

@@ -1,4 +1,5 @@
 // urqvdatorel: the communication server with simulated 4812 controls behind it.
+#include "platform/files/DataFolders.h"
 #include "platform/process/winproc.h"
 #include "server/DatorelServer.h"
 #include "server/ServerTiming.h"
@@ -80,7 +81,7 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     TDatorelServer::TSettings settings;
-    settings.serverFolder = QCoreApplication::applicationDirPath();
+    settings.serverFolder = DataFolders::Bundled(QCoreApplication::applicationDirPath());
     settings.stateFolder = parser.isSet(stateDir) ? QDir(parser.value(stateDir)).absolutePath()
                                                   : DefaultStateFolder();
     if (parser.isSet(service))

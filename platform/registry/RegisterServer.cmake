@@ -8,6 +8,10 @@
 # full path of the target's executable as its default value. All servers go into
 # one store file, written once every CMakeLists.txt has been read. The store
 # layout is described in docs/registry.md.
+#
+# Installing writes the system's store, <etc>/xdg/Turvista/registry.ini (/etc for
+# the prefix /usr, else <prefix>/etc), naming the installed programs in the
+# install prefix's bin/ folder.
 include_guard(GLOBAL)
 
 set(TURVISTA_REGISTRY_DIR "${CMAKE_BINARY_DIR}/xdg")
@@ -66,6 +70,7 @@ function(_turvista_write_registry_store)
                     "the registry store cannot hold the server paths correctly.")
   endif()
   set(content "[SOFTWARE]\n")
+  set(installed "[SOFTWARE]\n")
   get_property(servers GLOBAL PROPERTY _TURVISTA_DDE_SERVERS)
   foreach(name IN LISTS servers)
     get_property(target GLOBAL PROPERTY "_TURVISTA_DDE_SERVER_TARGET_${name}")
@@ -75,6 +80,23 @@ function(_turvista_write_registry_store)
     _turvista_registry_escape(key "${name}")
     # Quoted, so that commas and blanks in the path stay part of the one value.
     string(APPEND content "Veltrane\\DDE%20Servers\\${key}\\Default=\"$<TARGET_FILE:${target}>\"\n")
+    string(APPEND installed "Veltrane\\DDE%20Servers\\${key}\\Default=\"@BIN@/$<TARGET_FILE_NAME:${target}>\"\n")
   endforeach()
   file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/xdg/Turvista/registry.ini" CONTENT "${content}")
+
+  # Written at install time, so that it follows the prefix given then.
+  file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/installed-registry.ini" CONTENT "${installed}")
+  include(GNUInstallDirs)
+  install(CODE "
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      set(_etc /etc)
+    else()
+      set(_etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+    endif()
+    file(READ \"${CMAKE_BINARY_DIR}/installed-registry.ini\" _store)
+    string(REPLACE @BIN@ \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" _store \"\${_store}\")
+    set(_file \"\$ENV{DESTDIR}\${_etc}/xdg/Turvista/registry.ini\")
+    message(STATUS \"Installing: \${_file}\")
+    file(WRITE \"\${_file}\" \"\${_store}\")
+  ")
 endfunction()

@@ -128,6 +128,7 @@ private slots:
     void initTestCase()
     {
         qputenv("HOME", folder.path().toLocal8Bit());
+        qunsetenv("XDG_DATA_HOME");
         app = std::make_unique<TAppFixture>();
         QVERIFY2(app->Start(), qPrintable(app->server.Output()));
     }
@@ -346,8 +347,9 @@ private slots:
         app->dialogs.addAnswer(mrYes);
         app->dialogs.addFileName(file);
         FMain->Save1Click();
-        // Saving and loading start in the user's values folder, made if need be.
-        const QString values = folder.filePath("URQV");
+        // Saving and loading start in the user's values folder, made if need be;
+        // a ~/URQV folder from earlier is used instead.
+        const QString values = folder.filePath(".local/share/Turvista");
         QCOMPARE(app->dialogs.fileDialogs().constFirst().initialDir, values);
         QVERIFY(QDir(values).exists());
         QCOMPARE(app->dialogs.texts().value(1), file + " file save complete.");
@@ -355,9 +357,10 @@ private slots:
         QVERIFY(app->WaitForValue("Configuration ID", "Unit3"));
         QVERIFY(FMain->tPing->isActive());
 
+        QVERIFY(QDir(folder.path()).mkdir("URQV"));
         QVERIFY(Load(file));
         QCOMPARE(app->dialogs.fileDialogs().constFirst().fileName, QString("Unit3.cfg"));
-        QCOMPARE(app->dialogs.fileDialogs().constFirst().initialDir, values);
+        QCOMPARE(app->dialogs.fileDialogs().constFirst().initialDir, folder.filePath("URQV"));
         QCOMPARE(app->dialogs.texts().value(1), file + " file load complete.");
         QVERIFY(app->WaitForValue("Enable RG Blocks", "1"));
 
