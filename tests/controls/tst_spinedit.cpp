@@ -265,8 +265,6 @@ private slots:
     void accessibleSpinEditAndButtons()
     {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(spin);
-        QCOMPARE(face->role(), QAccessible::SpinBox);
-        QCOMPARE(face->text(QAccessible::Value), QString("100.00"));
         face->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
         QTRY_COMPARE(spin->SpinValue(), 101.0); // once the request has been answered
 
