@@ -22,7 +22,6 @@
 #include <QMdiSubWindow>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QTemporaryDir>
 
 namespace {
@@ -279,14 +278,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!FMain->FRunMode && !FMain->FProgramMode, Patience);
         QVERIFY(TAppFixture::WaitSettled());
         QVERIFY(!FMain->Run1->isChecked() && !FMain->Program1->isChecked());
-    }
-
-    void passwordBoxesShowStars()
-    {
-        for (QLineEdit* box : fPassword->findChildren<QLineEdit*>()) {
-            QCOMPARE(box->echoMode(), QLineEdit::Password);
-            QCOMPARE(box->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, box), int('*'));
-        }
     }
 
     void passwordsOpenOnlyTheirMode()

@@ -3,23 +3,19 @@
 // line per tick, page changes show the strip's buttons, the security lock guards the gains, valve calibration and the
 // clock, and each small window reaches the control and closes by hiding.
 #include "app/Rqv_dynamics.h"
-#include "app/Rqv_ospd.h"
 #include "app/Rqv_run.h"
-#include "app/Rqv_timedate.h"
 #include "controls/K4812SpinTune.h"
 #include "controls/KQBoxLabel.h"
 #include "controls/KQItemSpy.h"
 #include "controls/KQMomentaryButton.h"
 #include "controls/KQNumberEdit.h"
 #include "controls/KQOneShotButton.h"
-#include "platform/Assert.h"
 #include "tests/app/AppFixture.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 
@@ -132,7 +128,6 @@ private slots:
         const char* type = "C_APPL.TURB_TYPE.IN";
         QTest::newRow("admission: its page") << type << "KPExtrAdmCntrl" << "4" << true;
         QTest::newRow("admission: demand") << type << "KPDemand" << "4" << true;
-        QTest::newRow("admission: extraction status line") << type << "LExtractionType" << "4" << true;
         QTest::newRow("split range: no page") << type << "KPExtrAdmCntrl" << "2" << false;
         QTest::newRow("split range: no demand") << type << "KPDemand" << "2" << false;
         QTest::newRow("split range: plain status line") << type << "LNonExtractionType" << "2" << true;
@@ -549,41 +544,6 @@ private:
     }
 };
 
-// A window asks its form for a part it needs: the wrong name or class fails
-// then, naming the form and the part.
-class TestFormWindow : public QObject {
-    Q_OBJECT
-    struct TClock : TFTimeDate {
-        using TFTimeDate::TFTimeDate;
-        using TFormWindow::Part;
-    };
-private slots:
-    void aPartIsFoundByNameAndClass_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("asLabel");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("the part") << "CancelButton" << false << true;
-        QTest::newRow("another class") << "CancelButton" << true << false;
-        QTest::newRow("no such name") << "CancelButon" << false << false;
-    }
-    void aPartIsFoundByNameAndClass()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, asLabel);
-        QFETCH(bool, found);
-        TClock clock(nullptr, FMain->KQDatorelControl1);
-        try {
-            QObject* part = asLabel ? static_cast<QObject*>(clock.Part<QLabel>(name)) : clock.Part<QPushButton>(name);
-            QVERIFY(found);
-            QCOMPARE(part->objectName(), name);
-        } catch (const EAssertionFailed& refused) {
-            QVERIFY(!found);
-            QVERIFY(refused.Message().contains("TimeDate") && refused.Message().contains(name));
-        }
-    }
-};
-
 // ---------------------------------------------------------------------------
 
 int main(int argc, char** argv)
@@ -603,8 +563,6 @@ int main(int argc, char** argv)
     failed += QTest::qExec(&pagesAndAlarms, argc, argv);
     TestRunSecurityAndWindows securityAndWindows;
     failed += QTest::qExec(&securityAndWindows, argc, argv);
-    TestFormWindow formWindow;
-    failed += QTest::qExec(&formWindow, argc, argv);
     return failed;
 }
 

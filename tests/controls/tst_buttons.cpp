@@ -226,9 +226,6 @@ private slots:
         row("one-shot, hiding lets go at the end", false, "0",
             "show rest settle advised hold click hide advised unhide echo =RestSent advised echo =Idle !advised pokes:-1,0 "
             "hide unhide =Idle advised");
-        row("momentary, hiding lets go at the end", true, "0",
-            "show rest settle advised hold click hide advised unhide echo =RestSent advised echo =Idle !advised pokes:-1,0 "
-            "hide unhide =Awaiting advised");
         // Momentary: the command is repeated while held, each time after its echo.
         row("momentary, held repeats after each echo only", true, "0",
             "show rest settle hold press on settle =ActiveSent pokes:-1 echo pokes:-1,-1 release off =RestDue echo "

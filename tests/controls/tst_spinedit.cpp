@@ -265,8 +265,6 @@ private slots:
     void accessibleSpinEditAndButtons()
     {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(spin);
-        QCOMPARE(face->role(), QAccessible::SpinBox);
-        QCOMPARE(face->text(QAccessible::Value), QString("100.00"));
         face->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
         QTRY_COMPARE(spin->SpinValue(), 101.0); // once the request has been answered
 
@@ -370,9 +368,7 @@ private slots:
         row("above the maximum", true, true, "0", "0", "50", "80", "50");
         row("below the minimum", true, true, "0", "0", "50", "-5", "0");
         row("inside", true, true, "0", "0", "50", "49.5", "49.5");
-        row("no limits: both 0", true, true, "0", "0", "0", "80", "80");
         row("no limits: both equal", true, true, "0", "10", "10", "-80", "-80");
-        row("negative range", true, true, "0", "-100.0", "-10.0", "-150", "-100");
         row("checked, configure mode: kept", false, true, "0", "0", "1000", "150", "100");
         row("checked, run mode: taken", false, true, "1", "0", "1000", "150", "150");
         row("not checked: taken", false, false, "0", "0", "1000", "150", "150");

@@ -1,6 +1,5 @@
 // The simulated control as the DDE front sees it: which writes it refuses, its
 // commands, modes and store, and the limits it publishes for its tunables.
-#include "server/ConfigurationCheck.h"
 #include "server/ServerTiming.h"
 #include "server/SimulatedControl.h"
 #include "tests/server/FakeControlValues.h"
@@ -231,25 +230,6 @@ private slots:
         QVERIFY(Poke(*control, {"T.REAL.TUNE=43"}));
         QCOMPARE(Command(*control, "SaveValues"), QStringLiteral("0"));
         QCOMPARE(Text(*Create(definition), "T.REAL.TUNE"), QStringLiteral("43"));
-    }
-
-    // The configuration check runs in the control as the program runs it, on the
-    // bundled databases; its rules are tested on their own.
-    void configurationCheckEvents()
-    {
-        auto control = Create(Definition(true));
-        QVERIFY(control);
-        QString error;
-        QVERIFY2(control->Simulate("set C_CONT_IN.C_IN_05.IN=21", &error), qPrintable(error));
-        QVERIFY(Poke(*control, {"KXSPL.TST_CONFIG.IN=-1"}));
-        for (int tick = 0; tick * ServerTiming::TickSeconds <= ConfigurationCheckDelay; ++tick)
-            control->Tick();
-        QCOMPARE(Text(*control, "CONF_CHK_1.C_ERR_SW.B_SW"), QStringLiteral("1"));
-        QStringList events;
-        for (int event = 1; event <= Text(*control, "CONF_CHK_1.ERRORS.NUM_EVENTS").toInt(); ++event)
-            events.append(Text(*control, QStringLiteral("CONF_CHK_1.ERRORS.EV_N_%1").arg(event)) + u' '
-                          + Text(*control, QStringLiteral("CONF_CHK_1.ERRORS.MSG_O_%1").arg(event)));
-        QVERIFY2(events.contains("2 Contact In #5 Function Not Available"), qPrintable(events.join("; ")));
     }
 
     // What the control computes from its settings: the limits it publishes for each
