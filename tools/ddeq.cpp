@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int ExitOk = 0;
-constexpr int ExitFailed = 1;  // the server refused or did not answer
+constexpr int ExitFailed = 1;  // refused, not answered, or the conversation ended
 constexpr int ExitUsage = 2;
 constexpr int ExitNoServer = 3; // no conversation could be opened
 
@@ -194,8 +194,12 @@ int main(int argc, char* argv[])
         "  items                  print the names of the changeable items (MutableItemList), one per line\n\n"
         "Example: ddeq URQVDatorel '4812.net(Dflt Control ID)' request C_START.RT_TO_MIN.IN\n\n"
         "Values and commands are sent as Latin-1 text; one with other characters is refused.\n\n"
-        "Exit status: 0 done, 1 the server refused or did not answer, 2 wrong use, 3 no conversation."));
-    parser.addHelpOption();
+        "Exit status: 0 done, 1 refused (by the server, or for characters outside Latin-1), not answered\n"
+        "or the conversation ended, 2 wrong use, 3 no conversation."));
+    // Not addHelpOption(): the --help-all that comes with it is acted on only by
+    // process(), which this tool cannot use.
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("Milliseconds to wait for each answer (default %1).")
                                          .arg(DefaultTimeoutMs),
@@ -204,7 +208,7 @@ int main(int argc, char* argv[])
                                    QStringLiteral("advise: stop after N values."), QStringLiteral("N"));
     const QCommandLineOption seconds(QStringLiteral("seconds"),
                                      QStringLiteral("advise: stop after S seconds."), QStringLiteral("S"));
-    parser.addOptions({timeout, count, seconds});
+    parser.addOptions({help, timeout, count, seconds});
     parser.addPositionalArgument(QStringLiteral("service"), QStringLiteral("DDE service, e.g. URQVDatorel."));
     parser.addPositionalArgument(QStringLiteral("topic"), QStringLiteral("Topic, e.g. System."));
     parser.addPositionalArgument(QStringLiteral("verb"), QStringLiteral("What to do (see above)."),
@@ -212,7 +216,7 @@ int main(int argc, char* argv[])
     // Wrong use exits with 2, never with the 1 that reads as a refusal.
     if (!parser.parse(Arrange(app.arguments(), {timeout, count, seconds})))
         return Fail(ExitUsage, parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
+    if (parser.isSet(help))
         parser.showHelp(ExitOk);
 
     const QStringList args = parser.positionalArguments();
