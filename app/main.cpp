@@ -7,6 +7,8 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // Desktops match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("turvista"));
     Application::CreateStartWindows();
     FMain->show();
     const int result = application.exec();

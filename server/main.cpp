@@ -78,7 +78,10 @@ int main(int argc, char* argv[])
     parser.addOptions({tick, stateDir, service, testFaults, faults, verbose});
     parser.addPositionalArgument(QStringLiteral("network"), QStringLiteral("Network definition files to open."),
                                  QStringLiteral("[network.net...]"));
-    parser.process(app);
+    // Wrong use exits with 2; process() would exit with 1 for an unknown option.
+    if (!parser.parse(app.arguments()))
+        return Fail(ExitUsage, parser.errorText());
+    parser.process(app); // --help, --help-all, --version
 
     TDatorelServer::TSettings settings;
     settings.serverFolder = DataFolders::Bundled(QCoreApplication::applicationDirPath());

@@ -17,7 +17,8 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install failed"; }
 
 for file in bin/turvista bin/urqvdatorel bin/ddeq bin/formshot share/turvista/4812.net \
-            share/turvista/db/4812-run.items share/turvista/db/4812-config.items etc/xdg/Turvista/registry.ini; do
+            share/turvista/db/4812-run.items share/turvista/db/4812-config.items etc/xdg/Turvista/registry.ini \
+            share/man/man1/ddeq.1 share/applications/turvista.desktop share/icons/hicolor/scalable/apps/turvista.svg; do
     [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
 grep -q "Default=\"$prefix/bin/urqvdatorel\"" "$prefix/etc/xdg/Turvista/registry.ini" \
