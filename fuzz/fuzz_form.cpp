@@ -1,7 +1,8 @@
 // The form loader, into a fresh form under an offscreen application, with the
-// main window's control device as reference. Refusals are expected; a refused
-// form must leave the window as it was. The fuzzing build adds a mutator that
-// changes one value, key or list of a form and keeps it valid JSON.
+// main window's control device as reference; a form that loads is painted.
+// Refusals are expected; a refused form must leave the window as it was. The
+// fuzzing build adds a mutator that changes one value, key or list of a form
+// and keeps it valid JSON.
 #include "controls/FormClasses.h"
 #include "controls/FormLoader.h"
 #include "controls/KQForms.h"
@@ -10,6 +11,7 @@
 #include "platform/Assert.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -63,8 +65,10 @@ extern "C" int FUZZ_ENTRY(const uint8_t* data, size_t size)
                                         .arg(window->children().size() - before));
         return 0;
     }
-    window->show();
-    QApplication::processEvents();
+    // Every control paints, into a picture of bounded size: how large a window the
+    // form asks for is its own matter, not the loader's.
+    QImage picture(640, 480, QImage::Format_ARGB32_Premultiplied);
+    window->render(&picture);
     return 0;
 }
 
