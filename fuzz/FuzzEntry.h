@@ -1,6 +1,6 @@
-// What every fuzz target shares. A target defines FUZZ_ENTRY(data, size); the
-// fuzzing build calls it LLVMFuzzerTestOneInput, the corpus replay program
-// gives each target its own name (compiled with -DFUZZ_ENTRY=ReplayWire ...).
+// What every fuzz target shares. A target defines FUZZ_ENTRY(data, size): for
+// libFuzzer that is LLVMFuzzerTestOneInput; the corpus replay program, which
+// holds all targets, gives each its own name (fuzz/replay.cpp).
 #pragma once
 
 #include <QByteArray>

@@ -8,7 +8,7 @@
 
 namespace {
 
-void Check(bool condition, const QString& what)
+void Expect(bool condition, const QString& what)
 {
     if (!condition)
         fuzz::Fail("fuzz_serverfiles", what);
@@ -49,18 +49,18 @@ extern "C" int FUZZ_ENTRY(const uint8_t* data, size_t size)
     QString warning;
     const std::unique_ptr<TSimulatedControl> control = TSimulatedControl::Create(definition, &error, &warning);
     if (!control) {
-        Check(!error.isEmpty(), QStringLiteral("refused without a reason"));
+        Expect(!error.isEmpty(), QStringLiteral("refused without a reason"));
         return 0;
     }
 
     // Saving takes two ticks; the model moves on after the values are stored.
-    Check(control->Execute(QStringLiteral("SaveValues")), QStringLiteral("SaveValues refused"));
+    Expect(control->Execute(QStringLiteral("SaveValues")), QStringLiteral("SaveValues refused"));
     control->Tick();
     control->Tick();
-    Check(Value(*control, QStringLiteral("SaveValues.Result")) == QLatin1String("0"),
+    Expect(Value(*control, QStringLiteral("SaveValues.Result")) == QLatin1String("0"),
           QStringLiteral("SaveValues answered ") + Value(*control, QStringLiteral("SaveValues.Result")));
     TStoreContents saved;
-    Check(control->Store()->Load(&saved, &error) == TValueStore::TLoadResult::Loaded,
+    Expect(control->Store()->Load(&saved, &error) == TValueStore::TLoadResult::Loaded,
           QStringLiteral("the saved store does not load: ") + error);
     QStringList changeable;
     for (const TItemDefinition& item : control->Database().Items())
@@ -69,16 +69,16 @@ extern "C" int FUZZ_ENTRY(const uint8_t* data, size_t size)
     QStringList names;
     for (const auto& [name, value] : saved.values)
         names << name;
-    Check(names == changeable, QStringLiteral("the store holds other items than the changeable ones"));
+    Expect(names == changeable, QStringLiteral("the store holds other items than the changeable ones"));
 
     const std::unique_ptr<TSimulatedControl> again = TSimulatedControl::Create(definition, &error, &warning);
-    Check(again != nullptr, QStringLiteral("the second start was refused: ") + error);
-    Check(warning.isEmpty(), QStringLiteral("the saved store was not taken whole: ") + warning);
-    Check(Value(*again, QStringLiteral("Configuration ID")) == saved.configurationId,
+    Expect(again != nullptr, QStringLiteral("the second start was refused: ") + error);
+    Expect(warning.isEmpty(), QStringLiteral("the saved store was not taken whole: ") + warning);
+    Expect(Value(*again, QStringLiteral("Configuration ID")) == saved.configurationId,
           QStringLiteral("configuration ID \"%1\" came back as \"%2\"")
               .arg(saved.configurationId, Value(*again, QStringLiteral("Configuration ID"))));
     for (const auto& [name, value] : saved.values)
-        Check(Value(*again, name) == value,
+        Expect(Value(*again, name) == value,
               QStringLiteral("%1: \"%2\" came back as \"%3\"").arg(name, value, Value(*again, name)));
     return 0;
 }
