@@ -77,26 +77,27 @@ extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
 namespace {
 
-const double Numbers[] = {2147483648.0, 2147483647.0, -2147483648.0, 4294967296.0, -1, 0, 0.5, -2.5, 1e9,
-                          1e300, -1e300};
-const char* const Keys[] = {"class", "name", "properties", "events", "layout", "children", "label", "cell", "stretch",
-                            "align", "geometry", "labelFor", "unitOf", "parameters", "defaults", "lists", "templates",
-                            "type", "margins", "spacing", "columnStretch", "rowStretch", "Device", "ItemName",
-                            "DecimalPlaces", "EnumList", "Caption", "Visible", "Tag", "ActivePage", "minimumSize",
-                            "font", "Font", "Value", "Increment", "MaxValue", "MinValue", "frameShape", "use",
-                            "with", "like", "except"};
-const char* const Texts[] = {"vertical", "horizontal", "grid", "form", "NoFrame", "Box", "AlignLeft", "left|top",
-                             "center", "KQDatorelControl1", "%BLOCK%", "#00a000", "", "C_SPEED.RATED.IN", "E1"};
+const double Numbers[] = {2147483648.0, 2147483647.0, -2147483648.0, 4294967296.0, -1, 0, 0.5, 1e9, 1e300};
+const char* const Keys[] = {"class", "name", "properties", "layout", "children", "label", "cell", "stretch",
+                            "geometry", "labelFor", "unitOf", "parameters", "defaults", "lists", "templates", "use",
+                            "with", "type", "margins", "columnStretch", "Device", "ItemName", "DecimalPlaces",
+                            "EnumList", "ActivePage", "minimumSize", "font", "Value", "MaxValue", "frameShape"};
+const char* const Texts[] = {"vertical", "grid", "form", "NoFrame", "left|top", "KQDatorelControl1", "%BLOCK%",
+                             "#00a000", "", "C_SPEED.RATED.IN", "E1"};
+
+template <class T, size_t N>
+const T& Pick(const T (&table)[N], QRandomGenerator& random)
+{
+    return table[random.bounded(int(N))];
+}
 
 int CountNodes(const QJsonValue& value)
 {
     int count = 1;
-    if (value.isArray())
-        for (const QJsonValue& element : value.toArray())
-            count += CountNodes(element);
-    if (value.isObject())
-        for (const QJsonValue& element : value.toObject())
-            count += CountNodes(element);
+    for (const QJsonValue& element : value.toArray())
+        count += CountNodes(element);
+    for (const QJsonValue& element : value.toObject())
+        count += CountNodes(element);
     return count;
 }
 
@@ -104,34 +105,29 @@ int CountNodes(const QJsonValue& value)
 QJsonValue Changed(const QJsonValue& value, QRandomGenerator& random)
 {
     static const QStringList classes = FormClasses::Names();
-    switch (random.bounded(7)) {
-    case 0: return Numbers[random.bounded(int(std::size(Numbers)))];
-    case 1: return classes.isEmpty() ? QString() : classes[random.bounded(int(classes.size()))];
-    case 2: return QString::fromLatin1(Texts[random.bounded(int(std::size(Texts)))]);
-    case 3: {
-        QJsonArray list;
-        for (int i = random.bounded(6); i > 0; --i)
-            list << Numbers[random.bounded(int(std::size(Numbers)))];
-        return list;
-    }
-    case 4: {
-        QJsonArray list = value.toArray();
-        if (!list.isEmpty() && random.bounded(2))
+    QJsonArray list = value.toArray();
+    QJsonObject object = value.toObject();
+    switch (random.bounded(6)) {
+    case 0: return Pick(Numbers, random);
+    case 1: return random.bounded(2) ? classes.value(random.bounded(int(classes.size()))) : Pick(Texts, random);
+    case 2: // a list of another length
+        if (list.isEmpty() || random.bounded(3) == 0)
+            list.append(Pick(Numbers, random));
+        else if (random.bounded(2))
             list.removeAt(random.bounded(int(list.size())));
-        else if (!list.isEmpty())
-            list.insert(random.bounded(int(list.size())), list[random.bounded(int(list.size()))]);
+        else
+            list.insert(random.bounded(int(list.size())), list.at(random.bounded(int(list.size()))));
         return list;
-    }
-    case 5: {
-        QJsonObject object = value.toObject();
-        if (object.isEmpty())
-            return QJsonObject{{QString::fromLatin1(Keys[random.bounded(int(std::size(Keys)))]), 1}};
-        const QString key = object.keys()[random.bounded(int(object.size()))];
-        const QJsonValue moved = object.take(key);
-        if (random.bounded(2))
-            object.insert(QString::fromLatin1(Keys[random.bounded(int(std::size(Keys)))]), moved);
+    case 3: // a key dropped or renamed
+        if (!object.isEmpty()) {
+            const QJsonValue moved = object.take(object.keys().at(random.bounded(int(object.size()))));
+            if (random.bounded(2))
+                object.insert(QString::fromLatin1(Pick(Keys, random)), moved);
+        } else {
+            object.insert(QString::fromLatin1(Pick(Keys, random)), Pick(Numbers, random));
+        }
         return object;
-    }
+    case 4: return QJsonObject{};
     default: return random.bounded(2) ? QJsonValue(true) : QJsonValue();
     }
 }
