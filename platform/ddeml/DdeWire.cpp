@@ -41,6 +41,14 @@ public:
             return 0;
         return BYTE(payload[pos++]);
     }
+    // A yes/no byte: 1 or 0, nothing else.
+    BYTE Flag()
+    {
+        const BYTE value = U8();
+        if (value > 1)
+            bad = true;
+        return value;
+    }
     QByteArray Bytes()
     {
         const DWORD size = U32();
@@ -147,7 +155,7 @@ DecodeStatus Decode(QByteArray& buffer, Frame& frame)
         frame.topic = in.Bytes();
         break;
     case FrameType::ConnectAck:
-        frame.flags = in.U8();
+        frame.flags = in.Flag();
         break;
     case FrameType::Request:
     case FrameType::AdvStop:
@@ -178,7 +186,7 @@ DecodeStatus Decode(QByteArray& buffer, Frame& frame)
         break;
     case FrameType::ReplyAck:
         frame.id = in.U32();
-        frame.flags = in.U8();
+        frame.flags = in.Flag();
         break;
     case FrameType::AdvData:
         frame.format = in.U32();
