@@ -14,7 +14,7 @@ trap cleanup EXIT
 fail() { echo "check-install: $*" >&2; exit 1; }
 
 prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install failed"; }
+cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install failed"; }
 
 for file in bin/turvista bin/urqvdatorel bin/ddeq bin/formshot share/turvista/4812.net \
             share/turvista/db/4812-run.items share/turvista/db/4812-config.items etc/xdg/Turvista/registry.ini \
