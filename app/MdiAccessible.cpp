@@ -152,9 +152,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        const bool key = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
         const auto* press = static_cast<QKeyEvent*>(event);
-        if (!key || press->key() != Qt::Key_F4 || press->modifiers() != Qt::ControlModifier)
+        if (press->key() != Qt::Key_F4 || press->modifiers() != Qt::ControlModifier)
             return QObject::eventFilter(watched, event);
         event->accept();
         if (event->type() == QEvent::KeyPress) {
