@@ -122,6 +122,8 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent)
 TFMain::~TFMain()
 {
     Ending = true;
+    // Stopping the server waits for it with events running: no status poll then.
+    statusPoll->DisablePing();
     // Windows that bind items go before the device, the device before the server.
     for (TModeWindow* window : std::initializer_list<TModeWindow*>{FRunMode, FProgramMode, FServiceMode}) {
         if (window)

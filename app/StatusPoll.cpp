@@ -79,6 +79,8 @@ bool TStatusPoll::WaitTillPingDone()
 void TStatusPoll::tPingTimer()
 {
     DisablePing();
+    if (!device)
+        return;
     bool failed = false;
     if (!Communicating) {
         SetPanelText(1, QStringLiteral("Control Status:  Not communicating"));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QLabel;
@@ -45,7 +46,7 @@ public:
     int PollErrorTime = 0;
 
 private:
-    TKQDatorelControl* device;
+    QPointer<TKQDatorelControl> device; // cleared when the program frees it on closing
     QLabel* panels[2];
     QTimer* tPing;
 };
