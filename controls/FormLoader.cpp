@@ -118,6 +118,15 @@ QVariant ListValue(const QJsonValue& value)
     return value.toVariant();
 }
 
+// A whole number within low..high (by default, any int), or nullopt.
+std::optional<int> IntNumber(const QJsonValue& value, int low = std::numeric_limits<int>::min(),
+                             int high = std::numeric_limits<int>::max())
+{
+    if (!IsIntegral(value) || value.toDouble() < low || value.toDouble() > high)
+        return std::nullopt;
+    return int(value.toDouble());
+}
+
 QString JsonText(const QJsonValue& value)
 {
     if (value.isString())
@@ -380,10 +389,10 @@ private:
 
     void SetDynamicTag(QObject* object, const QJsonValue& value, const QString& who) const
     {
-        if (!IsIntegral(value) || value.toDouble() < std::numeric_limits<int>::min()
-            || value.toDouble() > std::numeric_limits<int>::max())
+        const std::optional<int> tag = IntNumber(value);
+        if (!tag)
             Refuse(who, QStringLiteral("property \"%1\" takes a whole number, not %2").arg(TagProperty, JsonText(value)));
-        object->setProperty(TagProperty, int(value.toDouble()));
+        object->setProperty(TagProperty, *tag);
     }
 
     static bool IsReference(const QMetaProperty& property)
@@ -494,18 +503,15 @@ private:
     int EnumNumber(const QMetaProperty& property, const QMetaEnum& enumerator, const QJsonValue& value,
                    const QString& who) const
     {
-        const double number = value.toDouble();
-        const bool inRange = IsIntegral(value) && number >= std::numeric_limits<int>::min()
-                             && number <= std::numeric_limits<int>::max();
-        const int given = inRange ? int(number) : 0;
+        const std::optional<int> given = IntNumber(value);
         bool known = false;
-        if (inRange && enumerator.isFlag())
-            known = enumerator.keysToValue(enumerator.valueToKeys(given).constData(), &known) == given && known;
-        else if (inRange)
-            known = enumerator.valueToKey(given) != nullptr;
+        if (given && enumerator.isFlag())
+            known = enumerator.keysToValue(enumerator.valueToKeys(*given).constData(), &known) == *given && known;
+        else if (given)
+            known = enumerator.valueToKey(*given) != nullptr;
         if (!known)
             Mismatch(property, value, who, QStringLiteral("a key of %1").arg(QString::fromLatin1(enumerator.name())));
-        return given;
+        return *given;
     }
 
     QVariant Geometry(const QMetaProperty& property, const QJsonValue& value, const QString& who) const
@@ -529,10 +535,11 @@ private:
     // A whole number of a layout or a place, refused outside low..high.
     int Whole(const QJsonValue& value, int low, int high, const QString& who, const QString& what) const
     {
-        if (!IsIntegral(value) || value.toDouble() < low || value.toDouble() > high)
+        const std::optional<int> number = IntNumber(value, low, high);
+        if (!number)
             Refuse(who, QStringLiteral("%1 takes whole numbers from %2 to %3, not %4")
                             .arg(what).arg(low).arg(high).arg(JsonText(value)));
-        return value.toInt();
+        return *number;
     }
 
     QVariant Font(const QMetaProperty& property, const QJsonValue& value, const QString& who) const
