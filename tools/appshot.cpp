@@ -30,6 +30,7 @@
 #include "datalink/KQServer.h"
 #include "platform/ddeml/ddeml.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/DataFolders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -536,7 +537,7 @@ int main(int argc, char** argv)
         Application::FreeStartWindows();
         return ExitNoServer;
     }
-    dialogs.network = QFileInfo(serverPath).absolutePath() + QStringLiteral("/4812.net");
+    dialogs.network = QDir(DataFolders::Bundled(QFileInfo(serverPath).absolutePath())).filePath(QStringLiteral("4812.net"));
 
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
