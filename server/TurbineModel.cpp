@@ -394,7 +394,7 @@ void TTurbineModel::Start()
     p.pressed.clear();
     p.started = false;
     p.sequenceLatch = true;
-    p.speed = 0;
+    p.speed = p.sensedSpeed = p.steamFlow = 0;
     p.acceleration = 0;
     p.hpValve = p.lpValve = 0;
     p.hpDemand = p.lpDemand = 0;

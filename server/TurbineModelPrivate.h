@@ -296,6 +296,8 @@ struct TModel {
     double OutOfBand(double target) const;
     int BandOf(double speed) const;
     double Drag(double speed) const;
+    // The governor's speed follows the rotor's.
+    void SenseSpeed(double h);
     double NoLoadDemand() const;
     double SpeedPercent(double rpm) const { return rpm / config.rated * 100.0; }
     bool Running() const { return !tripped && started; }
@@ -339,9 +341,12 @@ struct TModel {
     bool tripped = true;
     bool started = false;
     double speed = 0;
+    double sensedSpeed = 0;     // the speed as the governor sees it
+    double steamFlow = 0;       // %, reaching the rotor
     double acceleration = 0;
     double peakSpeed = 0;
     double setpoint = 0;
+    double speedReference = 0;  // the setpoint less the droop: what the speed PID holds the speed to
     bool aboveMinGovernor = false;
     int criticalDirection = 0;
     double inBandFor = 0;

@@ -16,6 +16,10 @@ constexpr double ViscousFriction = 0.01;         // deceleration per rpm, 1/s
 constexpr double WindageAtRated = 70.0;          // deceleration from windage at rated speed (square law)
 constexpr double DrivenMachineAtRated = 120.0;   // mechanical drive: the driven machine at rated speed (cube law)
 constexpr double ActuatorLag = 0.15;             // s, valve position behind its demand
+// The steam chest between the valves and the first stage, and the governor's
+// speed sensing: the two lags that make a stiffer speed loop overshoot more.
+constexpr double SteamLag = 0.5;                 // s, steam flow behind the valve position
+constexpr double SpeedSensingLag = 0.2;          // s, the governor's speed behind the rotor's
 constexpr double StrokeRate = 20.0;              // %/s, valve travel while stroking
 constexpr double ProcessLag = 4.0;               // s, extraction, cascade and auxiliary inputs
 constexpr double TrackingMargin = 2.0;           // %, a limiting PID out of control waits this far above the demand
@@ -344,7 +348,8 @@ void TModel::ControlValves(double h)
     if (Running()) {
         // Droop on the generator's load share keeps the machines on the grid apart.
         const double droop = config.generator ? config.droop / 100.0 * config.rated * load : 0.0;
-        const double error = SpeedPercent(setpoint - speed - droop);
+        speedReference = setpoint - droop;
+        const double error = SpeedPercent(speedReference - sensedSpeed);
         speedPid.Update(error, SpeedPercent(acceleration), p, i, dr, h);
         demand = speedPid.output;
         if (auxiliary.enabled && config.auxiliary == 2) {
@@ -368,6 +373,7 @@ void TModel::ControlValves(double h)
         if (auxiliary.enabled && config.auxiliary == 3 && !auxiliaryInControl)
             auxiliary.pid.Track(std::min(auxiliary.pid.output, std::min(100.0, demand + TrackingMargin)));
     } else {
+        speedReference = setpoint;
         speedPid.Reset(0);
     }
 
@@ -430,19 +436,23 @@ void TModel::ControlValves(double h)
 
 void TModel::TurnRotor(double h)
 {
-    // Steam reaches the rotor only while the turbine is not tripped.
+    // Steam reaches the rotor only while the turbine is not tripped: a trip shuts
+    // the steam off at once, else the flow follows the valves through the steam chest.
     double steam = 0;
     if (!tripped) {
         steam = config.turbineType >= 3 ? 0.65 * hpValve + 0.35 * std::min(lpValve, hpValve) : hpValve;
         if (config.turbineType == 2)
             steam = (hpValve + lpValve) / 2;
+        steam = steamFlow + (steam - steamFlow) * Clamp(h / SteamLag, 0, 1);
     }
+    steamFlow = steam;
     const double drive = FullSteamAcceleration * steam / 100.0;
 
     if (Online()) {
         // The grid holds the speed; the steam becomes load.
         speed = config.rated;
         acceleration = 0;
+        SenseSpeed(h);
         const double noLoad = NoLoadDemand();
         load = Clamp((steam - noLoad) / std::max(1.0, 100.0 - noLoad), 0, 1);
         if (steam < noLoad - ReversePowerMargin) {
@@ -466,6 +476,12 @@ void TModel::TurnRotor(double h)
     if (speed < StoppedSpeed && accel <= 0)
         speed = 0;
     acceleration = accel;
+    SenseSpeed(h);
+}
+
+void TModel::SenseSpeed(double h)
+{
+    sensedSpeed += (speed - sensedSpeed) * Clamp(h / SpeedSensingLag, 0, 1);
 }
 
 void TModel::Supervise(double h)

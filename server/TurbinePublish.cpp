@@ -143,6 +143,7 @@ void TModel::Publish()
              LoopName() + (extraction.enabled ? QStringLiteral(" Control") : QStringLiteral(" Disabled")));
     out.Number(item("AA_MONITOR.SPEED.A_NAME"), speed, 0.1);
     out.Number(item("AA_MONITOR.SPD_SETPT.A_NAME"), setpoint, 0.1);
+    out.Number(item("AA_MONITOR.SPD_REF.A_NAME"), speedReference, 0.1);
     out.Number(item("AA_MONITOR.HP_LIMITER.A_NAME"), hpLimiter);
     out.Number(item("AA_MONITOR.LP_LIMITER.A_NAME"), lpLimiter);
     out.Number(item("AA_MONITOR.HP_DEMAND.A_NAME"), hpDemand);

@@ -78,6 +78,40 @@ private slots:
         QCOMPARE(t.values.Text("I_START.NOT_STRTD.NOT"), QStringLiteral("1"));
     }
 
+    // A step of the setpoint at rated speed: the stiffer the speed loop, the
+    // sooner the speed gets there and the further it overshoots.
+    void aHigherProportionalGainRespondsFasterWithMoreOvershoot()
+    {
+        struct TResponse {
+            double rise = 0; // s to 90 % of the step
+            double overshoot = 0;
+        };
+        auto step = [](double gain) {
+            TDriver t;
+            TResponse response;
+            if (!t.ToRated())
+                return response;
+            t.values.Set({QStringLiteral("D_SPD_DYN.P_GAIN_OFF.RAMP=%1").arg(gain), "D_ENTR_SPD.PC_SMP_TUN.TUNE=3700",
+                          "C_SPDSETPT.ENT_RATE.TUNE=2000"});
+            t.model.Written(QStringLiteral("C_SPDSETPT.ENT_RATE.TUNE"));
+            t.model.Step(Tick);
+            t.Pulse("D_SPD_R_L.RQV.IN_3");
+            for (double time = Tick; time < 30; time += Tick) {
+                t.model.Step(Tick);
+                if (response.rise == 0 && t.Speed() >= 3690)
+                    response.rise = time;
+                response.overshoot = std::max(response.overshoot, t.Speed() - 3700);
+            }
+            return response;
+        };
+        const TResponse soft = step(3);
+        const TResponse stiff = step(15);
+        QVERIFY2(soft.rise > 0 && stiff.rise > 0 && stiff.rise < soft.rise,
+                 qPrintable(QStringLiteral("rise %1 s, %2 s").arg(soft.rise).arg(stiff.rise)));
+        QVERIFY2(soft.overshoot > 1 && stiff.overshoot > soft.overshoot + 5,
+                 qPrintable(QStringLiteral("overshoot %1 rpm, %2 rpm").arg(soft.overshoot).arg(stiff.overshoot)));
+    }
+
     void everyItemUsedIsInTheControlDatabase()
     {
         TDriver t;
