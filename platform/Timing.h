@@ -14,6 +14,10 @@ double Scale();
 // Milliseconds of the program's clock, scaled; never less than 1 for a
 // positive duration, so a scaled timer never spins.
 int Scaled(int milliseconds);
+// The program's clock, in milliseconds since the epoch: the wall clock when the
+// program started, then advancing with real time divided by the scale, so that
+// it keeps pace with a control that runs as much faster. Never goes back.
+long long NowMs();
 
 class Span {
 public:
@@ -80,6 +84,15 @@ constexpr Span RangeCheckSettlePause{2000};    // before range checking is switc
 
 // Run mode window: one line of an alarm list per tick.
 constexpr Span RunTimerInterval{100};
+
+// Trends: a trend window redraws at most this often, however fast values arrive.
+constexpr Span TrendRedrawInterval{100};
+// How far back every plotted item is kept.
+constexpr Span TrendHistory{30 * 60 * 1000};
+// A trip capture: the span before the trip, and the span after it that is
+// waited for before the file is written.
+constexpr Span TripCaptureBefore{5 * 60 * 1000};
+constexpr Span TripCaptureAfter{60 * 1000};
 
 // Blocks the calling thread for the given (already scaled) milliseconds. Tests
 // may replace the way it pauses, to see the pauses asked for; nullptr restores

@@ -17,6 +17,7 @@ constexpr qint64 MaxDefinitionBytes = 1 << 20;   // network definition, starting
 constexpr qint64 MaxDatabaseBytes = 16 << 20;    // control database, control store
 constexpr qint64 MaxFormBytes = 8 << 20;         // form description
 constexpr qint64 MaxValuesFileBytes = 16 << 20;  // values file
+constexpr qint64 MaxTrendFileBytes = 64 << 20;   // trend export, trip capture
 
 // The whole file, or nullopt with error saying why (without the path). A
 // path that starts with ":" names a resource built into the program.
