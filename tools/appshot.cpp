@@ -134,6 +134,7 @@ public:
         return !password.isEmpty();
     }
     bool PrintSetup(QPrinter&) override { return false; }
+    bool Choose(TChoiceRequest&) override { return false; }
 };
 
 // The server's System topic, for its test command Simulate.

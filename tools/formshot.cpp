@@ -80,6 +80,7 @@ public:
     bool SaveFile(TFileDialogRequest&) override { return false; }
     bool Password(const QString&, const QString&, QString&) override { return false; }
     bool PrintSetup(QPrinter&) override { return false; }
+    bool Choose(TChoiceRequest&) override { return false; }
 };
 
 void Settle(int milliseconds)

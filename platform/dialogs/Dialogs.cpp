@@ -1,13 +1,20 @@
 #include "platform/dialogs/Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -156,6 +163,52 @@ public:
     {
         QPrintDialog dialog(&printer, Dialogs::ParentWidget());
         return dialog.exec() == QDialog::Accepted;
+    }
+
+    bool Choose(TChoiceRequest& request) override
+    {
+        QDialog dialog(Dialogs::ParentWidget());
+        dialog.setWindowTitle(request.title);
+        auto* column = new QVBoxLayout(&dialog);
+        auto* prompt = new QLabel(request.prompt, &dialog);
+        auto* search = new QLineEdit(&dialog);
+        search->setPlaceholderText(QStringLiteral("Search"));
+        search->setAccessibleName(QStringLiteral("Search"));
+        search->setClearButtonEnabled(true);
+        prompt->setBuddy(search);
+        auto* list = new QListWidget(&dialog);
+        list->setAccessibleName(request.prompt);
+        list->setSelectionMode(request.most > 1 ? QAbstractItemView::ExtendedSelection
+                                                : QAbstractItemView::SingleSelection);
+        list->addItems(request.choices);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        column->addWidget(prompt);
+        column->addWidget(search);
+        column->addWidget(list, 1);
+        column->addWidget(buttons);
+        dialog.resize(480, 420);
+        QObject::connect(search, &QLineEdit::textChanged, list, [list](const QString& text) {
+            const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+            for (int row = 0; row < list->count(); ++row) {
+                QListWidgetItem* item = list->item(row);
+                item->setHidden(!std::all_of(words.begin(), words.end(), [item](const QString& word) {
+                    return item->text().contains(word, Qt::CaseInsensitive);
+                }));
+            }
+        });
+        // Down from the search goes into the list.
+        QObject::connect(search, &QLineEdit::returnPressed, list, [list] { list->setFocus(); });
+        QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        request.chosen.clear();
+        for (int row = 0; row < list->count() && request.chosen.size() < request.most; ++row) {
+            if (list->item(row)->isSelected() && !list->item(row)->isHidden())
+                request.chosen << row;
+        }
+        return !request.chosen.isEmpty();
     }
 
     TPasswordPrompt passwordPrompt;

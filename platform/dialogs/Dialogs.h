@@ -6,6 +6,7 @@
 // returns scripted answers.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,15 @@ struct TFileDialogRequest {
     int filterIndex = 1;   // the filter selected at first, from 1
 };
 
+// A choice from a list that the user may narrow down by typing.
+struct TChoiceRequest {
+    QString title;
+    QString prompt;
+    QStringList choices;
+    int most = 1;          // how many may be chosen at once
+    QList<int> chosen;     // on return: the indices chosen, in list order
+};
+
 class TDialogService {
 public:
     virtual ~TDialogService() = default;
@@ -59,6 +69,8 @@ public:
     virtual bool Password(const QString& caption, const QString& prompt, QString& password) = 0;
     // The print dialog: chooses and sets up the printer; false when cancelled.
     virtual bool PrintSetup(QPrinter& printer) = 0;
+    // False when cancelled or nothing was chosen.
+    virtual bool Choose(TChoiceRequest& request) = 0;
 };
 
 // The program's own password window, shown by the interactive service. It

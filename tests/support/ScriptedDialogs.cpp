@@ -21,6 +21,8 @@ void TScriptedDialogs::clear()
     m_messages.clear();
     m_files.clear();
     m_passwords.clear();
+    m_choiceAnswers.clear();
+    m_choices.clear();
 }
 
 int TScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons)
@@ -80,4 +82,20 @@ bool TScriptedDialogs::PrintSetup(QPrinter& printer)
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     return true;
+}
+
+bool TScriptedDialogs::Choose(TChoiceRequest& request)
+{
+    m_choices.append(request);
+    const std::optional<QStringList> texts = m_choiceAnswers.isEmpty() ? std::nullopt : m_choiceAnswers.dequeue();
+    if (!texts)
+        return false;
+    request.chosen.clear();
+    for (const QString& text : *texts) {
+        const int index = int(request.choices.indexOf(text));
+        if (index < 0)
+            qFatal("\"%s\" is not offered", qPrintable(text));
+        request.chosen << index;
+    }
+    return !request.chosen.isEmpty();
 }

@@ -47,6 +47,9 @@ public:
     // The print dialog: print into a PDF file at path, or cancel.
     void addPrintToFile(const QString& path) { m_printFiles.enqueue(path); }
     void addPrintCancel() { m_printFiles.enqueue(std::nullopt); }
+    // A list choice: the choices whose texts are given (each must be offered), or cancel.
+    void addChoice(const QStringList& texts) { m_choiceAnswers.enqueue(texts); }
+    void addChoiceCancel() { m_choiceAnswers.enqueue(std::nullopt); }
     // Answers message dialogs once their queue is empty; empty function: defaults.
     void setResponder(Responder responder) { m_responder = std::move(responder); }
 
@@ -65,6 +68,9 @@ public:
     bool SaveFile(TFileDialogRequest& request) override;
     bool Password(const QString& caption, const QString& prompt, QString& password) override;
     bool PrintSetup(QPrinter& printer) override;
+    bool Choose(TChoiceRequest& request) override;
+    // List choices as asked for.
+    const QList<TChoiceRequest>& choices() const { return m_choices; }
 
 private:
     using Script = QQueue<std::optional<QString>>;
@@ -76,6 +82,8 @@ private:
     Script m_fileNames;
     Script m_passwordAnswers;
     Script m_printFiles;
+    QQueue<std::optional<QStringList>> m_choiceAnswers;
+    QList<TChoiceRequest> m_choices;
     Responder m_responder;
     QList<TShownMessage> m_messages;
     QList<TFileDialogRequest> m_files;
