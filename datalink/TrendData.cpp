@@ -1,6 +1,7 @@
 #include "datalink/TrendData.h"
 
 #include <algorithm>
+#include <cmath>
 
 void TTrendSeries::Append(long long time, double value)
 {
@@ -46,7 +47,7 @@ std::vector<TTrendSample> TTrendSeries::Decimate(long long from, long long to, i
     const double width = double(to - from) / columns;
     while (sample != samples.end() && sample->time <= to) {
         // One column: the samples up to its right edge.
-        const long long edge = from + (long long)(width * (int((sample->time - from) / width) + 1));
+        const long long edge = from + (long long)std::ceil(width * (std::floor(double(sample->time - from) / width) + 1));
         auto first = sample, low = sample, high = sample, last = sample;
         for (; sample != samples.end() && sample->time < edge && sample->time <= to; ++sample) {
             if (sample->value < low->value)

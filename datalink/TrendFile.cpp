@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -102,9 +103,10 @@ QString TTrendFile::Text(long long from, long long to) const
                 following = std::min(following.value_or(cursor.next->time), cursor.next->time);
         }
         text += row.join(u',') + u'\n';
-        if (!following)
+        // The last row tells the values held at the end of the span.
+        if (time == to)
             break;
-        time = *following;
+        time = following ? std::min(*following, to) : to;
     }
     return text;
 }
@@ -185,8 +187,11 @@ std::optional<TTrendFile> TTrendFile::Parse(const QString& text, QString* error)
         const double seconds = fields[1].toDouble(&ok);
         if (!ok)
             return fail(index, QStringLiteral("\"%1\" is not a number of seconds").arg(fields[1]));
-        if (!zero)
-            zero = ms - (long long)(seconds * 1000);
+        if (!zero) {
+            zero = ms - (long long)std::llround(seconds * 1000);
+            file.from = ms;
+        }
+        file.to = ms;
         for (size_t column = 0; column < file.data.channels.size(); ++column) {
             const QString& cell = fields[qsizetype(column) + 2];
             if (cell.isEmpty())

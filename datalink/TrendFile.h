@@ -31,8 +31,11 @@ public:
     // from the data and the trip).
     QList<QPair<QString, QString>> notes;
     long long zero = 0;
+    // The span of the rows read (the first and the last row's time).
+    long long from = 0, to = 0;
 
-    // The rows of [from, to], starting with the values held at `from`.
+    // The rows of [from, to]: the values held at `from` (or the first
+    // sample after it), every change, and the values held at `to`.
     QString Text(long long from, long long to) const;
     // Writes the rows of [from, to]; false with the reason on failure.
     bool Write(const QString& path, long long from, long long to, QString* error) const;

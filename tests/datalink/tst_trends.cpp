@@ -70,6 +70,13 @@ private slots:
         QCOMPARE(std::max_element(points.begin(), points.end(), byValue)->value,
                  std::max_element(all.begin(), all.end(), byValue)->value);
         QVERIFY(std::is_sorted(points.begin(), points.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+
+        // Columns a fraction of a millisecond wide, or not a whole number of them.
+        TTrendSeries dense;
+        for (long long t = 0; t <= 1000; ++t)
+            dense.Append(t, double(t % 7));
+        QVERIFY(dense.Decimate(0, 1000, 300, 1000).size() <= 300 * 5 + 2);
+        QVERIFY(dense.Decimate(0, 100, 3000, 100).size() <= 101 * 5 + 2);
     }
 
     void theRollingSpanKeepsTheValueHeldAtItsStart()
@@ -100,6 +107,8 @@ private slots:
         QVERIFY2(read, qPrintable(error));
         QCOMPARE(read->notes, file.notes);
         QCOMPARE(read->zero, 1200LL);
+        // From the first value to the span's end.
+        QCOMPARE(QPair(read->from, read->to), QPair(1000LL, 5000LL));
         QCOMPARE(read->data.channels.size(), size_t(2));
         const TTrendChannel& speed = read->data.channels[0];
         const TTrendChannel& load = read->data.channels[1];
