@@ -1,5 +1,8 @@
 #include "app/Rqv_dynamics.h"
 
+#include "app/TrendCatalogue.h"
+#include "app/TrendWindow.h"
+
 #include "controls/FormLoader.h"
 #include "controls/KQMomentaryButton.h"
 
@@ -10,13 +13,19 @@ void TFDynamics::SetGainButtonsMonitorOnly(bool monitorOnly)
         button->SetIsMonitorOnly(monitorOnly);
 }
 
-TFSpeedDynamics::TFSpeedDynamics(QWidget* owner, TKQDevice* device) : TFDynamics(owner, device)
+void TFDynamics::BTrendClick()
+{
+    TTrendWindow::ShowSet(trendSet, Device());
+}
+
+TFSpeedDynamics::TFSpeedDynamics(QWidget* owner, TKQDevice* device)
+    : TFDynamics(owner, device, QString::fromLatin1(TrendCatalogue::SpeedSet))
 {
     LoadForm(QStringLiteral("SpeedDynamics"));
 }
 
 TFLoopDynamics::TFLoopDynamics(QWidget* owner, TKQDevice* device, const QString& block, const QString& caption)
-    : TFDynamics(owner, device)
+    : TFDynamics(owner, device, TrendCatalogue::LoopSet(block))
 {
     TFormLoadOptions options;
     options.parameters.insert(QString::fromLatin1(FormBlock), block);

@@ -13,8 +13,18 @@ public:
     // is not affected.
     void SetGainButtonsMonitorOnly(bool monitorOnly);
 
+public slots:
+    // The trend of the loop: its process value, setpoint and output.
+    void BTrendClick();
+
 protected:
-    using TRunDialog::TRunDialog;
+    TFDynamics(QWidget* owner, TKQDevice* device, const QString& trendSet)
+        : TRunDialog(owner, device), trendSet(trendSet)
+    {
+    }
+
+private:
+    QString trendSet;
 };
 
 class TFSpeedDynamics : public TFDynamics {

@@ -11,6 +11,9 @@
 #include "app/Rqv_service.h"
 #include "app/ScreenScaling.h"
 #include "app/StatusPoll.h"
+#include "app/TrendCatalogue.h"
+#include "app/TrendWindow.h"
+#include "app/TripCapture.h"
 #include "app/ValuesFile.h"
 #include "app/Working.h"
 #include "controls/K4812SpinEdit.h"
@@ -129,6 +132,8 @@ TFMain::~TFMain()
         if (window)
             TChildWindows::Free(window);
     }
+    TTrendWindow::CloseAll();
+    delete TripCapture1;
     delete KQDatorelConfig1;
     delete KQDatorelControl1;
     delete KQServer1;
@@ -144,6 +149,10 @@ void TFMain::CreateStatusBar()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     panels[0] = TKQStatusPanel::AddPanel(StatusBar1, 200, QStringLiteral("Not Active."));
     panels[1] = TKQStatusPanel::AddPanel(StatusBar1, 300, QStringLiteral("Control Status:  Not Communicating"));
+    TripCapturePanel = TKQStatusPanel::AddPanel(StatusBar1, 0, QString());
+    TripCapturePanel->setObjectName(QStringLiteral("TripCapturePanel"));
+    TripCapturePanel->setAccessibleName(QStringLiteral("Trip capture"));
+    TripCapturePanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setStatusBar(StatusBar1);
     StatusBar1->setAccessibleName(QStringLiteral("Status bar"));
     if (auto* grip = StatusBar1->findChild<QSizeGrip*>())
@@ -255,9 +264,19 @@ void TFMain::CreateMenu()
     item(windows, "Cascade1", QStringLiteral("&Cascade"), &TFMain::Cascade1Click);
     item(windows, "TileHorizontal", QStringLiteral("Tile &Horizontal"), &TFMain::TileHorizontalClick);
     item(windows, "TileVertical", QStringLiteral("Tile &Vertical"), &TFMain::TileVerticalClick);
+    windows->addSeparator();
+    Trend1 = item(windows, "Trend1", QStringLiteral("&Trend"), &TFMain::Trend1Click,
+                  QStringLiteral("Plot speed, setpoints and valve demands against time"));
+    Trend1->setEnabled(false);
 
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     item(about, "About1", QStringLiteral("About 4812 RQV Tools"), &TFMain::About1Click);
+}
+
+void TFMain::Trend1Click()
+{
+    if (OnLine)
+        TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), KQDatorelControl1);
 }
 
 QList<QAction*> TFMain::ModeItems() const
@@ -361,6 +380,11 @@ void TFMain::OnCommunicating(TObject*)
     OnLine = true;
     Save1->setEnabled(true);
     Loadfromfile1->setEnabled(true);
+    Trend1->setEnabled(true);
+    if (!TripCapture1) {
+        TripCapture1 = new TTripCapture(KQDatorelControl1, this);
+        connect(TripCapture1, &TTripCapture::Notice, TripCapturePanel, &QLabel::setText);
+    }
     const int action = PendingAction;
     PendingAction = paNone;
     switch (action) {

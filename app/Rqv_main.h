@@ -32,6 +32,7 @@ class TFServiceMode;
 class TModeWindow;
 class TChildWindows;
 class TStatusPoll;
+class TTripCapture;
 class TValuesFile;
 
 class TFMain : public QMainWindow, public TModeHost, public TCheckHost {
@@ -69,6 +70,11 @@ public:
     QAction* ServiceEdit = nullptr;
     QAction* ServiceViewOnly = nullptr;
     QAction* Run1 = nullptr;
+    QAction* Trend1 = nullptr;
+
+    // Writes a trend file around every trip while on line; its notices go to TripCapturePanel.
+    TTripCapture* TripCapture1 = nullptr;
+    QLabel* TripCapturePanel = nullptr;
 
     // Status bar panel texts (0: data link, 1: control status).
     QString PanelText(int panel) const;
@@ -148,6 +154,8 @@ public slots:
     void TileHorizontalClick();
     void TileVerticalClick();
     void About1Click();
+    // The trend of the Run mode set.
+    void Trend1Click();
     void tPingTimer();
     void tMainTimer();
 

@@ -4,6 +4,8 @@
 #include "app/Rqv_dynamics.h"
 #include "app/Rqv_ospd.h"
 #include "app/Rqv_timedate.h"
+#include "app/TrendCatalogue.h"
+#include "app/TrendWindow.h"
 #include "controls/K4812SpinTune.h"
 #include "controls/KQBoxLabel.h"
 #include "controls/KQForms.h"
@@ -490,6 +492,11 @@ void TFRunMode::ShowAlarmsPageButtons()
     Show(PResetAlarmsButton, true);
     Show(PSecurityButton, true);
     Show(PSetTimeDateButton, true);
+}
+
+void TFRunMode::BTrendClick()
+{
+    TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), Host().ControlDevice());
 }
 
 void TFRunMode::BCurrentAlarmsClick()

@@ -135,6 +135,7 @@ public slots:
     void PageControl1Change(QObject* sender);
 
     void BCurrentAlarmsClick();
+    void BTrendClick();
     void BOverspeedTestClick();
     void BSetTimeDateClick();
     void BSecurityUnlockClick();

@@ -18,13 +18,25 @@ QString DataFolders::Bundled(const QString& programFolder)
     return QDir::cleanPath(folder.absoluteFilePath(QStringLiteral(TURVISTA_DATA_FROM_PROGRAMS)));
 }
 
+namespace {
+QString Made(const QString& folder)
+{
+    QDir().mkpath(folder);
+    return folder;
+}
+QString Own()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Turvista");
+}
+}
+
 QString DataFolders::Values()
 {
     const QString earlier = QDir::home().filePath(QStringLiteral("URQV"));
-    const QString folder = QFileInfo(earlier).isDir()
-                               ? earlier
-                               : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                                     + QStringLiteral("/Turvista");
-    QDir().mkpath(folder);
-    return folder;
+    return Made(QFileInfo(earlier).isDir() ? earlier : Own());
+}
+
+QString DataFolders::TripCaptures()
+{
+    return Made(Own() + QStringLiteral("/Trip captures"));
 }

@@ -14,4 +14,8 @@ QString Bundled(const QString& programFolder);
 // in the user's data folder ($XDG_DATA_HOME, ~/.local/share). Made when missing.
 QString Values();
 
+// The trip captures: "Trip captures" in Turvista in the user's data folder.
+// Made when missing.
+QString TripCaptures();
+
 } // namespace DataFolders

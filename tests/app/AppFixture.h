@@ -20,6 +20,7 @@
 #include "tests/support/TestDdeClient.h"
 #include "tests/support/TestRunner.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -32,6 +33,9 @@ public:
     explicit TAppFixture(const ServerProcess::Options& options = {}) : server(options)
     {
         qputenv("XDG_CONFIG_DIRS", QByteArray(TURVISTA_BINARY_DIR "/xdg"));
+        // The user's own settings and files (trend sets, trip captures) stay in the test's folder.
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
         Timing::SetScale(TestTimeScale);
     }
     // Frees the windows; the server goes with the fixture.
@@ -103,6 +107,7 @@ public:
         return {};
     }
 
+    QTemporaryDir home;
     ServerProcess server;
     TScriptedDialogs dialogs;
     std::unique_ptr<TestDdeClient> control;

@@ -5,14 +5,20 @@
 #include "app/Rqv_dynamics.h"
 #include "app/Rqv_ospd.h"
 #include "app/Rqv_run.h"
+#include "app/TrendChart.h"
+#include "app/TrendWindow.h"
+#include "app/TripCapture.h"
 #include "controls/KQBoxLabel.h"
 #include "controls/KQMomentaryButton.h"
 #include "controls/KQNumberEdit.h"
 #include "controls/KQOneShotButton.h"
 #include "controls/KQStatusText.h"
+#include "datalink/TrendFile.h"
 #include "tests/app/AppFixture.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -72,6 +78,32 @@ void ChooseTab(const char* page)
     const int index = FMain->FRunMode->PageControl1->indexOf(Find(page));
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
 }
+// The window takes the keys (the offscreen platform activates no window by itself).
+bool Activated(QWidget* window)
+{
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window) && QApplication::activeWindow() == window;
+}
+
+// The trend window of a set, once open.
+TTrendWindow* Trend(const QString& set)
+{
+    for (TTrendWindow* window : TTrendWindow::Windows()) {
+        if (window->Set() == set)
+            return window;
+    }
+    return nullptr;
+}
+QStringList Plotted(const TTrendData& data)
+{
+    QStringList names;
+    for (const TTrendChannel& channel : data.channels)
+        names << channel.Title();
+    return names;
+}
+const QStringList RunTrend = {"Speed (rpm)", "Speed setpoint (rpm)", "Speed reference (rpm)", "HP valve demand (%)",
+                              "LP valve demand (%)"};
+
 // The turbine's speed as the control has it, for steps that depend on the coasting rotor.
 double ControlSpeed()
 {
@@ -83,6 +115,33 @@ double ControlSpeed()
 class TestOperatorShift : public QObject {
     Q_OBJECT
 private slots:
+    // The trend opens from the Run window with its set, which is kept as the
+    // operator leaves it.
+    void theRunTrendOpensWithItsSet()
+    {
+        Click("BTrend");
+        TTrendWindow* trend = Trend("Run Mode");
+        QVERIFY(trend && trend->IsLive() && Activated(trend));
+        QCOMPARE(Plotted(trend->Data()), RunTrend);
+        auto* items = trend->findChild<QListWidget*>("TrendItems");
+        items->setCurrentRow(4);
+        QTest::keyClick(trend, Qt::Key_Delete);
+        QCOMPARE(Plotted(trend->Data()), RunTrend.mid(0, 4));
+        trend->close();
+        QTRY_VERIFY(!Trend("Run Mode"));
+        FMain->Trend1->trigger(); // Windows menu
+        trend = Trend("Run Mode");
+        QVERIFY(trend && Activated(trend));
+        QCOMPARE(Plotted(trend->Data()), RunTrend.mid(0, 4));
+        app->dialogs.addChoice({"LP valve demand - AA_MONITOR.LP_DEMAND.A_NAME"});
+        QTest::keyClick(trend, Qt::Key_Insert);
+        QCOMPARE(Plotted(trend->Data()), RunTrend);
+        // The control's changeable items are offered too, and nothing already plotted.
+        const QStringList offered = app->dialogs.choices().constLast().choices;
+        QVERIFY(offered.contains("D_ENTR_SPD.PC_SMP_TUN.TUNE"));
+        QVERIFY(!offered.contains("Speed - AA_MONITOR.SPEED.A_NAME"));
+    }
+
     void resetStartAndRunUpToRated()
     {
         QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Turbine Shutdown"), Patience);
@@ -104,6 +163,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(Box("KIdleRatedStatus"), QString("At Rated"), Patience);
         QTRY_VERIFY_WITH_TIMEOUT(std::abs(Number("KStartSpeed") - 3600) <= 2, Patience);
         QCOMPARE(Status(), QString("Speed Control"));
+
+        // The trend saw the run-up, and reads it under the cursor.
+        TTrendWindow* trend = Trend("Run Mode");
+        const TTrendSeries& speed = trend->Data().channels[0].series;
+        QVERIFY(speed.ValueAt(trend->From()).value_or(0) < 1000 || speed.Samples().front().value < 1000);
+        QVERIFY(std::abs(speed.Samples().back().value - 3600) <= 2);
+        QVERIFY(trend->Chart()->Redraws() > 0);
+        trend->MoveCursor(trend->To());
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d+: Speed 3\\d{3}(\\.\\d+)? rpm, Speed setpoint 3600 rpm,")
+                     .match(trend->Readout()).hasMatch(),
+                 qPrintable(trend->Readout()));
     }
 
     void enterASpeedSetpoint()
@@ -146,6 +216,13 @@ private slots:
         QVERIFY(raise->isEnabled());
         QVERIFY(Hold(raise, [&] { return Box(dynamics, "OffPGain").toDouble() > before * 1.1; }));
         QVERIFY(app->Read("D_SPD_DYN.P_GAIN_OFF.RAMP").toDouble() >= before * 1.1);
+
+        // The loop's trend: process value, setpoint and output.
+        QTest::mouseClick(Find<QPushButton>(dynamics, "BTrend"), Qt::LeftButton);
+        TTrendWindow* trend = Trend("Speed Control Dynamics");
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(Plotted(trend->Data()), QStringList({"Speed (rpm)", "Speed setpoint (rpm)", "Speed PID output (%)"}));
+        trend->close();
         dynamics->close();
         QVERIFY(!dynamics->isVisible());
     }
@@ -164,6 +241,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Box(test, "TestStatus").startsWith("Tripped At "), Patience);
         QVERIFY(Box(test, "PeakSpeed").toDouble() >= 3960);
         test->close();
+        QVERIFY(FMain->TripCapture1->Waiting());
+        QVERIFY(FMain->TripCapturePanel->text().startsWith("Trip at "));
     }
 
     void alarmsAreShownAndReset()
@@ -257,6 +336,41 @@ private slots:
         QCOMPARE(Lines("LBTripHistory").mid(0, 3), QStringList({"Overspeed Trip", "Power Up Trip", ""}));
         QVERIFY(QRegularExpression("^\\d\\d-\\w{3} \\d\\d:\\d\\d:\\d\\d\\t")
                     .match(Find<QListWidget>("LBTripHistory")->item(0)->text()).hasMatch());
+    }
+
+    // A minute after the overspeed trip, its capture was written and named in the status bar.
+    void theTripIsCaptured()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(FMain->TripCapturePanel->text().startsWith("Trip capture: "), Patience);
+        const QString path = FMain->TripCapturePanel->text().section(": ", 1);
+        QVERIFY2(QFileInfo(path).fileName().contains("_Overspeed_Trip"), qPrintable(path));
+        QString error;
+        const std::optional<TTrendFile> capture = TTrendFile::Read(path, &error);
+        QVERIFY2(capture, qPrintable(error));
+        QCOMPARE(capture->notes.value(0), (QPair<QString, QString>("Trip", "Overspeed Trip")));
+        QCOMPARE(capture->data.channels.size(), size_t(19));
+        QCOMPARE(capture->data.channels[0].item, QString("AA_MONITOR.SPEED.A_NAME"));
+        // From five minutes before the trip (or going on line) to a minute after.
+        const long long first = capture->from - capture->zero, last = capture->to - capture->zero;
+        QVERIFY2(first >= -5 * 60 * 1000 && first < 0 && last == 60 * 1000,
+                 qPrintable(QString("%1 ms to %2 ms").arg(first).arg(last)));
+        // Zero is the trip: above the overspeed alarm there, coasting down a minute later.
+        const TTrendSeries& speed = capture->data.channels[0].series;
+        QVERIFY(speed.ValueAt(capture->zero).value_or(0) > 3870);
+        QVERIFY(speed.ValueAt(capture->to).value_or(4000) < speed.ValueAt(capture->zero).value_or(0) - 500);
+
+        // Opened in a trend window and exported again: the same samples.
+        TTrendWindow* opened = TTrendWindow::OpenFile(path);
+        QVERIFY(opened && !opened->IsLive() && Activated(opened));
+        QCOMPARE(QPair(opened->From(), opened->To()), QPair(capture->from, capture->to));
+        const QString exported = QFileInfo(path).dir().filePath("exported.csv");
+        app->dialogs.addFileName(exported);
+        QTest::keyClick(opened, Qt::Key_S, Qt::ControlModifier);
+        const std::optional<TTrendFile> again = TTrendFile::Read(exported, &error);
+        QVERIFY2(again, qPrintable(error));
+        for (size_t c = 0; c < capture->data.channels.size(); ++c)
+            QCOMPARE(again->data.channels[c].series.Samples(), capture->data.channels[c].series.Samples());
+        opened->close();
     }
 };
 
