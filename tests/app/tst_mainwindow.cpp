@@ -127,8 +127,8 @@ private slots:
     void initTestCase()
     {
         qputenv("HOME", folder.path().toLocal8Bit());
-        qunsetenv("XDG_DATA_HOME");
         app = std::make_unique<TAppFixture>();
+        qunsetenv("XDG_DATA_HOME"); // the values folder's default place
         QVERIFY2(app->Start(), qPrintable(app->server.Output()));
     }
     void cleanupTestCase() { app.reset(); }
