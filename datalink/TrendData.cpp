@@ -1,7 +1,6 @@
 #include "datalink/TrendData.h"
 
 #include <algorithm>
-#include <cmath>
 
 void TTrendSeries::Append(long long time, double value)
 {
@@ -44,10 +43,12 @@ std::vector<TTrendSample> TTrendSeries::Decimate(long long from, long long to, i
         held = (sample - 1)->value;
         points.push_back({from, *held});
     }
-    const double width = double(to - from) / columns;
+    const long long span = to - from;
     while (sample != samples.end() && sample->time <= to) {
-        // One column: the samples up to its right edge.
-        const long long edge = from + (long long)std::ceil(width * (std::floor(double(sample->time - from) / width) + 1));
+        // One column: the samples up to its right edge (whole numbers, so that the edge lies past the sample).
+        // The last column takes the span's end too.
+        const long long column = (sample->time - from) * columns / span;
+        const long long edge = column + 1 >= columns ? to + 1 : from + ((column + 1) * span + columns - 1) / columns;
         auto first = sample, low = sample, high = sample, last = sample;
         for (; sample != samples.end() && sample->time < edge && sample->time <= to; ++sample) {
             if (sample->value < low->value)

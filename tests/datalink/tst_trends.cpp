@@ -77,6 +77,13 @@ private slots:
             dense.Append(t, double(t % 7));
         QVERIFY(dense.Decimate(0, 1000, 300, 1000).size() <= 300 * 5 + 2);
         QVERIFY(dense.Decimate(0, 100, 3000, 100).size() <= 101 * 5 + 2);
+        for (int round = 0; round < 2000; ++round) {
+            const long long from = random.bounded(500), to = from + 1 + random.bounded(600);
+            const int columns = 1 + random.bounded(900);
+            const size_t points = dense.Decimate(from, to, columns, to).size();
+            QVERIFY2(points <= size_t(std::min<long long>(to - from + 1, columns) * 5 + 2),
+                     qPrintable(QString("[%1, %2] in %3 columns: %4 points").arg(from).arg(to).arg(columns).arg(points)));
+        }
     }
 
     void theRollingSpanKeepsTheValueHeldAtItsStart()
