@@ -48,7 +48,7 @@ struct TTrendChart::Private {
 TTrendChart::TTrendChart(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>())
 {
     d->chart = new QChart();
-    d->chart->legend()->setAlignment(Qt::AlignBottom);
+    d->chart->legend()->hide(); // the window lists the items with their colours
     d->chart->setMargins(QMargins(4, 4, 4, 4));
     d->time = new QDateTimeAxis(d->chart);
     d->time->setFormat(QStringLiteral("HH:mm:ss"));
@@ -56,6 +56,7 @@ TTrendChart::TTrendChart(QWidget* parent) : QWidget(parent), d(std::make_unique<
     d->chart->addAxis(d->time, Qt::AlignBottom);
     for (int side = 0; side < 2; ++side) {
         d->axes[side] = new QValueAxis(d->chart);
+        d->axes[side]->setLabelFormat(QStringLiteral("%g"));
         d->chart->addAxis(d->axes[side], side == 0 ? Qt::AlignLeft : Qt::AlignRight);
         d->axes[side]->setVisible(false);
     }
@@ -102,7 +103,7 @@ void TTrendChart::Plot(const TTrendData& data, long long from, long long to, lon
         for (size_t c = 0; c < data.channels.size(); ++c) {
             auto* line = new QLineSeries(d->chart);
             line->setName(titles[qsizetype(c)]);
-            line->setPen(QPen(Colour(int(c)), 1.5));
+            line->setPen(QPen(Colour(int(c)), 1));
             d->chart->addSeries(line);
             line->attachAxis(d->time);
             line->attachAxis(d->axes[std::min<qsizetype>(1, units.indexOf(data.channels[c].unit))]);
@@ -136,7 +137,9 @@ void TTrendChart::Plot(const TTrendData& data, long long from, long long to, lon
         if (r.empty)
             r = {0, 1, false};
         const double margin = r.high > r.low ? (r.high - r.low) * 0.05 : std::max(1.0, std::abs(r.high) * 0.05);
-        d->axes[side]->setRange(r.low - margin, r.high + margin);
+        // Values that are never negative get no room below zero.
+        d->axes[side]->setRange(r.low >= 0 ? std::max(0.0, r.low - margin) : r.low - margin, r.high + margin);
+        d->axes[side]->applyNiceNumbers();
     }
     SetCursor(d->cursorTime);
 }
@@ -152,11 +155,6 @@ void TTrendChart::SetCursor(std::optional<long long> time)
     const double x = area.left() + area.width() * double(*time - d->from) / double(d->to - d->from);
     d->cursor->setLine(x, area.top(), x, area.bottom());
     d->cursor->show();
-}
-
-QPixmap TTrendChart::Picture()
-{
-    return d->view->grab();
 }
 
 bool TTrendChart::eventFilter(QObject* watched, QEvent* event)

@@ -25,8 +25,6 @@ public:
     void Plot(const TTrendData& data, long long from, long long to, long long now);
     // The cursor line at a time, or none.
     void SetCursor(std::optional<long long> time);
-    // The picture of the plot, for export.
-    QPixmap Picture();
     // Redraws so far.
     int Redraws() const { return redraws; }
 

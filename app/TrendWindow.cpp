@@ -117,13 +117,18 @@ TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, std::unique_pt
     readout->setWordWrap(true);
     CreateTools();
 
-    auto* body = new QHBoxLayout();
+    // The items with their colours beside the plot: what an exported picture shows.
+    plot = new QWidget(this);
+    auto* body = new QHBoxLayout(plot);
+    body->setContentsMargins(0, 0, 0, 0);
+    legend->setParent(plot);
+    chart->setParent(plot);
     body->addWidget(legend);
     body->addWidget(chart, 1);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 0, 6, 6);
     column->addWidget(findChild<QToolBar*>());
-    column->addLayout(body, 1);
+    column->addWidget(plot, 1);
     column->addWidget(readout);
     resize(960, 540);
     setFocusPolicy(Qt::StrongFocus);
@@ -141,7 +146,6 @@ TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, std::unique_pt
         endMs = file->from + spanMs;
     } else {
         recorder = std::make_unique<TTrendRecorder>(device, Timing::TrendHistory.Unscaled());
-        recorder->OnData = [this] { dirty = dirty || following; };
         for (const QString& item : RememberedItems())
             AddItem(item);
     }
@@ -447,7 +451,7 @@ void TTrendWindow::ExportPngClick()
     if (!Dialogs::Current().SaveFile(request))
         return;
     Redraw();
-    if (!chart->Picture().save(request.fileName, "PNG"))
+    if (!plot->grab().save(request.fileName, "PNG"))
         MessageDlg(QStringLiteral("The picture could not be written to %1.").arg(request.fileName),
                    TMsgDlgType::mtError, mbOK);
 }
@@ -481,14 +485,19 @@ void TTrendWindow::hideEvent(QHideEvent* event)
 
 void TTrendWindow::Tick()
 {
-    if (dirty || following)
+    // Following the present, the plot is drawn again once it has moved by a
+    // pixel's worth of time: sooner would show nothing new.
+    if (following && Now() - drawnAt >= spanMs / std::max(1, chart->width()))
+        dirty = true;
+    if (dirty)
         Redraw();
 }
 
 void TTrendWindow::Redraw()
 {
     dirty = false;
-    chart->Plot(Data(), From(), To(), Now());
+    drawnAt = Now();
+    chart->Plot(Data(), From(), To(), drawnAt);
     // The legend tells the latest values while the window follows the present.
     const TTrendData& data = Data();
     for (int row = 0; row < legend->count() && row < int(data.channels.size()); ++row) {

@@ -103,6 +103,7 @@ private:
     bool dirty = true;
     long long spanMs = DefaultSpanMs;
     long long endMs = 0; // the right edge while not following
+    long long drawnAt = 0;
     std::optional<long long> cursor;
     QTimer redrawTimer;
 
@@ -110,6 +111,7 @@ private:
     QAction* removeAction = nullptr;
     QAction* pauseAction = nullptr;
     QAction* liveAction = nullptr;
+    QWidget* plot = nullptr; // the legend and the chart
     QListWidget* legend = nullptr;
     TTrendChart* chart = nullptr;
     QLabel* readout = nullptr;

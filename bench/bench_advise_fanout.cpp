@@ -7,6 +7,8 @@
 // The sender is a minimal DDE server of its own (--serve): every round it marks
 // all items changed at once, and each advised value carries the round and the
 // moment (monotonic clock) at which the server produced it.
+#include "bench/AdviseSender.h"
+#include "bench/Measure.h"
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQDde.h"
 #include "platform/ddeml/ddeml.h"
@@ -17,8 +19,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -50,70 +50,12 @@ QString ItemName(int index)
 
 // ---- the sender ---------------------------------------------------------------------
 
-struct Sender {
-    DWORD instance = 0;
-    HSZ service = nullptr;
-    HSZ topic = nullptr;
-    int loops = 0;
-    qint64 round = 0;
-};
-Sender* sender = nullptr;
-
-HDDEDATA Reply(HSZ item, const QByteArray& text)
-{
-    QByteArray bytes = text;
-    bytes.append('\0');
-    return DdeCreateDataHandle(sender->instance, reinterpret_cast<LPBYTE>(bytes.data()), DWORD(bytes.size()), 0,
-                               item, CF_TEXT, 0);
-}
-
-HDDEDATA SenderCallback(UINT type, UINT, HCONV, HSZ topic, HSZ item, HDDEDATA, ULONG_PTR, ULONG_PTR)
-{
-    switch (type) {
-    case XTYP_CONNECT:
-        return reinterpret_cast<HDDEDATA>(DdeCmpStringHandles(topic, sender->topic) == 0 ? TRUE : FALSE);
-    case XTYP_ADVSTART:
-        ++sender->loops;
-        return reinterpret_cast<HDDEDATA>(TRUE);
-    case XTYP_ADVSTOP:
-        --sender->loops;
-        return nullptr;
-    case XTYP_REQUEST:
-    case XTYP_ADVREQ: {
-        char name[64] = {};
-        DdeQueryStringA(sender->instance, item, name, sizeof name, CP_WINANSI);
-        if (qstricmp(name, "Control Status") == 0)
-            return Reply(item, "1");
-        return Reply(item, QByteArray::number(sender->round) + ':' + QByteArray::number(NowMicros()));
-    }
-    default:
-        return nullptr;
-    }
-}
-
 int Serve()
 {
-    Sender state;
-    sender = &state;
-    DdeInitializeA(&state.instance, &SenderCallback, APPCLASS_STANDARD, 0);
-    state.service = DdeCreateStringHandleA(state.instance, Service, CP_WINANSI);
-    state.topic = DdeCreateStringHandleA(state.instance, Topic, CP_WINANSI);
-    if (!DdeNameService(state.instance, state.service, nullptr, DNS_REGISTER))
-        return 1;
-    // Changes start once every item is advised.
-    QTimer changes;
-    changes.setTimerType(Qt::PreciseTimer);
-    changes.setInterval(ChangeIntervalMs);
-    QObject::connect(&changes, &QTimer::timeout, [&state] {
-        if (state.loops < Items)
-            return;
-        ++state.round;
-        DdePostAdvise(state.instance, state.topic, nullptr); // every advised item of the topic changed
-    });
-    changes.start();
-    std::printf("ready\n");
-    std::fflush(stdout);
-    return QCoreApplication::exec();
+    // Every value tells the round and the moment the sender produced it.
+    return AdviseSender::Serve({Service, Topic, Items, ChangeIntervalMs, [](const char*, qint64 round) {
+                                    return QByteArray::number(round) + ':' + QByteArray::number(NowMicros());
+                                }});
 }
 
 // ---- the client ---------------------------------------------------------------------
@@ -146,14 +88,6 @@ public:
     std::vector<Window> windows{Window()};
     qint64 lastRound = 0;
 };
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 bool WaitFor(const std::function<bool()>& condition)
 {

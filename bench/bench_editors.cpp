@@ -6,6 +6,7 @@
 // memory on line without a mode window and with every mode window open.
 #include "app/Rqv_program.h"
 #include "app/Rqv_service.h"
+#include "bench/Measure.h"
 #include "datalink/KQDevice.h"
 #include "tests/app/AppFixture.h"
 
@@ -28,16 +29,6 @@ constexpr double OpenTarget = 500, SwitchTarget = 250, MemoryTarget = 150;
 const QString BiggestPage = QStringLiteral("KPSpeedControl");
 
 TAppFixture* app = nullptr;
-
-double ResidentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
-}
 
 double Milliseconds(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
 double Median(std::vector<double> values)

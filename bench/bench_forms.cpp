@@ -2,6 +2,7 @@
 // the same process: the time to load and show it until the first page shows its
 // values, the time to switch pages (unsubscribe, subscribe, first values shown),
 // and the memory the window takes.
+#include "bench/Measure.h"
 #include "controls/FormClasses.h"
 #include "controls/FormLoader.h"
 #include "controls/KQForms.h"
@@ -40,17 +41,6 @@ const QString Topic = QStringLiteral("4812.net(Dflt Control ID)");
 const QString DeviceName = QStringLiteral("KQDatorelControl1");
 
 void NoPause(int) { }
-
-double ResidentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
-}
 
 QString ItemName(int page, int index)
 {

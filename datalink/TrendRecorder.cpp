@@ -59,6 +59,4 @@ void TTrendRecorder::Arrived(TObject* sender)
             data.channels[channel].series.Append(now, *value);
     }
     data.DropBefore(now - historyMs);
-    if (OnData)
-        OnData();
 }

@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 class TKQDevice;
@@ -29,9 +28,6 @@ public:
     const TTrendData& Data() const { return data; }
     TTrendData& Data() { return data; }
     int IndexOf(const QString& item) const;
-
-    // Called after every value kept.
-    std::function<void()> OnData;
 
 private:
     void Arrived(TObject* sender);

@@ -12,6 +12,8 @@
 //
 //   run-<page>.png        the main window with the Run window on each page
 //   dialog-<name>.png     the four dynamics windows, overspeed test, time and date
+//   trend-start-up.png    the Run mode trend of the start-up to rated speed
+//   trend-speed-steps.png the speed loop's trend: setpoint steps at P 5, then at P 15
 //   main-window.png       the main window on line with no mode window
 //
 // --scale N renders at N times the normal size (2 for 200 %).
@@ -23,11 +25,14 @@
 #include "app/Rqv_service.h"
 #include "app/Rqv_run.h"
 #include "app/Rqv_timedate.h"
+#include "app/TrendCatalogue.h"
+#include "app/TrendWindow.h"
 #include "controls/KQForms.h"
 #include "controls/KSpinEdit.h"
 #include "datalink/KQDatorelControl.h"
 #include "datalink/KQItem.h"
 #include "datalink/KQServer.h"
+#include "platform/Timing.h"
 #include "platform/ddeml/ddeml.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/files/DataFolders.h"
@@ -62,6 +67,8 @@ constexpr int Patience = 60000;
 constexpr int PollMs = 20;
 // Time for values to arrive and be shown before a picture is taken.
 constexpr int ShowTime = 1500;
+// Real time for the speed loop to settle after a setpoint step.
+constexpr int StepSettleMs = 1500;
 // The Run window adds one alarm-list line per tick of its own timer.
 constexpr int AlarmHistoryLines = 100;
 constexpr int TripHistoryLines = 20;
@@ -190,6 +197,7 @@ private:
 class TControl {
 public:
     explicit TControl(TKQDevice* device) : device(device) {}
+    TKQDevice* Device() const { return device; }
 
     QString Text(const QString& name) const
     {
@@ -271,6 +279,29 @@ bool Save(QWidget* window, const QString& folder, const QString& name)
     }
     Print(QStringLiteral("wrote ") + path);
     return true;
+}
+
+// The speed loop's answer to setpoint steps of 50 rpm, at the off-line P the
+// control starts with and at three times that.
+bool ShootSpeedSteps(const TControl& control, TSystemTopic& system, const QString& folder)
+{
+    const QString speed = QStringLiteral("AA_MONITOR.SPEED.A_NAME");
+    auto step = [&](int setpoint) {
+        return system.Simulate(QStringLiteral("set D_ENTR_SPD.PC_SMP_TUN.TUNE=%1").arg(setpoint))
+               && control.Pulse(QStringLiteral("D_SPD_R_L.RQV.IN_3"))
+               && WaitFor([&] { return std::abs(control.Number(speed) - setpoint) < 0.5; }) && (Settle(StepSettleMs), true);
+    };
+    TTrendWindow* trend = TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::SpeedSet), control.Device());
+    trend->ZoomInClick();
+    trend->ZoomInClick(); // 75 s
+    const double gain = control.Number(QStringLiteral("D_SPD_DYN.P_GAIN_OFF.RAMP"));
+    const bool ok = Step(system.Simulate(QStringLiteral("set C_SPDSETPT.ENT_RATE.TUNE=2000")) && step(3650) && step(3600)
+                             && system.Simulate(QStringLiteral("set D_SPD_DYN.P_GAIN_OFF.RAMP=%1").arg(gain * 3))
+                             && step(3650) && step(3600),
+                         "speed steps");
+    const bool saved = ok && Save(trend, folder, QStringLiteral("trend-speed-steps"));
+    trend->close();
+    return system.Simulate(QStringLiteral("set D_SPD_DYN.P_GAIN_OFF.RAMP=%1").arg(gain)) && saved;
 }
 
 // "Start Turbine" -> "start-turbine".
@@ -518,6 +549,11 @@ int main(int argc, char** argv)
     QDir(runtime.path()).mkpath(QStringLiteral("state"));
     QFile::setPermissions(dde, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("TURVISTA_DDE_DIR", dde.toLocal8Bit());
+    // The trend sets and trip captures of this run are not the user's.
+    qputenv("XDG_CONFIG_HOME", (runtime.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (runtime.path() + QStringLiteral("/data")).toLocal8Bit());
+    // The program's clocks keep pace with the control's, for the trends' time axis.
+    Timing::SetScale(ServerTickMs / 100.0);
 
     QApplication application(argc, argv);
     if (qEnvironmentVariableIsEmpty("XDG_CONFIG_DIRS"))
@@ -564,9 +600,13 @@ int main(int argc, char** argv)
     }
     if (result == ExitOk) {
         TFRunMode* run = FMain->FRunMode;
-        if (!BringToRatedSpeed(TControl(FMain->KQDatorelControl1), system) || !ShootRunPages(run, arguments.folder)
-            || !ShootDialogs(run, dialogs, arguments.folder))
+        const TControl control(FMain->KQDatorelControl1);
+        TTrendWindow* trend = TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), control.Device());
+        if (!BringToRatedSpeed(control, system) || !Save(trend, arguments.folder, QStringLiteral("trend-start-up"))
+            || !ShootRunPages(run, arguments.folder) || !ShootDialogs(run, dialogs, arguments.folder)
+            || !ShootSpeedSteps(control, system, arguments.folder))
             result = ExitFailed;
+        TTrendWindow::CloseAll();
         run->close();
         if (!Step(WaitFor([] { return !FMain->FRunMode && MainWindowSettled(); }), "Run window closed"))
             result = ExitFailed;

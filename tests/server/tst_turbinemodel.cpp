@@ -104,7 +104,7 @@ private slots:
             }
             return response;
         };
-        const TResponse soft = step(3);
+        const TResponse soft = step(5); // the off-line P the control starts with
         const TResponse stiff = step(15);
         QVERIFY2(soft.rise > 0 && stiff.rise > 0 && stiff.rise < soft.rise,
                  qPrintable(QStringLiteral("rise %1 s, %2 s").arg(soft.rise).arg(stiff.rise)));
