@@ -2,6 +2,7 @@
 
 #include "app/TrendCatalogue.h"
 #include "app/TrendChart.h"
+#include "controls/KAccessible.h"
 #include "datalink/KQDevice.h"
 #include "datalink/TrendFile.h"
 #include "datalink/TrendRecorder.h"
@@ -41,6 +42,16 @@ QSettings Settings()
 QString Value(double value)
 {
     return QString::number(value, 'g', 6);
+}
+
+TFileDialogRequest FileRequest(const QString& title, const QString& folder, const QString& filter, const char* suffix)
+{
+    TFileDialogRequest request;
+    request.title = title;
+    request.initialDir = folder;
+    request.filters = {filter};
+    request.defaultSuffix = QString::fromLatin1(suffix);
+    return request;
 }
 
 QIcon Swatch(const QColor& colour)
@@ -109,6 +120,7 @@ TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, std::unique_pt
     legend->setAccessibleName(QStringLiteral("Items plotted"));
     legend->setMaximumWidth(260);
     chart = new TTrendChart(this);
+    SetAccessibleRole(chart, QAccessible::Chart); // before the name, which makes its interface
     chart->setAccessibleName(QStringLiteral("Trend plot"));
     readout = new QLabel(this);
     readout->setObjectName(QStringLiteral("TrendReadout"));
@@ -411,24 +423,18 @@ QString TTrendWindow::Readout() const
 
 void TTrendWindow::OpenClick()
 {
-    TFileDialogRequest request;
-    request.title = QStringLiteral("Open trend file");
-    request.initialDir = DataFolders::TripCaptures();
-    request.filters = {CsvFilter};
-    request.defaultSuffix = QStringLiteral("csv");
+    TFileDialogRequest request =
+        FileRequest(QStringLiteral("Open trend file"), DataFolders::TripCaptures(), CsvFilter, "csv");
     if (Dialogs::Current().OpenFile(request))
         OpenFile(request.fileName);
 }
 
 void TTrendWindow::ExportCsvClick()
 {
-    TFileDialogRequest request;
-    request.title = QStringLiteral("Export trend as CSV");
-    request.initialDir = DataFolders::Values();
+    TFileDialogRequest request =
+        FileRequest(QStringLiteral("Export trend as CSV"), DataFolders::Values(), CsvFilter, "csv");
     request.fileName = QStringLiteral("Trend %1.csv")
                            .arg(QDateTime::fromMSecsSinceEpoch(To()).toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
-    request.filters = {CsvFilter};
-    request.defaultSuffix = QStringLiteral("csv");
     if (!Dialogs::Current().SaveFile(request))
         return;
     TTrendFile out;
@@ -443,11 +449,8 @@ void TTrendWindow::ExportCsvClick()
 
 void TTrendWindow::ExportPngClick()
 {
-    TFileDialogRequest request;
-    request.title = QStringLiteral("Export trend as picture");
-    request.initialDir = DataFolders::Values();
-    request.filters = {PngFilter};
-    request.defaultSuffix = QStringLiteral("png");
+    TFileDialogRequest request =
+        FileRequest(QStringLiteral("Export trend as picture"), DataFolders::Values(), PngFilter, "png");
     if (!Dialogs::Current().SaveFile(request))
         return;
     Redraw();

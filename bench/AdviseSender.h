@@ -1,21 +1,32 @@
-// The sending side of the advise benchmarks: a minimal DDE server, run in a
-// second process, that answers "Control Status" with 1 and any other item with
-// a value of the benchmark's making, and that marks every advised item changed
-// at a fixed interval once the expected number of advise loops runs.
+// The two sides of the advise benchmarks. The sender: a minimal DDE server, run
+// in a second process, that answers "Control Status" with 1 and any other item
+// with a value of the benchmark's making, and that marks every advised item
+// changed at a fixed interval once the expected number of advise loops runs.
+// The receiver: the benchmark itself, with a control device on the sender's topic.
 //
-//     return AdviseSender::Serve({"BenchFanout", topic, 2000, 100, value});
+//     if (arguments contain "--serve")
+//         return AdviseSender::Serve({"BenchFanout", topic, 2000, 100, value});
+//     AdviseSender::TLink link;
+//     if (const char* failed = link.Start("BenchFanout", topic)) ...
 #pragma once
 
+#include "datalink/KQDatorelControl.h"
+#include "datalink/KQDde.h"
 #include "platform/ddeml/ddeml.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 
 #include <cstdio>
 #include <functional>
 
 namespace AdviseSender {
+
+// Longest wait for the sender to start and for the first values.
+constexpr int StartTimeoutMs = 60000;
 
 struct TOptions {
     const char* service;
@@ -90,5 +101,51 @@ inline int Serve(const TOptions& options)
     std::fflush(stdout);
     return QCoreApplication::exec();
 }
+
+// Pumps events until the condition holds; false after the time-out.
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = StartTimeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+// This program started again as the sender, and a control device connected to it.
+class TLink {
+public:
+    ~TLink()
+    {
+        partner.kill();
+        partner.waitForFinished();
+    }
+    // Nullptr once the control answers, else what failed.
+    const char* Start(const char* service, const char* topic)
+    {
+        partner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        partner.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve")});
+        if (!partner.waitForReadyRead(StartTimeoutMs))
+            return "the sender did not start";
+        TKQDdeMgr::SetCurrent(&manager);
+        if (!conversation.SetLink(QString::fromLatin1(service), QString::fromLatin1(topic)))
+            return "cannot reach the sender";
+        control.SetIdentifier(QString::fromLatin1(topic));
+        control.ConversationReady(&conversation);
+        control.ConnectPollTimer();
+        return control.IsConnected() ? nullptr : "the control did not answer";
+    }
+
+private:
+    QProcess partner;
+    TKQDdeMgr manager;
+    TKQDdeClientConv conversation;
+
+public:
+    TKQDatorelControl control;
+};
 
 } // namespace AdviseSender

@@ -9,14 +9,11 @@
 // moment (monotonic clock) at which the server produced it.
 #include "bench/AdviseSender.h"
 #include "bench/Measure.h"
-#include "datalink/KQDatorelControl.h"
-#include "datalink/KQDde.h"
 #include "platform/ddeml/ddeml.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -32,7 +29,6 @@ constexpr int Items = 2000;
 constexpr int ChangeIntervalMs = 100; // ten changes a second
 constexpr int DurationMs = 30000;
 constexpr int WindowMs = 5000;
-constexpr int StartTimeoutMs = 60000;
 const char* const Service = "BenchFanout";
 const char* const Topic = "4812.net(Dflt Control ID)";
 
@@ -89,18 +85,6 @@ public:
     qint64 lastRound = 0;
 };
 
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > StartTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
-
 int Fail(const char* message)
 {
     std::fprintf(stderr, "bench_advise_fanout: %s\n", message);
@@ -119,23 +103,10 @@ int main(int argc, char** argv)
 
     QTemporaryDir folder;
     qputenv("TURVISTA_DDE_DIR", (folder.path() + QStringLiteral("/dde")).toLocal8Bit());
-    QProcess partner;
-    partner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    partner.start(app.applicationFilePath(), {QStringLiteral("--serve")});
-    if (!partner.waitForReadyRead(StartTimeoutMs))
-        return Fail("the sender did not start");
-
-    TKQDdeMgr manager;
-    TKQDdeMgr::SetCurrent(&manager);
-    TKQDdeClientConv conversation;
-    if (!conversation.SetLink(QString::fromLatin1(Service), QString::fromLatin1(Topic)))
-        return Fail("cannot reach the sender");
-    TKQDatorelControl control;
-    control.SetIdentifier(QString::fromLatin1(Topic));
-    control.ConversationReady(&conversation);
-    control.ConnectPollTimer();
-    if (!control.IsConnected())
-        return Fail("the control did not answer");
+    AdviseSender::TLink link;
+    if (const char* failed = link.Start(Service, Topic))
+        return Fail(failed);
+    TKQDatorelControl& control = link.control;
 
     Sink sink;
     std::vector<TKQItem*> items;
@@ -143,11 +114,11 @@ int main(int argc, char** argv)
         items.push_back(control.GetItem(ItemName(index)));
         items.back()->Advise(TNotifyEvent(&sink, &Sink::Changed));
     }
-    if (!WaitFor([&] { return std::all_of(items.begin(), items.end(), [](TKQItem* item) { return item->HasValue(); }); }))
+    if (!AdviseSender::WaitFor([&] { return std::all_of(items.begin(), items.end(), [](TKQItem* item) { return item->HasValue(); }); }))
         return Fail("the items did not get their first values");
     // Measure from the first change on.
     sink.measuring = true;
-    if (!WaitFor([&] { return sink.lastRound > 0; }))
+    if (!AdviseSender::WaitFor([&] { return sink.lastRound > 0; }))
         return Fail("the sender does not change the items");
     sink.windows = {Window()};
     const qint64 firstRound = sink.lastRound;
@@ -203,7 +174,5 @@ int main(int argc, char** argv)
         items[size_t(index)]->Unadvise(TNotifyEvent(&sink, &Sink::Changed));
         control.ReleaseItem(ItemName(index));
     }
-    partner.kill();
-    partner.waitForFinished();
     return 0;
 }

@@ -10,15 +10,12 @@
 #include "app/TrendWindow.h"
 #include "bench/AdviseSender.h"
 #include "bench/Measure.h"
-#include "datalink/KQDatorelControl.h"
-#include "datalink/KQDde.h"
 #include "datalink/TrendRecorder.h"
 #include "platform/Timing.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -34,7 +31,6 @@ constexpr int Speedup = 20;               // the program's clock runs this much 
 constexpr int PlottedMinutes = 30;
 constexpr int FeedAloneMinutes = 5;       // first the feed alone, for comparison
 constexpr int ShortSpanMinutes = 2;       // last the shortest span
-constexpr int StartTimeoutMs = 60000;
 constexpr double CpuTarget = 10, MemoryTarget = 50, RedrawTarget = 10;
 const char* const Service = "BenchTrends";
 const char* const Topic = "4812.net(Dflt Control ID)";
@@ -50,18 +46,6 @@ QByteArray Value(const char* item, qint64 round)
 {
     const int index = QString::fromLatin1(item).section(u'_', 1).section(u'.', 0, 0).toInt();
     return QByteArray::number(1000.0 * (index + 1) + 100.0 * std::sin(double(round) / (50.0 + 10.0 * index)), 'f', 2);
-}
-
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > StartTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
 }
 
 // Runs the event loop for minutes of the program's clock; CPU seconds used.
@@ -94,23 +78,10 @@ int main(int argc, char** argv)
     qputenv("TURVISTA_DDE_DIR", (folder.path() + QStringLiteral("/dde")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
     Timing::SetScale(1.0 / Speedup);
-    QProcess partner;
-    partner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    partner.start(app.applicationFilePath(), {QStringLiteral("--serve")});
-    if (!partner.waitForReadyRead(StartTimeoutMs))
-        return Fail("the sender did not start");
-
-    TKQDdeMgr manager;
-    TKQDdeMgr::SetCurrent(&manager);
-    TKQDdeClientConv conversation;
-    if (!conversation.SetLink(QString::fromLatin1(Service), QString::fromLatin1(Topic)))
-        return Fail("cannot reach the sender");
-    TKQDatorelControl control;
-    control.SetIdentifier(QString::fromLatin1(Topic));
-    control.ConversationReady(&conversation);
-    control.ConnectPollTimer();
-    if (!control.IsConnected())
-        return Fail("the control did not answer");
+    AdviseSender::TLink link;
+    if (const char* failed = link.Start(Service, Topic))
+        return Fail(failed);
+    TKQDatorelControl& control = link.control;
     QStringList items;
     for (int index = 0; index < Items; ++index)
         items << ItemName(index);
@@ -122,7 +93,7 @@ int main(int argc, char** argv)
         TTrendRecorder recorder(&control, Timing::TrendHistory.Unscaled());
         for (const QString& item : items)
             recorder.Add(item, item, {});
-        if (!WaitFor([&] { return recorder.Data().Last().has_value(); }))
+        if (!AdviseSender::WaitFor([&] { return recorder.Data().Last().has_value(); }))
             return Fail("no values arrive");
         feedCpu = Run(FeedAloneMinutes);
         for (const TTrendChannel& channel : recorder.Data().channels)
@@ -174,7 +145,5 @@ int main(int argc, char** argv)
                 RedrawTarget);
 
     TTrendWindow::CloseAll();
-    partner.kill();
-    partner.waitForFinished();
     return 0;
 }
