@@ -15,17 +15,17 @@ void TFDynamics::SetGainButtonsMonitorOnly(bool monitorOnly)
 
 void TFDynamics::BTrendClick()
 {
-    TTrendWindow::ShowSet(trendSet, Device());
+    TTrendWindow::ShowSet(windowTitle(), Device(), trendItems);
 }
 
 TFSpeedDynamics::TFSpeedDynamics(QWidget* owner, TKQDevice* device)
-    : TFDynamics(owner, device, QString::fromLatin1(TrendCatalogue::SpeedSet))
+    : TFDynamics(owner, device, TrendCatalogue::SpeedLoopItems())
 {
     LoadForm(QStringLiteral("SpeedDynamics"));
 }
 
 TFLoopDynamics::TFLoopDynamics(QWidget* owner, TKQDevice* device, const QString& block, const QString& caption)
-    : TFDynamics(owner, device, TrendCatalogue::LoopSet(block))
+    : TFDynamics(owner, device, TrendCatalogue::LoopItems(block))
 {
     TFormLoadOptions options;
     options.parameters.insert(QString::fromLatin1(FormBlock), block);

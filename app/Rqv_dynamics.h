@@ -14,17 +14,17 @@ public:
     void SetGainButtonsMonitorOnly(bool monitorOnly);
 
 public slots:
-    // The trend of the loop: its process value, setpoint and output.
+    // The trend of the loop, named by the window: its process value, setpoint and output at first.
     void BTrendClick();
 
 protected:
-    TFDynamics(QWidget* owner, TKQDevice* device, const QString& trendSet)
-        : TRunDialog(owner, device), trendSet(trendSet)
+    TFDynamics(QWidget* owner, TKQDevice* device, const QStringList& trendItems)
+        : TRunDialog(owner, device), trendItems(trendItems)
     {
     }
 
 private:
-    QString trendSet;
+    QStringList trendItems;
 };
 
 class TFSpeedDynamics : public TFDynamics {

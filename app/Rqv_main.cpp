@@ -276,7 +276,7 @@ void TFMain::CreateMenu()
 void TFMain::Trend1Click()
 {
     if (OnLine)
-        TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), KQDatorelControl1);
+        TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), KQDatorelControl1, TrendCatalogue::RunItems());
 }
 
 QList<QAction*> TFMain::ModeItems() const

@@ -496,7 +496,7 @@ void TFRunMode::ShowAlarmsPageButtons()
 
 void TFRunMode::BTrendClick()
 {
-    TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), Host().ControlDevice());
+    TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), Host().ControlDevice(), TrendCatalogue::RunItems());
 }
 
 void TFRunMode::BCurrentAlarmsClick()

@@ -14,16 +14,15 @@ const QString Percent = QStringLiteral("%");
 // A process loop: its items in AA_MONITOR, the name it is shown with, its units text.
 struct TLoop {
     const char* block; // dynamics block
-    const char* set;
     const char* prefix; // AA_MONITOR.<prefix>_INPUT ...
     const char* remote;
     const char* name;
     const char* units;
 };
 constexpr TLoop Loops[] = {
-    {"EXTR_DYN", "Ext./Adm. Control Dynamics", "EXTR", "RMT_EXTR", "Ext/adm", "J_MESSAGE.EXTR_UNITS.I_TO_STR"},
-    {"F_CAS_DYN", "Cascade Control Dynamics", "CASC", "RMT_CASC", "Cascade", "J_MESSAGE.CASC_UNITS.I_TO_STR"},
-    {"G_AUX_DYN", "Auxiliary Control Dynamics", "AUX", "RMT_AUX", "Auxiliary", "J_MESSAGE.AUX_UNITS.I_TO_STR"},
+    {"EXTR_DYN", "EXTR", "RMT_EXTR", "Ext/adm", "J_MESSAGE.EXTR_UNITS.I_TO_STR"},
+    {"F_CAS_DYN", "CASC", "RMT_CASC", "Cascade", "J_MESSAGE.CASC_UNITS.I_TO_STR"},
+    {"G_AUX_DYN", "AUX", "RMT_AUX", "Auxiliary", "J_MESSAGE.AUX_UNITS.I_TO_STR"},
 };
 
 QString Monitor(const QString& field)
@@ -96,24 +95,21 @@ QString Unit(const TTrendEntry& entry, TKQDevice* device)
     }
 }
 
-QStringList DefaultItems(const QString& set)
+QStringList RunItems()
 {
-    if (set == QLatin1String(RunSet))
-        return {Monitor("SPEED"), Monitor("SPD_SETPT"), Monitor("SPD_REF"), Monitor("HP_DEMAND"), Monitor("LP_DEMAND")};
-    if (set == QLatin1String(SpeedSet))
-        return {Monitor("SPEED"), Monitor("SPD_SETPT"), Monitor("SPD_PID")};
-    for (const TLoop& loop : Loops) {
-        if (set == QLatin1String(loop.set))
-            return {LoopItem(loop, "INPUT"), LoopItem(loop, "SETPT"), LoopItem(loop, "PID")};
-    }
-    return {};
+    return {Monitor("SPEED"), Monitor("SPD_SETPT"), Monitor("SPD_REF"), Monitor("HP_DEMAND"), Monitor("LP_DEMAND")};
 }
 
-QString LoopSet(const QString& block)
+QStringList SpeedLoopItems()
+{
+    return {Monitor("SPEED"), Monitor("SPD_SETPT"), Monitor("SPD_PID")};
+}
+
+QStringList LoopItems(const QString& block)
 {
     for (const TLoop& loop : Loops) {
         if (block == QLatin1String(loop.block))
-            return QString::fromLatin1(loop.set);
+            return {LoopItem(loop, "INPUT"), LoopItem(loop, "SETPT"), LoopItem(loop, "PID")};
     }
     return {};
 }

@@ -26,14 +26,14 @@ TTrendEntry Entry(const QString& item);
 // The unit shown for an entry; reads the unit item from the device.
 QString Unit(const TTrendEntry& entry, TKQDevice* device);
 
-// The trend sets, by the window they are opened from.
+// The Run window's trend set (a set is named by the window it is opened from)
+// and its items at first: speed, speed setpoint and reference, valve demands.
 constexpr const char* RunSet = "Run Mode";
-constexpr const char* SpeedSet = "Speed Control Dynamics";
-// The default items of a set; for a loop's dynamics the loop's process value,
-// setpoint and output.
-QStringList DefaultItems(const QString& set);
-// The set of a loop's dynamics window, by the loop's block ("EXTR_DYN" ...).
-QString LoopSet(const QString& block);
+QStringList RunItems();
+// A dynamics window's items at first: its loop's process value, setpoint and
+// output; the speed loop's, or a process loop's by its block ("EXTR_DYN" ...).
+QStringList SpeedLoopItems();
+QStringList LoopItems(const QString& block);
 
 // What a trip capture keeps: speed, setpoints, valve demands and positions and
 // every loop's values.

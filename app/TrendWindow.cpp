@@ -63,7 +63,7 @@ QIcon Swatch(const QColor& colour)
 
 } // namespace
 
-TTrendWindow* TTrendWindow::ShowSet(const QString& set, TKQDevice* device)
+TTrendWindow* TTrendWindow::ShowSet(const QString& set, TKQDevice* device, const QStringList& firstItems)
 {
     for (TTrendWindow* window : Windows()) {
         if (window->IsLive() && window->set == set && window->device == device) {
@@ -73,7 +73,7 @@ TTrendWindow* TTrendWindow::ShowSet(const QString& set, TKQDevice* device)
             return window;
         }
     }
-    auto* window = new TTrendWindow(set, device, nullptr);
+    auto* window = new TTrendWindow(set, device, firstItems, nullptr);
     window->show();
     return window;
 }
@@ -86,7 +86,8 @@ TTrendWindow* TTrendWindow::OpenFile(const QString& path)
         MessageDlg(QStringLiteral("The trend file %1 could not be opened: %2").arg(path, error), TMsgDlgType::mtError, mbOK);
         return nullptr;
     }
-    auto* window = new TTrendWindow(QFileInfo(path).fileName(), nullptr, std::make_unique<TTrendFile>(std::move(*read)));
+    auto* window =
+        new TTrendWindow(QFileInfo(path).fileName(), nullptr, {}, std::make_unique<TTrendFile>(std::move(*read)));
     window->show();
     return window;
 }
@@ -107,7 +108,8 @@ void TTrendWindow::CloseAll()
         delete window;
 }
 
-TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, std::unique_ptr<TTrendFile> opened)
+TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, const QStringList& firstItems,
+                           std::unique_ptr<TTrendFile> opened)
     : QWidget(Dialogs::ParentWidget(), Qt::Window), set(set), device(device), file(std::move(opened))
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -115,31 +117,28 @@ TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, std::unique_pt
     setWindowTitle(QStringLiteral("Trend - ") + set);
     windows << this;
 
-    legend = new QListWidget(this);
+    // The items with their colours beside the plot: what an exported picture shows.
+    plot = new QWidget(this);
+    legend = new QListWidget(plot);
     legend->setObjectName(QStringLiteral("TrendItems"));
     legend->setAccessibleName(QStringLiteral("Items plotted"));
     legend->setMaximumWidth(260);
-    chart = new TTrendChart(this);
+    chart = new TTrendChart(plot);
     SetAccessibleRole(chart, QAccessible::Chart); // before the name, which makes its interface
     chart->setAccessibleName(QStringLiteral("Trend plot"));
+    auto* body = new QHBoxLayout(plot);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(legend);
+    body->addWidget(chart, 1);
     readout = new QLabel(this);
     readout->setObjectName(QStringLiteral("TrendReadout"));
     readout->setAccessibleName(QStringLiteral("Values under the cursor"));
     readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     readout->setWordWrap(true);
-    CreateTools();
 
-    // The items with their colours beside the plot: what an exported picture shows.
-    plot = new QWidget(this);
-    auto* body = new QHBoxLayout(plot);
-    body->setContentsMargins(0, 0, 0, 0);
-    legend->setParent(plot);
-    chart->setParent(plot);
-    body->addWidget(legend);
-    body->addWidget(chart, 1);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 0, 6, 6);
-    column->addWidget(findChild<QToolBar*>());
+    column->addWidget(CreateTools());
     column->addWidget(plot, 1);
     column->addWidget(readout);
     resize(960, 540);
@@ -158,7 +157,7 @@ TTrendWindow::TTrendWindow(const QString& set, TKQDevice* device, std::unique_pt
         endMs = file->from + spanMs;
     } else {
         recorder = std::make_unique<TTrendRecorder>(device, Timing::TrendHistory.Unscaled());
-        for (const QString& item : RememberedItems())
+        for (const QString& item : RememberedItems(firstItems))
             AddItem(item);
     }
     ItemsChanged();
@@ -169,7 +168,7 @@ TTrendWindow::~TTrendWindow()
     windows.removeAll(this);
 }
 
-void TTrendWindow::CreateTools()
+QToolBar* TTrendWindow::CreateTools()
 {
     auto* tools = new QToolBar(this);
     tools->setAccessibleName(QStringLiteral("Trend tools"));
@@ -202,6 +201,7 @@ void TTrendWindow::CreateTools()
     addAction->setEnabled(live);
     pauseAction->setEnabled(live);
     liveAction->setEnabled(live);
+    return tools;
 }
 
 const TTrendData& TTrendWindow::Data() const
@@ -224,12 +224,12 @@ long long TTrendWindow::From() const
     return To() - spanMs;
 }
 
-QStringList TTrendWindow::RememberedItems() const
+QStringList TTrendWindow::RememberedItems(const QStringList& firstItems) const
 {
     QSettings settings = Settings();
     const QString key = set + QStringLiteral("/Items");
     if (!settings.contains(key))
-        return TrendCatalogue::DefaultItems(set);
+        return firstItems;
     return settings.value(key).toStringList().mid(0, MostItems);
 }
 
@@ -377,7 +377,7 @@ void TTrendWindow::Pan(long long milliseconds)
         return;
     }
     if (file)
-        end = std::clamp(end, file->from + LeastSpanMs, file->to + spanMs / 2);
+        end = std::clamp(end, file->from, file->to + spanMs); // the file stays in sight
     endMs = end;
     if (following)
         SetFollowing(false);

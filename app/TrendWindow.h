@@ -22,6 +22,7 @@
 class QAction;
 class QLabel;
 class QListWidget;
+class QToolBar;
 class TKQDevice;
 class TTrendChart;
 class TTrendFile;
@@ -36,8 +37,8 @@ public:
     static constexpr long long LeastSpanMs = 10 * 1000;
 
     // The live trend of a set: the window open for it, raised, or a new one
-    // with the set's remembered items (its default items the first time).
-    static TTrendWindow* ShowSet(const QString& set, TKQDevice* device);
+    // with the set's remembered items (the items given, the first time).
+    static TTrendWindow* ShowSet(const QString& set, TKQDevice* device, const QStringList& firstItems);
     // A trend file in a new window; nullptr when it cannot be read (the
     // operator is told why).
     static TTrendWindow* OpenFile(const QString& path);
@@ -79,11 +80,11 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    TTrendWindow(const QString& set, TKQDevice* device, std::unique_ptr<TTrendFile> file);
-    void CreateTools();
+    TTrendWindow(const QString& set, TKQDevice* device, const QStringList& firstItems, std::unique_ptr<TTrendFile> file);
+    QToolBar* CreateTools();
     void AddItem(const QString& item);
     // The items of the set, as the operator left them.
-    QStringList RememberedItems() const;
+    QStringList RememberedItems(const QStringList& firstItems) const;
     void RememberItems() const;
     void ItemsChanged();
     void SetFollowing(bool follow);

@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -100,11 +99,9 @@ int main(int argc, char** argv)
             feedSamples += qint64(channel.series.Samples().size());
     }
 
-    // Plotted: the window's set holds the eight items; the whole half hour shown.
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Turvista"), QStringLiteral("Trends"))
-        .setValue(Set + QStringLiteral("/Items"), items);
+    // Plotted: the eight items, the whole half hour shown.
     const double memoryBefore = ResidentMegabytes();
-    TTrendWindow* window = TTrendWindow::ShowSet(Set, &control);
+    TTrendWindow* window = TTrendWindow::ShowSet(Set, &control, items);
     for (int zoom = 0; zoom < 3; ++zoom)
         window->ZoomOutClick();
     QElapsedTimer wall;

@@ -283,7 +283,7 @@ bool Save(QWidget* window, const QString& folder, const QString& name)
 
 // The speed loop's answer to setpoint steps of 50 rpm, at the off-line P the
 // control starts with and at three times that.
-bool ShootSpeedSteps(const TControl& control, TSystemTopic& system, const QString& folder)
+bool ShootSpeedSteps(TFRunMode* run, const TControl& control, TSystemTopic& system, const QString& folder)
 {
     const QString speed = QStringLiteral("AA_MONITOR.SPEED.A_NAME");
     auto step = [&](int setpoint) {
@@ -291,7 +291,8 @@ bool ShootSpeedSteps(const TControl& control, TSystemTopic& system, const QStrin
                && control.Pulse(QStringLiteral("D_SPD_R_L.RQV.IN_3"))
                && WaitFor([&] { return std::abs(control.Number(speed) - setpoint) < 0.5; }) && (Settle(StepSettleMs), true);
     };
-    TTrendWindow* trend = TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::SpeedSet), control.Device());
+    run->SpeedDynamics()->BTrendClick();
+    TTrendWindow* trend = TTrendWindow::Windows().constLast();
     trend->ZoomInClick();
     trend->ZoomInClick(); // 75 s
     const double gain = control.Number(QStringLiteral("D_SPD_DYN.P_GAIN_OFF.RAMP"));
@@ -601,10 +602,11 @@ int main(int argc, char** argv)
     if (result == ExitOk) {
         TFRunMode* run = FMain->FRunMode;
         const TControl control(FMain->KQDatorelControl1);
-        TTrendWindow* trend = TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), control.Device());
+        TTrendWindow* trend = TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), control.Device(),
+                                                    TrendCatalogue::RunItems());
         if (!BringToRatedSpeed(control, system) || !Save(trend, arguments.folder, QStringLiteral("trend-start-up"))
             || !ShootRunPages(run, arguments.folder) || !ShootDialogs(run, dialogs, arguments.folder)
-            || !ShootSpeedSteps(control, system, arguments.folder))
+            || !ShootSpeedSteps(run, control, system, arguments.folder))
             result = ExitFailed;
         TTrendWindow::CloseAll();
         run->close();
