@@ -153,6 +153,7 @@ void TFMain::CreateStatusBar()
     TripCapturePanel->setObjectName(QStringLiteral("TripCapturePanel"));
     TripCapturePanel->setAccessibleName(QStringLiteral("Trip capture"));
     TripCapturePanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    TripCapturePanel->hide(); // until there is a trip to tell of
     setStatusBar(StatusBar1);
     StatusBar1->setAccessibleName(QStringLiteral("Status bar"));
     if (auto* grip = StatusBar1->findChild<QSizeGrip*>())
@@ -383,7 +384,10 @@ void TFMain::OnCommunicating(TObject*)
     Trend1->setEnabled(true);
     if (!TripCapture1) {
         TripCapture1 = new TTripCapture(KQDatorelControl1, this);
-        connect(TripCapture1, &TTripCapture::Notice, TripCapturePanel, &QLabel::setText);
+        connect(TripCapture1, &TTripCapture::Notice, TripCapturePanel, [this](const QString& text) {
+            TripCapturePanel->setText(text);
+            TripCapturePanel->show();
+        });
     }
     const int action = PendingAction;
     PendingAction = paNone;
