@@ -63,7 +63,7 @@ QString TTrendFile::Text(long long from, long long to) const
         text += QStringLiteral("# ") + key + QStringLiteral(": ") + value + u'\n';
     QStringList items, titles{QStringLiteral("Time"), QStringLiteral("Seconds")};
     for (const TTrendChannel& channel : data.channels) {
-        items << channel.item;
+        items << Field(channel.item);
         titles << Field(channel.Title());
     }
     text += QStringLiteral("# ") + ItemsNote + QStringLiteral(": ") + items.join(u',') + u'\n';
@@ -154,7 +154,7 @@ std::optional<TTrendFile> TTrendFile::Parse(const QString& text, QString* error)
                 continue;
             const QString key = line.mid(1, colon - 1).trimmed(), value = line.mid(colon + 2);
             if (key == ItemsNote)
-                items = value.split(u',');
+                items = Fields(value);
             else
                 file.notes.append({key, value});
             continue;

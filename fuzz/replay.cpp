@@ -17,6 +17,9 @@
 #define FUZZ_ENTRY ReplayForm
 #include "fuzz/fuzz_form.cpp"
 #undef FUZZ_ENTRY
+#define FUZZ_ENTRY ReplayTrendFile
+#include "fuzz/fuzz_trendfile.cpp"
+#undef FUZZ_ENTRY
 
 #include <QByteArray>
 #include <QDir>
@@ -37,6 +40,7 @@ constexpr Target Targets[] = {
     {"fuzz_serverfiles", ReplayServerFiles},
     {"fuzz_valuesfile", ReplayValuesFile},
     {"fuzz_form", ReplayForm},
+    {"fuzz_trendfile", ReplayTrendFile},
 };
 
 } // namespace
