@@ -12,6 +12,8 @@
 namespace {
 
 const QString FirstLine = QStringLiteral("# 4812 Turvista trend");
+// Rows lie at most this far from the file's zero (a hundred years).
+constexpr double MaxSeconds = 100.0 * 366 * 24 * 3600;
 const QString ItemsNote = QStringLiteral("Items");
 
 QString Field(const QString& text)
@@ -182,22 +184,25 @@ std::optional<TTrendFile> TTrendFile::Parse(const QString& text, QString* error)
         const QDateTime time = QDateTime::fromString(fields[0], QString::fromLatin1(TimeFormat));
         if (!time.isValid())
             return fail(index, QStringLiteral("\"%1\" is not a time").arg(fields[0]));
-        const long long ms = time.toMSecsSinceEpoch();
         bool ok = false;
         const double seconds = fields[1].toDouble(&ok);
-        if (!ok)
+        if (!ok || !(std::abs(seconds) <= MaxSeconds))
             return fail(index, QStringLiteral("\"%1\" is not a number of seconds").arg(fields[1]));
+        // The seconds carry the time line: the local time may go back an hour once a year.
         if (!zero) {
-            zero = ms - (long long)std::llround(seconds * 1000);
-            file.from = ms;
+            zero = time.toMSecsSinceEpoch() - std::llround(seconds * 1000);
+            file.from = time.toMSecsSinceEpoch();
         }
+        const long long ms = *zero + std::llround(seconds * 1000);
+        if (ms < file.from || ms < file.to)
+            return fail(index, QStringLiteral("%1 seconds is before the row above it").arg(fields[1]));
         file.to = ms;
         for (size_t column = 0; column < file.data.channels.size(); ++column) {
             const QString& cell = fields[qsizetype(column) + 2];
             if (cell.isEmpty())
                 continue;
             const double value = cell.toDouble(&ok);
-            if (!ok)
+            if (!ok || !std::isfinite(value))
                 return fail(index, QStringLiteral("\"%1\" is not a number").arg(cell));
             TTrendSeries& series = file.data.channels[column].series;
             // Rows repeat the values held; only changes are samples.

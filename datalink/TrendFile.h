@@ -10,7 +10,7 @@
 // Lines starting with '#' carry "Key: value" notes. One row per time at which
 // any item changed; every cell holds the item's value at that time (empty until
 // the item has one). Seconds count from the file's zero (a trip, or the span's
-// start).
+// start); read back, they place the rows after the first one in time.
 #pragma once
 
 #include "datalink/TrendData.h"

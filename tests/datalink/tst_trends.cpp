@@ -136,6 +136,11 @@ private slots:
         QTest::newRow("missing field") << header + "2026-12-07 10:00:00.000,0.000\n" << "line 3: 2 fields where";
         QTest::newRow("bad time") << header + "yesterday,0.000,1\n" << "line 3: \"yesterday\" is not a time";
         QTest::newRow("bad value") << header + "2026-12-07 10:00:00.000,0.000,fast\n" << "line 3: \"fast\" is not a number";
+        QTest::newRow("no finite value") << header + "2026-12-07 10:00:00.000,0.000,inf\n" << "line 3: \"inf\" is not a number";
+        QTest::newRow("seconds out of range") << header + "2026-12-07 10:00:00.000,1e300,1\n"
+                                              << "line 3: \"1e300\" is not a number of seconds";
+        QTest::newRow("back in time") << header + "2026-12-07 10:00:01.000,1.000,1\n2026-12-07 10:00:00.000,0.000,2\n"
+                                      << "line 4: 0.000 seconds is before the row above it";
     }
     void aFileThatIsNoTrendIsRefusedByLine()
     {
