@@ -4,8 +4,13 @@
 
 void TTrendSeries::Append(long long time, double value)
 {
-    if (!samples.empty())
-        time = std::max(time, samples.back().time);
+    if (!samples.empty() && time <= samples.back().time) {
+        // One value an instant: the later one takes the place of the last sample.
+        time = samples.back().time;
+        samples.pop_back();
+        if (!samples.empty() && samples.back().value == value)
+            return; // held from before
+    }
     samples.push_back({time, value});
 }
 

@@ -19,7 +19,7 @@ struct TTrendSample {
 // One item's samples, oldest first.
 class TTrendSeries {
 public:
-    // A sample stamped before the last one is taken as stamped with the last one's time.
+    // A sample stamped at or before the last one's time replaces it: one value an instant.
     void Append(long long time, double value);
     // Forgets the samples before the time, but the last of them: the value at
     // the time stays known.

@@ -293,10 +293,11 @@ bool ShootSpeedSteps(TFRunMode* run, const TControl& control, TSystemTopic& syst
     };
     run->SpeedDynamics()->BTrendClick();
     TTrendWindow* trend = TTrendWindow::Windows().constLast();
-    trend->ZoomInClick();
-    trend->ZoomInClick(); // 75 s
+    trend->ZoomInClick(); // 150 s: the four steps
     const double gain = control.Number(QStringLiteral("D_SPD_DYN.P_GAIN_OFF.RAMP"));
-    const bool ok = Step(system.Simulate(QStringLiteral("set C_SPDSETPT.ENT_RATE.TUNE=2000")) && step(3650) && step(3600)
+    // The control takes a changed setting over at its next tick.
+    const bool stepping = system.Simulate(QStringLiteral("set C_SPDSETPT.ENT_RATE.TUNE=2000")) && (Settle(PollMs * 5), true);
+    const bool ok = Step(stepping && step(3650) && step(3600)
                              && system.Simulate(QStringLiteral("set D_SPD_DYN.P_GAIN_OFF.RAMP=%1").arg(gain * 3))
                              && step(3650) && step(3600),
                          "speed steps");

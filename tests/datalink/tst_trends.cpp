@@ -93,8 +93,10 @@ private slots:
         QCOMPARE(series.Samples().size(), size_t(2));
         QCOMPARE(series.ValueAt(25), std::optional<double>(3));
         QCOMPARE(series.ValueAt(19), std::optional<double>()); // before what is kept
-        series.Append(5, 9); // stamped late: kept in order
-        QCOMPARE(series.Samples().back().time, 30LL);
+        series.Append(5, 9); // stamped late: the latest value of the last instant
+        QCOMPARE(series.Samples().back(), (TTrendSample{30, 9}));
+        series.Append(30, 3); // back to the value held before it
+        QCOMPARE(series.Samples().size(), size_t(1));
     }
 
     // Written and read again: the samples of the span, names, units, items and notes.
