@@ -605,7 +605,8 @@ int main(int argc, char** argv)
         const TControl control(FMain->KQDatorelControl1);
         TTrendWindow* trend = TTrendWindow::ShowSet(QString::fromLatin1(TrendCatalogue::RunSet), control.Device(),
                                                     TrendCatalogue::RunItems());
-        if (!BringToRatedSpeed(control, system) || !Save(trend, arguments.folder, QStringLiteral("trend-start-up"))
+        // The trend shows the speed settling at rated.
+        if (!BringToRatedSpeed(control, system) || !(Settle(ShowTime), Save(trend, arguments.folder, QStringLiteral("trend-start-up")))
             || !ShootRunPages(run, arguments.folder) || !ShootDialogs(run, dialogs, arguments.folder)
             || !ShootSpeedSteps(run, control, system, arguments.folder))
             result = ExitFailed;
