@@ -83,16 +83,7 @@ QString TTrendFile::Text(long long from, long long to) const
                                      [](const TTrendSample& s, long long t) { return s.time < t; });
         cursors.push_back({next, samples.end(), channel.series.ValueAt(from)});
     }
-    // The first row: the values held at `from`, or the first sample after it.
     long long time = from;
-    if (std::none_of(cursors.begin(), cursors.end(), [](const TCursor& c) { return c.held.has_value(); })) {
-        std::optional<long long> first;
-        for (const TCursor& cursor : cursors) {
-            if (cursor.next != cursor.end)
-                first = std::min(first.value_or(cursor.next->time), cursor.next->time);
-        }
-        time = first.value_or(to + 1);
-    }
     while (time <= to) {
         QStringList row{QDateTime::fromMSecsSinceEpoch(time).toString(QString::fromLatin1(TimeFormat)),
                         QString::number((time - zero) / 1000.0, 'f', 3)};

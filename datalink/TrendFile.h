@@ -34,8 +34,8 @@ public:
     // The span of the rows read (the first and the last row's time).
     long long from = 0, to = 0;
 
-    // The rows of [from, to]: the values held at `from` (or the first
-    // sample after it), every change, and the values held at `to`.
+    // The rows of [from, to]: the values held at `from` (empty cells for items
+    // without a value yet), every change, and the values held at `to`.
     QString Text(long long from, long long to) const;
     // Writes the rows of [from, to]; false with the reason on failure.
     bool Write(const QString& path, long long from, long long to, QString* error) const;

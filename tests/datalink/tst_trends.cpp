@@ -116,8 +116,7 @@ private slots:
         QVERIFY2(read, qPrintable(error));
         QCOMPARE(read->notes, file.notes);
         QCOMPARE(read->zero, 1200LL);
-        // From the first value to the span's end.
-        QCOMPARE(QPair(read->from, read->to), QPair(1000LL, 5000LL));
+        QCOMPARE(QPair(read->from, read->to), QPair(900LL, 5000LL));
         QCOMPARE(read->data.channels.size(), size_t(2));
         const TTrendChannel& speed = read->data.channels[0];
         const TTrendChannel& load = read->data.channels[1];
