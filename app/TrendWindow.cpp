@@ -16,7 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPixmap>
 #include <QSettings>
 #include <QToolBar>

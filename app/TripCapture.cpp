@@ -105,9 +105,10 @@ void TTripCapture::Write()
                   {QStringLiteral("Tripped at"),
                    QDateTime::fromMSecsSinceEpoch(at).toString(QString::fromLatin1(TTrendFile::TimeFormat))}};
     QString name = QDateTime::fromMSecsSinceEpoch(at).toString(NameTimeFormat);
-    const QString words = QString(message).replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+    // The message's words joined by "_": a name any shell and file system takes.
+    const QStringList words = message.split(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), Qt::SkipEmptyParts);
     if (!words.isEmpty())
-        name += u'_' + words.left(MessageInName);
+        name += u'_' + words.join(u'_').left(MessageInName);
     const QDir folder(DataFolders::TripCaptures());
     QString path = folder.filePath(name + QStringLiteral(".csv"));
     for (int n = 2; QFileInfo::exists(path); ++n)
