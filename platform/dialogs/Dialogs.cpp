@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -98,6 +99,39 @@ bool RunFileDialog(QFileDialog& dialog, TFileDialogRequest& request)
     request.fileName = dialog.selectedFiles().constFirst();
     return true;
 }
+
+// Keys of a list's search box: Enter and Down go into the list (on its first
+// item shown) instead of accepting the dialog with nothing chosen.
+class TSearchKeys final : public QObject {
+public:
+    explicit TSearchKeys(QListWidget* list) : list(list) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return QObject::eventFilter(watched, event);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Down)
+            return QObject::eventFilter(watched, event);
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept(); // the key comes here, not to the dialog's default button
+            return true;
+        }
+        for (int row = 0; row < list->count(); ++row) {
+            if (!list->item(row)->isHidden()) {
+                if (list->currentItem() == nullptr || list->currentItem()->isHidden())
+                    list->setCurrentRow(row);
+                break;
+            }
+        }
+        list->setFocus();
+        return true;
+    }
+
+private:
+    QListWidget* list;
+};
 
 class TInteractiveDialogs final : public TDialogService {
 public:
@@ -196,8 +230,9 @@ public:
                 }));
             }
         });
-        // Down from the search goes into the list.
-        QObject::connect(search, &QLineEdit::returnPressed, list, [list] { list->setFocus(); });
+        // Enter or Down in the search goes into the list, on its first item shown.
+        TSearchKeys keys(list);
+        search->installEventFilter(&keys);
         QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
         QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
         QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
