@@ -1,6 +1,7 @@
 #include "app/TrendCatalogue.h"
 
 #include "datalink/KQDevice.h"
+#include "datalink/TrendRecorder.h"
 
 #include <QHash>
 
@@ -66,6 +67,18 @@ std::vector<TTrendEntry> MakeEntries()
     return entries;
 }
 
+QString Unit(const TTrendEntry& entry, TKQDevice* device)
+{
+    if (entry.unitItem.isEmpty() || !device)
+        return entry.unit;
+    try {
+        TKQHeldItem units(device, entry.unitItem);
+        return units->Value().toString().trimmed();
+    } catch (const std::exception&) {
+        return {}; // the control does not say: no unit
+    }
+}
+
 } // namespace
 
 const std::vector<TTrendEntry>& Entries()
@@ -83,16 +96,10 @@ TTrendEntry Entry(const QString& item)
     return {item.toUpper(), item.toUpper(), {}, {}};
 }
 
-QString Unit(const TTrendEntry& entry, TKQDevice* device)
+void Record(TTrendRecorder& recorder, const QString& item, TKQDevice* device)
 {
-    if (entry.unitItem.isEmpty() || !device)
-        return entry.unit;
-    try {
-        TKQHeldItem units(device, entry.unitItem);
-        return units->Value().toString().trimmed();
-    } catch (const std::exception&) {
-        return {}; // the control does not say: no unit
-    }
+    const TTrendEntry entry = Entry(item);
+    recorder.Add(entry.item, entry.name, Unit(entry, device));
 }
 
 QStringList RunItems()

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TKQDevice;
+class TTrendRecorder;
 
 struct TTrendEntry {
     QString item;
@@ -23,8 +24,8 @@ namespace TrendCatalogue {
 const std::vector<TTrendEntry>& Entries();
 // A known item, or one known only by its item name.
 TTrendEntry Entry(const QString& item);
-// The unit shown for an entry; reads the unit item from the device.
-QString Unit(const TTrendEntry& entry, TKQDevice* device);
+// Has the recorder plot an item with its name and unit (the unit item read from the device).
+void Record(TTrendRecorder& recorder, const QString& item, TKQDevice* device);
 
 // The Run window's trend set (a set is named by the window it is opened from)
 // and its items at first: speed, speed setpoint and reference, valve demands.

@@ -247,8 +247,7 @@ void TTrendWindow::AddItem(const QString& item)
 {
     if (!recorder || int(recorder->Data().channels.size()) >= MostItems)
         return;
-    const TTrendEntry entry = TrendCatalogue::Entry(item);
-    recorder->Add(entry.item, entry.name, TrendCatalogue::Unit(entry, device));
+    TrendCatalogue::Record(*recorder, item, device);
 }
 
 void TTrendWindow::AddItemsClick()

@@ -21,10 +21,8 @@ TTripCapture::TTripCapture(TKQDevice* device, QObject* owner)
     : QObject(owner), recorder(device, Timing::TripCaptureBefore.Unscaled() + Timing::TripCaptureAfter.Unscaled()),
       device(device)
 {
-    for (const QString& item : TrendCatalogue::TripCaptureItems()) {
-        const TTrendEntry entry = TrendCatalogue::Entry(item);
-        recorder.Add(entry.item, entry.name, TrendCatalogue::Unit(entry, device));
-    }
+    for (const QString& item : TrendCatalogue::TripCaptureItems())
+        TrendCatalogue::Record(recorder, item, device);
     newestTripMessage = Watch(QStringLiteral("X_ELOG.T.MESG_O_1"), &TTripCapture::MessageChanged);
     running = Watch(QStringLiteral("X_TRIPS.NOT_SD.NOT"), &TTripCapture::RunningChanged);
     newestTrip = Watch(QStringLiteral("X_ELOG.T.EV_TM_1"), &TTripCapture::TripHistoryChanged);

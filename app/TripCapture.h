@@ -26,7 +26,6 @@ public:
     // A capture still waiting for its minute after is written with what there is.
     ~TTripCapture() override;
 
-    const TTrendData& Data() const { return recorder.Data(); }
     bool Waiting() const { return trippedAt.has_value(); }
 
 signals:
