@@ -26,7 +26,7 @@
 
 namespace {
 
-QList<QPointer<TTrendWindow>> windows;
+QList<TTrendWindow*> windows; // each removes itself when it goes
 
 const QString CsvFilter = QStringLiteral("Trend files (*.csv)");
 const QString PngFilter = QStringLiteral("PNG pictures (*.png)");
@@ -93,12 +93,7 @@ TTrendWindow* TTrendWindow::OpenFile(const QString& path)
 
 QList<TTrendWindow*> TTrendWindow::Windows()
 {
-    QList<TTrendWindow*> open;
-    for (const QPointer<TTrendWindow>& window : std::as_const(windows)) {
-        if (window)
-            open << window;
-    }
-    return open;
+    return windows;
 }
 
 void TTrendWindow::CloseAll()
@@ -315,7 +310,6 @@ void TTrendWindow::ItemsChanged()
     if (recorder)
         addAction->setEnabled(legend->count() < MostItems);
     RememberItems();
-    dirty = true;
     Redraw();
 }
 
@@ -333,7 +327,6 @@ void TTrendWindow::SetFollowing(bool follow)
     following = follow;
     pauseAction->setChecked(!following);
     pauseAction->setText(following ? QStringLiteral("&Pause") : QStringLiteral("&Resume"));
-    dirty = true;
     Redraw();
 }
 
@@ -353,7 +346,6 @@ void TTrendWindow::Zoom(double factor, std::optional<long long> about)
     spanMs = span;
     if (!following)
         endMs = anchor + (long long)((1.0 - share) * double(span));
-    dirty = true;
     Redraw();
 }
 
@@ -378,9 +370,9 @@ void TTrendWindow::Pan(long long milliseconds)
         end = std::clamp(end, file->from, file->to + spanMs); // the file stays in sight
     endMs = end;
     if (following)
-        SetFollowing(false);
-    dirty = true;
-    Redraw();
+        SetFollowing(false); // draws
+    else
+        Redraw();
 }
 
 void TTrendWindow::PanBackClick()
