@@ -36,10 +36,10 @@ public:
     // before it, and the last value runs on to `holdUntil` (at most `to`).
     std::vector<TTrendSample> Decimate(long long from, long long to, int columns, long long holdUntil) const;
 
-private:
     // The first sample at or after the time.
     std::deque<TTrendSample>::const_iterator LowerBound(long long time) const;
 
+private:
     std::deque<TTrendSample> samples;
 };
 

@@ -77,12 +77,8 @@ QString TTrendFile::Text(long long from, long long to) const
         std::optional<double> held;
     };
     std::vector<TCursor> cursors;
-    for (const TTrendChannel& channel : data.channels) {
-        const auto& samples = channel.series.Samples();
-        auto next = std::lower_bound(samples.begin(), samples.end(), from,
-                                     [](const TTrendSample& s, long long t) { return s.time < t; });
-        cursors.push_back({next, samples.end(), channel.series.ValueAt(from)});
-    }
+    for (const TTrendChannel& channel : data.channels)
+        cursors.push_back({channel.series.LowerBound(from), channel.series.Samples().end(), channel.series.ValueAt(from)});
     long long time = from;
     while (time <= to) {
         QStringList row{QDateTime::fromMSecsSinceEpoch(time).toString(QString::fromLatin1(TimeFormat)),
